@@ -1,0 +1,157 @@
+// The action executor and keystroke synthesis.
+#include <chrono>
+
+#include "engine/KeyboardShortcutManager.h"
+
+namespace corvane {
+namespace {
+
+using namespace std::chrono_literals;
+
+struct Keystroke {
+  KeyCode key;
+  std::array<EventFlags, 2> modifiers;
+  uint8_t modifierCount;
+};
+
+constexpr Keystroke command(KeyCode key) { return {key, {kFlagCommand, 0}, 1}; }
+
+// The keystroke of each action that posts one at once; key 0 with no modifiers elsewhere.
+constexpr std::array<Keystroke, kActionCount> kKeystrokes = [] {
+  std::array<Keystroke, kActionCount> table{};
+  auto set = [&table](Action action, Keystroke stroke) {
+    table[static_cast<size_t>(action)] = stroke;
+  };
+  set(Action::copy, command(8));
+  set(Action::cut, command(7));
+  set(Action::paste, command(9));
+  set(Action::undo, command(6));
+  set(Action::redo, {6, {kFlagCommand, kFlagShift}, 2});
+  set(Action::selectAll, command(0));
+  set(Action::find, command(3));
+  set(Action::newTab, command(17));
+  set(Action::closeTab, command(13));
+  set(Action::save, command(1));
+  set(Action::print, command(35));
+  set(Action::newDoc, command(45));
+  set(Action::deleteWord, {51, {kFlagOption, 0}, 1});
+  set(Action::focusAddressBar, command(37));
+  set(Action::switchTabNext, {48, {kFlagControl, 0}, 1});
+  set(Action::switchApps, command(48));
+  set(Action::closeWindow, command(13));
+  set(Action::getInfo, command(34));
+  set(Action::lockComputer, {12, {kFlagCommand, kFlagControl}, 2});
+  return table;
+}();
+
+constexpr KeyCode kReturnKey = 36;
+constexpr auto kReopenTabDelay = 20ms;
+constexpr auto kRenameFileDelay = 60ms;
+
+// A delayed action holds the manager until it has run.
+struct DelayedWork {
+  std::shared_ptr<KeyboardShortcutManager> keepAlive;
+  KeyboardShortcutManager* manager;
+};
+
+DelayedWork* holdManager(KeyboardShortcutManager* manager) {
+  return new DelayedWork{manager->weak_from_this().lock(), manager};
+}
+
+void runReopenTab(void* context) {
+  std::unique_ptr<DelayedWork> work(static_cast<DelayedWork*>(context));
+  work->manager->postReopenTabSequence();
+}
+
+void runRenameFile(void* context) {
+  std::unique_ptr<DelayedWork> work(static_cast<DelayedWork*>(context));
+  work->manager->postKeystroke({}, kReturnKey);
+}
+
+struct ReopenStep {
+  KeyCode key;
+  bool keyDown;
+  EventFlags flags;
+  uint32_t pauseAfterMicroseconds;
+};
+
+// Command-Shift-T as six events; each modifier's key-down carries its own bit, its key-up not.
+constexpr std::array<ReopenStep, 6> kReopenTabSequence = {{
+    {55, true, kFlagCommand, 12000},
+    {56, true, kFlagCommand | kFlagShift, 12000},
+    {17, true, kFlagCommand | kFlagShift, 10000},
+    {17, false, kFlagCommand | kFlagShift, 12000},
+    {56, false, kFlagCommand, 12000},
+    {55, false, 0, 0},
+}};
+
+}  // namespace
+
+void KeyboardShortcutManager::performAction(std::string_view name) { perform(actionNamed(name)); }
+
+void KeyboardShortcutManager::perform(Action action) {
+  switch (action) {
+    case Action::openFinder:
+      workspace_.openApplication(kFinderPath);
+      return;
+    case Action::openActivityMonitor:
+      workspace_.openApplication(kActivityMonitorPath);
+      return;
+    case Action::reopenTab:
+      mainQueue_.asyncAfter(kReopenTabDelay, &runReopenTab, holdManager(this));
+      return;
+    case Action::renameFile:
+      mainQueue_.asyncAfter(kRenameFileDelay, &runRenameFile, holdManager(this));
+      return;
+    case Action::none:
+      return;
+    default: {
+      const Keystroke& stroke = kKeystrokes[static_cast<size_t>(action)];
+      postKeystroke(std::span(stroke.modifiers.data(), stroke.modifierCount), stroke.key);
+      return;
+    }
+  }
+}
+
+void KeyboardShortcutManager::postKeystroke(std::span<const EventFlags> modifiers, KeyCode key) {
+  // Made without a source when the platform gives none.
+  EventSourceRef source = events_.eventSourceCreate(kEventSourceStateHIDSystemState);
+  EventFlags mask = 0;
+  for (EventFlags modifier : modifiers) mask |= modifier;
+
+  // The flags are set outright: modifiers the user holds (the Fn that played Ctrl) are not on
+  // the posted events.
+  auto post = [this, mask](EventRef event) {
+    if (event == nullptr) return;
+    events_.eventSetFlags(event, mask);
+    events_.eventSetIntegerValueField(event, kEventSourceUserData, kEventMarker);
+    events_.eventPost(kHIDEventTap, event);
+  };
+  EventRef keyDown = events_.eventCreateKeyboardEvent(source, key, true);
+  post(keyDown);
+  EventRef keyUp = events_.eventCreateKeyboardEvent(source, key, false);
+  post(keyUp);
+
+  for (const void* ref : {static_cast<const void*>(keyDown), static_cast<const void*>(keyUp),
+                          static_cast<const void*>(source)}) {
+    if (ref != nullptr) events_.release(ref);
+  }
+}
+
+void KeyboardShortcutManager::postReopenTabSequence() {
+  EventSourceRef source = events_.eventSourceCreate(kEventSourceStateHIDSystemState);
+  if (source == nullptr) return;  // nothing is posted and there is no pause
+  for (const ReopenStep& step : kReopenTabSequence) {
+    if (EventRef event = events_.eventCreateKeyboardEvent(source, step.key, step.keyDown)) {
+      events_.eventSetFlags(event, step.flags);
+      events_.eventSetIntegerValueField(event, kEventSourceUserData, kEventMarker);
+      events_.eventPost(kHIDEventTap, event);
+      events_.release(event);
+    }
+    // A step whose event could not be made still keeps its pause.
+    if (step.pauseAfterMicroseconds != 0) pauser_.usleep(step.pauseAfterMicroseconds);
+  }
+  events_.release(source);
+}
+
+}  // namespace corvane

@@ -1,0 +1,63 @@
+// Construction and the per-event decision.
+#include "engine/KeyboardShortcutManager.h"
+
+#include "engine/TapThreadContext.h"
+
+namespace corvane {
+
+KeyboardShortcutManager::KeyboardShortcutManager(std::shared_ptr<Platform> platform)
+    : platform_(std::move(platform)),
+      events_(platform_->events()),
+      workspace_(platform_->workspace()),
+      mainQueue_(platform_->mainQueue()),
+      pauser_(platform_->pauser()) {}
+
+// Releases the handles and the thread handle; performs none of the steps of stop.
+KeyboardShortcutManager::~KeyboardShortcutManager() = default;
+
+EventRef KeyboardShortcutManager::handleEvent(EventType type, EventRef event) {
+  // The engine's own events pass untouched, whatever their type; a marked key-up leaves
+  // consumedKeyUps alone.
+  if (events_.eventGetIntegerValueField(event, kEventSourceUserData) == kEventMarker) return event;
+
+  switch (type) {
+    case kEventFlagsChanged:
+      return event;  // modifier presses and releases always pass
+    case kEventKeyUp: {
+      // The key-up of a translated key-down is swallowed once.
+      const int64_t keyCode = events_.eventGetIntegerValueField(event, kKeyboardEventKeycode);
+      return consumedKeyUps.erase(keyCode) ? nullptr : event;
+    }
+    case kEventKeyDown: {
+      const int64_t keyCode = events_.eventGetIntegerValueField(event, kKeyboardEventKeycode);
+      const EventFlags flags = events_.eventGetFlags(event);
+      const Action action = actionFor(keyCode, flags);
+      if (action == Action::none) {
+        // This press is new and reaches the application, so an older entry for the key is stale
+        // (its key-up never came, or came while no tap ran): dropping it keeps this press's own
+        // key-up from being swallowed, which would leave the key stuck down in the application.
+        consumedKeyUps.erase(keyCode);
+        return event;
+      }
+      consumedKeyUps.insert(keyCode);
+      perform(action);
+      return nullptr;
+    }
+    default:
+      return event;
+  }
+}
+
+EventRef eventTapCallback(TapProxy /*proxy*/, EventType type, EventRef event, void* /*userInfo*/) {
+  const TapThreadContext* context = currentTapThread;
+  if (context == nullptr) return event;  // not on a tap thread: nothing to decide with
+  if (type == kEventTapDisabledByTimeout || type == kEventTapDisabledByUserInput) {
+    // The system switched the tap off (too slow, or the user's secure input). Switch it back on
+    // at once, or keys would reach applications untranslated while the window says "Active".
+    context->events->tapEnable(context->port, true);
+    return event;
+  }
+  return context->manager->handleEvent(type, event);
+}
+
+}  // namespace corvane

@@ -1,0 +1,129 @@
+// The engine's one stateful object: the running tap's handles, the key-ups still to be
+// swallowed, and the three published settings. It decides every key event of the session.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <initializer_list>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string_view>
+#include <thread>
+
+#include "engine/Action.h"
+#include "engine/ChangeNotifier.h"
+#include "engine/KeyCodeSet.h"
+#include "engine/OwnedRef.h"
+#include "engine/Platform.h"
+#include "engine/Published.h"
+
+namespace corvane {
+
+// Browsers in which Shift+Tab reopens the last closed tab.
+inline constexpr std::array<std::string_view, 7> kBrowserBundleIdentifiers = {
+    "com.google.Chrome",     "org.chromium.Chromium", "com.apple.Safari",
+    "org.mozilla.firefox",   "com.microsoft.edgemac", "com.brave.Browser",
+    "company.thebrowser.Browser",
+};
+
+inline constexpr std::string_view kFinderPath = "/System/Library/CoreServices/Finder.app";
+inline constexpr std::string_view kActivityMonitorPath =
+    "/System/Applications/Utilities/Activity Monitor.app";
+
+class KeyboardShortcutManager;
+
+// The tap thread's handle: owned while stored, detached (never joined) when released.
+class TapThreadHandle {
+ public:
+  TapThreadHandle() = default;
+  TapThreadHandle(const TapThreadHandle&) = delete;
+  TapThreadHandle& operator=(const TapThreadHandle&) = delete;
+  ~TapThreadHandle() { reset(); }
+  explicit operator bool() const { return thread_.joinable(); }
+  std::thread::id id() const { return thread_.get_id(); }
+
+ private:
+  friend KeyboardShortcutManager;
+  void store(std::thread thread) {
+    reset();
+    thread_ = std::move(thread);
+  }
+  void reset() {
+    if (thread_.joinable()) thread_.detach();
+  }
+  std::thread thread_;
+};
+
+// The tap callback registered with the system. It hands the event to the manager whose tap
+// thread it runs on; a tap-disabled notification re-enables that tap and passes.
+EventRef eventTapCallback(TapProxy proxy, EventType type, EventRef event, void* userInfo);
+
+class KeyboardShortcutManager : public std::enable_shared_from_this<KeyboardShortcutManager> {
+ public:
+  // Managers live in a shared_ptr (the tap thread and delayed actions hold them strongly).
+  explicit KeyboardShortcutManager(std::shared_ptr<Platform> platform);
+  ~KeyboardShortcutManager();
+  KeyboardShortcutManager(const KeyboardShortcutManager&) = delete;
+  KeyboardShortcutManager& operator=(const KeyboardShortcutManager&) = delete;
+
+  // The process's one instance, built on the default platform at first use, exactly once.
+  static KeyboardShortcutManager& shared();
+
+ private:
+  std::shared_ptr<Platform> platform_;
+  KeyboardEventServices& events_;
+  Workspace& workspace_;
+  MainQueue& mainQueue_;
+  Pauser& pauser_;
+
+ public:
+  ChangeNotifier objectWillChange;
+
+  // The running tap (start, stop, runTapThread). Read anywhere; written only by the manager.
+  OwnedField<MachPortRef, KeyboardShortcutManager> eventTap{events_};
+  OwnedField<RunLoopSourceRef, KeyboardShortcutManager> runLoopSource{events_};
+  OwnedField<RunLoopRef, KeyboardShortcutManager> eventTapRunLoop{events_};
+  TapThreadHandle eventTapThread;  // main thread only
+
+  // Key codes whose key-up is still to be swallowed. Tap thread only.
+  KeyCodeSet consumedKeyUps;
+
+  PublishedBool isEnabled{objectWillChange, false};
+  PublishedBool swapFnAndControl{objectWillChange, true};
+  PublishedBool swapOptionAndCommand{objectWillChange, true};
+
+  // The decision for one event: the same event (pass) or nullptr (swallow). Tap thread.
+  EventRef handleEvent(EventType type, EventRef event);
+
+  // The shortcut rules: the action a key-down stands for, or none. Reads each swap setting once.
+  std::optional<std::string_view> actionForKeyDown(int64_t keyCode, EventFlags flags);
+  bool isBrowserFrontmost();
+
+  // The action executor: runs the action of that name; an unknown name does nothing.
+  void performAction(std::string_view name);
+
+  // Keystroke synthesis: marked events posted at the HID level.
+  void postKeystroke(std::span<const EventFlags> modifiers, KeyCode key);
+  void postKeystroke(std::initializer_list<EventFlags> modifiers, KeyCode key) {
+    postKeystroke(std::span(modifiers.begin(), modifiers.size()), key);
+  }
+  void postReopenTabSequence();
+
+  // The tap service; main thread.
+  void start();
+  void stop();
+
+ private:
+  Action actionFor(int64_t keyCode, EventFlags flags);
+  void perform(Action action);
+  static void runTapThread(std::weak_ptr<KeyboardShortcutManager> manager, EventMask mask,
+                           uint64_t generation);
+  void handTapCreationFailureToMain(uint64_t generation);
+
+  // Counts the start and stop calls that acted (main thread only): a failed tap creation that
+  // comes back after a newer call leaves that call's effect alone.
+  uint64_t tapGeneration_ = 0;
+};
+
+}  // namespace corvane

@@ -1,0 +1,97 @@
+// The interfaces through which the engine reaches the system. The engine never calls the
+// platform any other way; platform/macos implements them with CoreGraphics, CoreFoundation,
+// AppKit and libdispatch, platform/simulated with an in-process keyboard session.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <string_view>
+
+#include "engine/EventTypes.h"
+
+namespace corvane {
+
+// The keyboard event services: event taps on run loops, reading and making keyboard events.
+// Every "create" returns an owned reference (release it with release()), "get" ones do not.
+class KeyboardEventServices {
+ public:
+  virtual ~KeyboardEventServices() = default;
+
+  // CGEventTapCreate: a port, or nullptr when the process may not tap (no Accessibility trust).
+  virtual MachPortRef tapCreate(TapLocation location, TapPlacement placement, TapOptions options,
+                                EventMask eventsOfInterest, EventTapCallback callback,
+                                void* userInfo) = 0;
+  virtual void tapEnable(MachPortRef tap, bool enable) = 0;
+  // CFMachPortCreateRunLoopSource with the default allocator and order 0.
+  virtual RunLoopSourceRef machPortCreateRunLoopSource(MachPortRef port) = 0;
+  // CFRunLoopGetCurrent: the calling thread's run loop, not owned.
+  virtual RunLoopRef runLoopGetCurrent() = 0;
+  // Add / remove in the common modes. Removal is allowed from any thread.
+  virtual void runLoopAddSource(RunLoopRef loop, RunLoopSourceRef source) = 0;
+  virtual void runLoopRemoveSource(RunLoopRef loop, RunLoopSourceRef source) = 0;
+  // Runs the calling thread's run loop until it is stopped or has no source left.
+  virtual void runLoopRun() = 0;
+  // Allowed from any thread; a stop that comes before the loop runs still ends its next run.
+  virtual void runLoopStop(RunLoopRef loop) = 0;
+  virtual void machPortInvalidate(MachPortRef port) = 0;
+
+  virtual int64_t eventGetIntegerValueField(EventRef event, EventField field) = 0;
+  virtual EventFlags eventGetFlags(EventRef event) = 0;
+
+  virtual EventSourceRef eventSourceCreate(EventSourceState state) = 0;
+  virtual EventRef eventCreateKeyboardEvent(EventSourceRef source, KeyCode key, bool keyDown) = 0;
+  virtual void eventSetFlags(EventRef event, EventFlags flags) = 0;
+  virtual void eventSetIntegerValueField(EventRef event, EventField field, int64_t value) = 0;
+  virtual void eventPost(TapLocation location, EventRef event) = 0;
+
+  // Called first thing on the tap thread: user-interactive priority where the platform has it.
+  virtual void setCurrentThreadUserInteractive() = 0;
+
+  // CFRetain / CFRelease of any reference above.
+  virtual void retain(const void* ref) = 0;
+  virtual void release(const void* ref) = 0;
+};
+
+// The workspace: which application is frontmost, and opening applications.
+class Workspace {
+ public:
+  virtual ~Workspace() = default;
+  // Bundle identifier of the frontmost application; empty when there is none or it has none.
+  // The view stays valid until the next call on the same thread. Called on the tap thread.
+  virtual std::string_view frontmostBundleIdentifier() = 0;
+  // Opens (launches or brings forward) the application bundle at an absolute path.
+  virtual bool openApplication(std::string_view absolutePath) = 0;
+};
+
+// The main queue: runs a piece of work once on the main thread, no earlier than the delay.
+class MainQueue {
+ public:
+  using Work = void (*)(void* context);
+  virtual ~MainQueue() = default;
+  virtual void asyncAfter(std::chrono::nanoseconds delay, Work work, void* context) = 0;
+};
+
+// usleep: pauses the calling thread.
+class Pauser {
+ public:
+  virtual ~Pauser() = default;
+  virtual void usleep(uint32_t microseconds) = 0;
+};
+
+// Everything the engine runs on. A platform outlives every manager built on it (the manager
+// holds it by shared_ptr).
+class Platform {
+ public:
+  virtual ~Platform() = default;
+  virtual KeyboardEventServices& events() = 0;
+  virtual Workspace& workspace() = 0;
+  virtual MainQueue& mainQueue() = 0;
+  virtual Pauser& pauser() = 0;
+};
+
+// The build's default platform: macOS on Apple, the simulated session on a real clock elsewhere.
+// Defined by the platform library the program links.
+std::shared_ptr<Platform> makeDefaultPlatform();
+
+}  // namespace corvane

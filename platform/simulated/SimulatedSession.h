@@ -1,0 +1,248 @@
+// An in-process keyboard session: the platform the engine runs on off the Mac, in the test
+// suite and in corvane-replay. It offers the engine's platform interfaces with the effects the
+// Mac's have: event taps serviced by run loops on their own threads, events delivered to the
+// enabled taps one at a time and then to the frontmost application, posting at the HID level
+// from any thread (a post made inside a callback is delivered after the callback returns),
+// event sources, the workspace, the main queue and the pause. It runs on a real clock or on a
+// virtual one that only moves when told, so delays and pauses are exact and take no real time.
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+#include "engine/Platform.h"
+
+namespace corvane::sim {
+
+namespace detail {
+struct Event;
+struct Tap;
+struct Loop;
+struct LoopSource;
+struct Delivery;
+struct Item;
+class ItemQueue;
+struct MainWork {
+  std::chrono::nanoseconds due;
+  uint64_t seq;
+  void (*work)(void*);
+  void* context;
+};
+}  // namespace detail
+
+using Nanoseconds = std::chrono::nanoseconds;
+
+enum class ClockMode { Real, Virtual };
+
+// An event as it was posted through eventPost.
+struct PostedEvent {
+  EventType type;
+  int64_t keyCode;
+  EventFlags flags;
+  int64_t userData;
+  TapLocation location;
+  std::optional<EventSourceState> sourceState;  // none when made without a source
+  Nanoseconds time;
+  std::thread::id thread;
+};
+
+// A keyboard event that reached the frontmost application after every tap passed it.
+struct ReceivedEvent {
+  EventType type;
+  int64_t keyCode;
+  EventFlags flags;
+  int64_t userData;
+  Nanoseconds time;
+};
+
+struct OpenRequest {
+  std::string path;
+  Nanoseconds time;
+  std::thread::id thread;
+};
+
+struct TapInfo {
+  TapLocation location;
+  TapPlacement placement;
+  TapOptions options;
+  EventMask mask;
+  bool enabled;
+  bool attached;  // its run loop source is in a run loop
+};
+
+class SimulatedSession final : public Platform,
+                               private KeyboardEventServices,
+                               private Workspace,
+                               private MainQueue,
+                               private Pauser {
+ public:
+  explicit SimulatedSession(ClockMode clock = ClockMode::Virtual);
+  ~SimulatedSession() override;
+  SimulatedSession(const SimulatedSession&) = delete;
+  SimulatedSession& operator=(const SimulatedSession&) = delete;
+
+  KeyboardEventServices& events() override { return *this; }
+  Workspace& workspace() override { return *this; }
+  MainQueue& mainQueue() override { return *this; }
+  Pauser& pauser() override { return *this; }
+
+  ClockMode clockMode() const { return clockMode_; }
+
+  // --- The world the program runs in -------------------------------------------------------
+  // Whether the process is a trusted accessibility client; taps created while not fail.
+  void setTrusted(bool trusted);
+  bool trusted() const;
+  // The frontmost application's bundle identifier; nullopt: no frontmost application;
+  // "": an application without a bundle identifier.
+  void setFrontmostApplication(std::optional<std::string_view> bundleIdentifier);
+  // Makes eventSourceCreate / eventCreateKeyboardEvent give nothing, to reach failure paths.
+  void refuseEventSources(bool refuse);
+  void refuseKeyboardEvents(bool refuse);
+
+  // The keyboard makes an event; it enters at the HID level like any hardware event.
+  void keyboardEvent(EventType type, int64_t keyCode, EventFlags flags = 0, int64_t userData = 0);
+  // The system disables every enabled tap and sends each the matching notification
+  // (kEventTapDisabledByTimeout or kEventTapDisabledByUserInput).
+  void disableTaps(EventType reason);
+  // Waits until every event in flight has been decided by the taps and delivered.
+  void settle();
+
+  // --- Time and the main thread ------------------------------------------------------------
+  Nanoseconds now() const;
+  // Virtual clock: runs the main-queue work that falls due up to now + duration, in order, on
+  // the calling thread (which plays the main thread), then sets the clock to now + duration.
+  void advance(Nanoseconds duration);
+  // Virtual clock: the time of the earliest main-queue work, and running it (at its time).
+  std::optional<Nanoseconds> nextMainWorkDue() const;
+  void runNextMainWork();
+  // Virtual clock: moves the clock forward to t (never back) once everything in flight settled.
+  void advanceClockTo(Nanoseconds t);
+  // Virtual clock: called by usleep before the pause ends with the time it ends at, so that a
+  // driver can handle what happens meanwhile on other threads (the main thread is busy).
+  void setPauseHook(std::function<void(Nanoseconds wakeTime)> hook);
+  // Real clock: main-queue work goes to this executor (the GUI's event loop) when one is set;
+  // else it waits for runDueMainWork on the thread that plays the main thread.
+  void setMainThreadExecutor(std::function<void(Nanoseconds delay, std::function<void()>)> exec);
+  // Real clock: runs the main-queue work due now; waits up to `wait` for the first to fall due.
+  size_t runDueMainWork(Nanoseconds wait = Nanoseconds(0));
+  size_t pendingMainWork() const;
+
+  // --- Tap threads -------------------------------------------------------------------------
+  // Counts tap set-ups that finished: a run loop that began running with a tap's source, or a
+  // tap creation that failed.
+  uint64_t tapSetups() const;
+  // Waits until tapSetups() reaches count (real time; returns false after the timeout).
+  bool waitForTapSetups(uint64_t count, std::chrono::milliseconds timeout);
+  // Waits until no run loop of this session is running.
+  bool waitForRunLoopsToEnd(std::chrono::milliseconds timeout);
+  size_t runningRunLoops() const;
+  std::vector<TapInfo> taps() const;  // the valid taps, head first
+  uint64_t tapsCreated() const;
+  uint64_t portsInvalidated() const;
+
+  // --- What happened -----------------------------------------------------------------------
+  std::vector<PostedEvent> posted() const;
+  std::vector<ReceivedEvent> received() const;
+  std::vector<OpenRequest> openRequests() const;
+  uint64_t frontmostQueries() const;
+  // Sources, events, ports, run loop sources and loops of all sessions not yet released.
+  static uint64_t liveObjects();
+  void clearRecords();
+
+ private:
+  using Event = detail::Event;
+  using Tap = detail::Tap;
+  using Loop = detail::Loop;
+  using LoopSource = detail::LoopSource;
+  using Delivery = detail::Delivery;
+  using Item = detail::Item;
+  using MainWork = detail::MainWork;
+
+  // KeyboardEventServices
+  MachPortRef tapCreate(TapLocation location, TapPlacement placement, TapOptions options,
+                        EventMask eventsOfInterest, EventTapCallback callback,
+                        void* userInfo) override;
+  void tapEnable(MachPortRef tap, bool enable) override;
+  RunLoopSourceRef machPortCreateRunLoopSource(MachPortRef port) override;
+  RunLoopRef runLoopGetCurrent() override;
+  void runLoopAddSource(RunLoopRef loop, RunLoopSourceRef source) override;
+  void runLoopRemoveSource(RunLoopRef loop, RunLoopSourceRef source) override;
+  void runLoopRun() override;
+  void runLoopStop(RunLoopRef loop) override;
+  void machPortInvalidate(MachPortRef port) override;
+  int64_t eventGetIntegerValueField(EventRef event, EventField field) override;
+  EventFlags eventGetFlags(EventRef event) override;
+  EventSourceRef eventSourceCreate(EventSourceState state) override;
+  EventRef eventCreateKeyboardEvent(EventSourceRef source, KeyCode key, bool keyDown) override;
+  void eventSetFlags(EventRef event, EventFlags flags) override;
+  void eventSetIntegerValueField(EventRef event, EventField field, int64_t value) override;
+  void eventPost(TapLocation location, EventRef event) override;
+  void setCurrentThreadUserInteractive() override {}
+  void retain(const void* ref) override;
+  void release(const void* ref) override;
+  // Workspace
+  std::string_view frontmostBundleIdentifier() override;
+  bool openApplication(std::string_view absolutePath) override;
+  // MainQueue
+  void asyncAfter(Nanoseconds delay, Work work, void* context) override;
+  // Pauser
+  void usleep(uint32_t microseconds) override;
+
+  Loop* loopOfCurrentThread();
+  void enqueueLocked(Event* event, Tap* target);
+  void dispatcherMain();
+  EventRef deliverLocked(Tap* tap, EventType type, EventRef event,
+                         std::unique_lock<std::mutex>& lock);
+  void detachSourceLocked(LoopSource* source);
+  void passPendingLocked(Loop* loop, const Tap* tap);
+  const std::string* internLocked(std::string_view text);
+  bool popDueMainWork(Nanoseconds until, MainWork& out);
+  bool hasLiveSourceLocked(const Loop* loop) const;
+
+  const ClockMode clockMode_;
+  const uint64_t serial_;
+  const std::chrono::steady_clock::time_point realStart_;
+
+  // Guarded by the graph mutex shared by every session (objects outlive sessions).
+  std::condition_variable dispatcherWake_;  // an item was queued, or shutdown
+  std::condition_variable changed_;         // a verdict, a settle, a set-up, a loop's end
+  std::unique_ptr<detail::ItemQueue> queue_;
+  uint64_t inFlight_ = 0;
+  bool shuttingDown_ = false;
+  std::vector<Tap*> taps_;  // valid taps, head first (retained)
+  std::vector<Loop*> runningLoops_;  // loops inside runLoopRun
+  uint64_t tapSetups_ = 0;
+  uint64_t tapsCreated_ = 0;
+  uint64_t portsInvalidated_ = 0;
+
+  std::atomic<bool> trusted_{true};
+  std::atomic<bool> refuseSources_{false};
+  std::atomic<bool> refuseEvents_{false};
+  std::atomic<const std::string*> frontmost_{nullptr};
+  std::atomic<uint64_t> frontmostQueries_{0};
+  std::vector<std::unique_ptr<const std::string>> interned_;  // never shrinks
+
+  std::atomic<int64_t> virtualNow_{0};
+  std::vector<MainWork> mainWork_;  // a heap, earliest first
+  std::vector<Tap*> dispatchTaps_;  // the dispatcher's working list
+  uint64_t mainWorkSeq_ = 0;
+  std::function<void(Nanoseconds)> pauseHook_;
+  std::function<void(Nanoseconds, std::function<void()>)> mainExecutor_;
+
+  std::vector<PostedEvent> posted_;
+  std::vector<ReceivedEvent> received_;
+  std::vector<std::pair<const std::string*, std::pair<Nanoseconds, std::thread::id>>> opens_;
+
+  std::thread dispatcher_;
+};
+
+}  // namespace corvane::sim

@@ -1,0 +1,232 @@
+#include <string>
+#include <thread>
+
+#include "tests/engine/EngineHarness.h"
+
+namespace corvane::testing {
+namespace {
+
+using namespace std::chrono_literals;
+using sim::PostedEvent;
+
+struct Stroke {
+  const char* action;
+  int64_t key;
+  EventFlags flags;
+};
+
+class KeystrokeActionTest : public EngineTest, public ::testing::WithParamInterface<Stroke> {};
+
+// Each immediate action posts exactly one marked key-down and key-up at the HID level, from a
+// fresh HID-state source, on the calling thread, before it returns.
+TEST_P(KeystrokeActionTest, PostsItsKeystrokeAtOnce) {
+  const Stroke& stroke = GetParam();
+  std::thread tapThread([&] { manager->performAction(stroke.action); });
+  const auto callerId = tapThread.get_id();
+  tapThread.join();
+
+  const auto posted = session->posted();
+  ASSERT_EQ(posted.size(), 2u);
+  for (size_t i = 0; i < 2; ++i) {
+    const PostedEvent& event = posted[i];
+    EXPECT_EQ(event.type, i == 0 ? kEventKeyDown : kEventKeyUp);
+    EXPECT_EQ(event.keyCode, stroke.key);
+    EXPECT_EQ(event.flags, stroke.flags);
+    EXPECT_EQ(event.userData, 1);
+    EXPECT_EQ(event.location, kHIDEventTap);
+    EXPECT_EQ(event.sourceState, kEventSourceStateHIDSystemState);
+    EXPECT_EQ(event.thread, callerId);
+    EXPECT_EQ(event.time, 0ns);
+  }
+  EXPECT_TRUE(session->openRequests().empty());
+  EXPECT_EQ(session->pendingMainWork(), 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    ActionTable, KeystrokeActionTest,
+    ::testing::Values(Stroke{"copy", 8, kFlagCommand}, Stroke{"cut", 7, kFlagCommand},
+                      Stroke{"paste", 9, kFlagCommand}, Stroke{"undo", 6, kFlagCommand},
+                      Stroke{"redo", 6, kFlagCommand | kFlagShift},
+                      Stroke{"selectAll", 0, kFlagCommand}, Stroke{"find", 3, kFlagCommand},
+                      Stroke{"newTab", 17, kFlagCommand}, Stroke{"closeTab", 13, kFlagCommand},
+                      Stroke{"save", 1, kFlagCommand}, Stroke{"print", 35, kFlagCommand},
+                      Stroke{"newDoc", 45, kFlagCommand}, Stroke{"deleteWord", 51, kFlagOption},
+                      Stroke{"focusAddressBar", 37, kFlagCommand},
+                      Stroke{"switchTabNext", 48, kFlagControl},
+                      Stroke{"switchApps", 48, kFlagCommand}, Stroke{"closeWindow", 13, kFlagCommand},
+                      Stroke{"getInfo", 34, kFlagCommand},
+                      Stroke{"lockComputer", 12, kFlagCommand | kFlagControl}),
+    [](const auto& info) { return std::string(info.param.action); });
+
+class OpenActionTest : public EngineTest,
+                       public ::testing::WithParamInterface<std::pair<const char*, const char*>> {};
+
+TEST_P(OpenActionTest, OpensTheApplicationAndPostsNothing) {
+  const auto& [action, path] = GetParam();
+  manager->performAction(action);
+  const auto opens = session->openRequests();
+  ASSERT_EQ(opens.size(), 1u);
+  EXPECT_EQ(opens[0].path, path);
+  EXPECT_EQ(opens[0].thread, std::this_thread::get_id());
+  EXPECT_TRUE(session->posted().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Applications, OpenActionTest,
+    ::testing::Values(std::pair{"openFinder", "/System/Library/CoreServices/Finder.app"},
+                      std::pair{"openActivityMonitor",
+                                "/System/Applications/Utilities/Activity Monitor.app"}));
+
+TEST_F(EngineTest, UnknownNamesDoNothing) {
+  for (const char* name : {"", "Copy", "COPY", "copy ", "reopentab", "none", "openfinder"}) {
+    manager->performAction(name);
+  }
+  session->advance(1s);
+  EXPECT_TRUE(session->posted().empty());
+  EXPECT_TRUE(session->openRequests().empty());
+}
+
+TEST_F(EngineTest, RenameFilePostsReturnOnTheMainThreadAfterSixtyMilliseconds) {
+  std::thread tapThread([&] { manager->performAction("renameFile"); });
+  const auto tapId = tapThread.get_id();
+  tapThread.join();
+  EXPECT_TRUE(session->posted().empty()) << "nothing during the call";
+
+  session->advance(59999us);
+  EXPECT_TRUE(session->posted().empty()) << "ran early";
+  session->advance(1us);
+  const auto posted = session->posted();
+  ASSERT_EQ(posted.size(), 2u);
+  for (const PostedEvent& event : posted) {
+    EXPECT_EQ(event.keyCode, 36);
+    EXPECT_EQ(event.flags, 0u);
+    EXPECT_EQ(event.userData, 1);
+    EXPECT_EQ(event.time, 60ms);
+    EXPECT_EQ(event.thread, std::this_thread::get_id()) << "must run on the main thread";
+    EXPECT_NE(event.thread, tapId);
+  }
+  EXPECT_EQ(posted[0].type, kEventKeyDown);
+  EXPECT_EQ(posted[1].type, kEventKeyUp);
+}
+
+TEST_F(EngineTest, ReopenTabPlaysCommandShiftTAfterTwentyMilliseconds) {
+  manager->performAction("reopenTab");
+  session->advance(19999us);
+  EXPECT_TRUE(session->posted().empty());
+  session->advance(1s);
+
+  struct Step {
+    int64_t key;
+    EventType type;
+    EventFlags flags;
+    std::chrono::microseconds at;
+  };
+  const Step expected[] = {
+      {55, kEventKeyDown, kFlagCommand, 20000us},
+      {56, kEventKeyDown, kFlagCommand | kFlagShift, 32000us},
+      {17, kEventKeyDown, kFlagCommand | kFlagShift, 44000us},
+      {17, kEventKeyUp, kFlagCommand | kFlagShift, 54000us},
+      {56, kEventKeyUp, kFlagCommand, 66000us},
+      {55, kEventKeyUp, 0, 78000us},
+  };
+  const auto posted = session->posted();
+  ASSERT_EQ(posted.size(), 6u);
+  for (size_t i = 0; i < 6; ++i) {
+    EXPECT_EQ(posted[i].keyCode, expected[i].key) << i;
+    EXPECT_EQ(posted[i].type, expected[i].type) << i;
+    EXPECT_EQ(posted[i].flags, expected[i].flags) << i;
+    EXPECT_EQ(posted[i].time, expected[i].at) << i;
+    EXPECT_EQ(posted[i].userData, 1) << i;
+    EXPECT_EQ(posted[i].thread, std::this_thread::get_id()) << i;
+  }
+}
+
+TEST_F(EngineTest, TwoQuickPressesScheduleTwoDelayedActions) {
+  manager->performAction("renameFile");
+  session->advance(10ms);
+  manager->performAction("renameFile");
+  session->advance(1s);
+  const auto posted = session->posted();
+  ASSERT_EQ(posted.size(), 4u);
+  EXPECT_EQ(posted[0].time, 60ms);
+  EXPECT_EQ(posted[2].time, 70ms);
+}
+
+TEST_F(EngineTest, DelayedActionKeepsTheManagerAlive) {
+  manager->performAction("renameFile");
+  std::weak_ptr<KeyboardShortcutManager> weak = manager;
+  manager.reset();
+  EXPECT_FALSE(weak.expired());
+  session->advance(1s);
+  EXPECT_TRUE(weak.expired());
+  EXPECT_EQ(session->posted().size(), 2u) << "an action scheduled before still takes effect";
+}
+
+struct ModifierList {
+  std::vector<EventFlags> list;
+  EventFlags posted;
+};
+
+class PostKeystrokeTest : public EngineTest, public ::testing::WithParamInterface<ModifierList> {};
+
+TEST_P(PostKeystrokeTest, PostsTheOrOfTheList) {
+  manager->postKeystroke(GetParam().list, 0);
+  const auto posted = session->posted();
+  ASSERT_EQ(posted.size(), 2u);
+  EXPECT_EQ(posted[0].flags, GetParam().posted);
+  EXPECT_EQ(posted[1].flags, GetParam().posted);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lists, PostKeystrokeTest,
+    ::testing::Values(ModifierList{{}, 0}, ModifierList{{kFlagCommand, kFlagShift}, 0x120000},
+                      ModifierList{{kFlagCommand, kFlagControl}, 0x140000},
+                      ModifierList{{kFlagCommand, kFlagCommand}, kFlagCommand},
+                      ModifierList{{kFlagOption, kFlagShift, kFlagControl, kFlagCommand}, 0x1E0000}));
+
+TEST_F(EngineTest, WithoutASourceKeystrokesStillPostButTheReopenSequenceDoesNothing) {
+  session->refuseEventSources(true);
+  manager->postKeystroke({}, 8);
+  auto posted = session->posted();
+  ASSERT_EQ(posted.size(), 2u);
+  EXPECT_FALSE(posted[0].sourceState.has_value());
+  EXPECT_EQ(posted[0].userData, 1);
+
+  session->clearRecords();
+  const auto before = session->now();
+  manager->postReopenTabSequence();
+  EXPECT_TRUE(session->posted().empty());
+  EXPECT_EQ(session->now(), before) << "no pause without a source";
+}
+
+TEST_F(EngineTest, RefusedEventsAreSkippedButTheirPausesKept) {
+  session->refuseKeyboardEvents(true);
+  manager->postKeystroke({kFlagCommand}, 8);
+  const auto before = session->now();
+  manager->postReopenTabSequence();
+  EXPECT_TRUE(session->posted().empty());
+  EXPECT_EQ(session->now() - before, 58ms);
+}
+
+TEST_F(EngineTest, EverySourceAndEventMadeIsReleased) {
+  const uint64_t live = sim::SimulatedSession::liveObjects();
+  manager->postKeystroke({kFlagCommand}, 8);
+  manager->postReopenTabSequence();
+  session->settle();
+  EXPECT_EQ(sim::SimulatedSession::liveObjects(), live);
+}
+
+TEST_F(EngineTest, PostedEventsPassTheDecisionUntouched) {
+  ASSERT_TRUE(keyDown(6, kFlagFn));  // Ctrl+Z, recorded
+  manager->postReopenTabSequence();
+  manager->postKeystroke({kFlagCommand}, 6);
+  const auto before = manager->consumedKeyUps.size();
+  for (const PostedEvent& event : session->posted()) {
+    EXPECT_FALSE(swallows(event.type, event.keyCode, event.flags, event.userData));
+  }
+  EXPECT_EQ(manager->consumedKeyUps.size(), before);
+  EXPECT_TRUE(manager->consumedKeyUps.contains(6)) << "a marked key-up leaves the entry";
+}
+
+}  // namespace
+}  // namespace corvane::testing
