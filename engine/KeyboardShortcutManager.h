@@ -70,6 +70,9 @@ class KeyboardShortcutManager : public std::enable_shared_from_this<KeyboardShor
   // The process's one instance, built on the default platform at first use, exactly once.
   static KeyboardShortcutManager& shared();
 
+  // The platform this manager runs on.
+  Platform& platform() const { return *platform_; }
+
  private:
   std::shared_ptr<Platform> platform_;
   KeyboardEventServices& events_;

@@ -1,0 +1,59 @@
+// The few system services the shell and the window need beyond Qt, behind small interfaces:
+// macOS implements them with ApplicationServices, AppKit and ServiceManagement
+// (platform/macos), elsewhere they are answered by the simulated session and the desktop.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace corvane {
+
+// AXIsProcessTrustedWithOptions with the single option kAXTrustedCheckOptionPrompt = true:
+// whether the process may observe and alter other applications' key events. When it may not,
+// the system shows its own prompt; the answer does not wait for the user.
+class AccessibilityTrust {
+ public:
+  virtual ~AccessibilityTrust() = default;
+  virtual bool checkAccessibilityTrust() = 0;
+};
+
+// The application object: no Dock icon, and coming to the front.
+class ApplicationActivation {
+ public:
+  virtual ~ApplicationActivation() = default;
+  virtual void setAccessoryActivationPolicy() = 0;  // setActivationPolicy: accessory (1)
+  virtual void activateIgnoringOtherApps() = 0;
+};
+
+// The program itself as a login item (SMAppService.mainAppService).
+class LoginItemService {
+ public:
+  struct Result {
+    bool succeeded;
+    std::string errorDescription;  // the error's localized description when it failed
+  };
+  virtual ~LoginItemService() = default;
+  virtual bool isAvailable() = 0;  // macOS 13.0 or later; elsewhere whatever stands in for it
+  virtual Result registerMainApp() = 0;
+  virtual Result unregisterMainApp() = 0;
+};
+
+// The workspace's openURL: for the settings deep link.
+class UrlOpener {
+ public:
+  virtual ~UrlOpener() = default;
+  virtual bool openURL(std::string_view url) = 0;
+};
+
+struct ShellServices {
+  std::shared_ptr<AccessibilityTrust> trust;
+  std::shared_ptr<ApplicationActivation> activation;
+  std::shared_ptr<LoginItemService> loginItem;
+  std::shared_ptr<UrlOpener> urlOpener;
+};
+
+// The build's default services: macOS on Apple, the simulated session and the desktop elsewhere.
+ShellServices makeDefaultShellServices();
+
+}  // namespace corvane
