@@ -1,0 +1,78 @@
+// One record of a replay trace, and the parser that reads it from one line of JSON.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "engine/EventTypes.h"
+
+namespace corvane::replay {
+
+enum class RecordKind : uint8_t {
+  key,        // the keyboard makes an event
+  frontmost,  // the frontmost application changes
+  set,        // the user sets a swap setting (main thread)
+  start,      // the start/stop button calls start (main thread)
+  stop,       // the start/stop button calls stop (main thread)
+  trusted,    // the process becomes (or stops being) a trusted accessibility client
+  system,     // the system disables the engine's tap
+};
+
+enum class Setting : uint8_t { swapFnAndControl, swapOptionAndCommand };
+
+struct TraceRecord {
+  RecordKind kind = RecordKind::key;
+  std::chrono::nanoseconds at{0};  // since the trace began
+
+  // key
+  EventType type = kEventKeyDown;
+  int64_t code = 0;
+  EventFlags flags = 0;
+  int64_t userData = 0;
+  // frontmost: none, or the bundle identifier ("" for an application without one)
+  std::optional<std::string> frontmost;
+  // set
+  Setting setting = Setting::swapFnAndControl;
+  // set: the value; trusted: whether the process is trusted
+  bool value = false;
+  // system: kEventTapDisabledByTimeout or kEventTapDisabledByUserInput
+  EventType reason = kEventTapDisabledByTimeout;
+
+  // set, start and stop run on the main thread; the others act on the session at their time.
+  bool onMainThread() const {
+    return kind == RecordKind::set || kind == RecordKind::start || kind == RecordKind::stop;
+  }
+};
+
+// The largest "at" a trace may use, in milliseconds (about 31 years).
+inline constexpr int64_t kMaxTraceMilliseconds = 1'000'000'000'000;
+
+// Blank lines and lines whose first non-blank character is '#' are not records.
+bool isSkippedLine(std::string_view line);
+
+// Parses record lines one after another: each "at" is checked against the previous record's.
+// Any input is safe to hand it (a fuzzer drives it directly).
+class TraceParser {
+ public:
+  // Parses one line that is neither blank nor a comment. On success fills `record` and returns
+  // true; otherwise returns false, leaves the previous "at" as it was and error() tells what is
+  // wrong with the line.
+  bool parse(std::string_view line, TraceRecord& record);
+  const std::string& error() const { return error_; }
+
+ private:
+  bool hasPrevious_ = false;
+  double previousAt_ = 0;          // milliseconds, as written
+  std::string previousAtText_;     // as written, for the message of a time that goes back
+  std::string error_;
+};
+
+// Milliseconds as the output prints them: an integer when whole, else up to three decimals
+// (rounded to the microsecond, no trailing zeros).
+std::string formatMilliseconds(std::chrono::nanoseconds time);
+void appendMilliseconds(std::string& out, std::chrono::nanoseconds time);
+
+}  // namespace corvane::replay
