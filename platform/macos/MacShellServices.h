@@ -1,0 +1,40 @@
+// The shell's system services on macOS: ApplicationServices, AppKit and ServiceManagement.
+#pragma once
+
+#include "app/ShellServices.h"
+
+namespace corvane::mac {
+
+// AXIsProcessTrustedWithOptions with an options dictionary of exactly one entry,
+// kAXTrustedCheckOptionPrompt = kCFBooleanTrue, built for each call and released after it.
+class MacAccessibilityTrust final : public AccessibilityTrust {
+ public:
+  bool checkAccessibilityTrust() override;
+};
+
+// The shared NSApplication: accessory policy (no Dock icon) and activation.
+class MacApplicationActivation final : public ApplicationActivation {
+ public:
+  void setAccessoryActivationPolicy() override;
+  void activateIgnoringOtherApps() override;
+};
+
+// SMAppService.mainAppService, on macOS 13.0 and later.
+class MacLoginItemService final : public LoginItemService {
+ public:
+  bool isAvailable() override;
+  // Below macOS 13.0 the calls fail with kUnavailableDescription and touch nothing.
+  Result registerMainApp() override;
+  Result unregisterMainApp() override;
+
+  static constexpr const char* kUnavailableDescription =
+      "login items need macOS 13.0 or later";
+};
+
+// NSWorkspace openURL: with URLWithString:. False when the text is not a valid URL.
+class MacUrlOpener final : public UrlOpener {
+ public:
+  bool openURL(std::string_view url) override;
+};
+
+}  // namespace corvane::mac

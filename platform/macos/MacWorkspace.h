@@ -1,0 +1,21 @@
+// The engine's workspace on NSWorkspace.
+#pragma once
+
+#include "engine/Platform.h"
+
+namespace corvane::mac {
+
+class MacWorkspace final : public Workspace {
+ public:
+  // NSWorkspace.sharedWorkspace.frontmostApplication.bundleIdentifier, copied as UTF-8 into a
+  // buffer of the calling thread (the view lives until that thread's next call). Empty when
+  // there is no frontmost application, it has no identifier, or the identifier is longer than
+  // any real one (kMaxBundleIdentifierBytes), which no rule could match anyway.
+  std::string_view frontmostBundleIdentifier() noexcept override;
+  // fileURLWithPath: then openURL:. False for an empty path or one that is not UTF-8.
+  bool openApplication(std::string_view absolutePath) override;
+
+  static constexpr unsigned long kMaxBundleIdentifierBytes = 255;
+};
+
+}  // namespace corvane::mac

@@ -1,0 +1,35 @@
+// Compiled with ARC (-fobjc-arc). Both calls can come from the tap thread, which has no
+// autorelease pool of its own: each call drains its own.
+#include "platform/macos/MacWorkspace.h"
+
+#import <AppKit/AppKit.h>
+#import <Foundation/Foundation.h>
+
+namespace corvane::mac {
+
+std::string_view MacWorkspace::frontmostBundleIdentifier() noexcept {
+  // Fixed storage: no allocation on the tap thread, and nothing that could throw.
+  thread_local char identifier[kMaxBundleIdentifierBytes + 1];
+  bool copied = false;
+  @autoreleasepool {
+    NSString* bundleIdentifier = NSWorkspace.sharedWorkspace.frontmostApplication.bundleIdentifier;
+    copied = bundleIdentifier != nil && [bundleIdentifier getCString:identifier
+                                                           maxLength:sizeof identifier
+                                                            encoding:NSUTF8StringEncoding];
+  }
+  return copied ? std::string_view(identifier) : std::string_view();
+}
+
+bool MacWorkspace::openApplication(std::string_view absolutePath) {
+  // fileURLWithPath: raises on an empty path.
+  if (absolutePath.empty()) return false;
+  @autoreleasepool {
+    NSString* path = [[NSString alloc] initWithBytes:absolutePath.data()
+                                              length:absolutePath.size()
+                                            encoding:NSUTF8StringEncoding];
+    if (path == nil) return false;
+    return [NSWorkspace.sharedWorkspace openURL:[NSURL fileURLWithPath:path]];
+  }
+}
+
+}  // namespace corvane::mac

@@ -1,0 +1,38 @@
+// Shim: the AppKit declarations the macOS layer uses (see tests/macos-shim/README.md).
+#pragma once
+
+#include <Foundation/Foundation.h>
+
+#define APPKIT_EXTERN extern
+
+NS_ASSUME_NONNULL_BEGIN
+
+@interface NSResponder : NSObject
+@end
+
+typedef NS_ENUM(NSInteger, NSApplicationActivationPolicy){
+    NSApplicationActivationPolicyRegular,
+    NSApplicationActivationPolicyAccessory,
+    NSApplicationActivationPolicyProhibited,
+};
+
+@interface NSApplication : NSResponder
+@property(class, readonly, strong) __kindof NSApplication* sharedApplication;
+- (BOOL)setActivationPolicy:(NSApplicationActivationPolicy)activationPolicy;
+- (void)activateIgnoringOtherApps:(BOOL)flag
+    __attribute__((availability(macos, introduced = 10.0, deprecated = 14.0)));
+@end
+
+APPKIT_EXTERN __kindof NSApplication* _Null_unspecified NSApp;
+
+@interface NSRunningApplication : NSObject
+@property(nullable, readonly, copy) NSString* bundleIdentifier;
+@end
+
+@interface NSWorkspace : NSObject
+@property(class, readonly, strong) NSWorkspace* sharedWorkspace;
+@property(nullable, readonly, strong) NSRunningApplication* frontmostApplication;
+- (BOOL)openURL:(NSURL*)url;
+@end
+
+NS_ASSUME_NONNULL_END

@@ -1,0 +1,2 @@
+// Test shim: GoogleTest includes this SDK header on Apple; it uses nothing from it.
+#pragma once
