@@ -1,0 +1,58 @@
+// The shell services off the Mac: the simulated session's trust, Qt's activation, an XDG
+// autostart entry as the login item, and the desktop's URL handler.
+#pragma once
+
+#include <QString>
+
+#include "app/ShellServices.h"
+
+namespace corvane::sim {
+class SimulatedSession;
+}
+
+namespace corvane {
+
+// The simulated session the shared manager runs on, or nullptr when it runs on another platform.
+sim::SimulatedSession* sharedSimulatedSession();
+
+// Whether the shared manager's session lets the process tap its keyboard. There is no system
+// prompt to show off the Mac.
+class SimulatedAccessibilityTrust final : public AccessibilityTrust {
+ public:
+  bool checkAccessibilityTrust() override;
+};
+
+// Qt raises and activates the window itself; there is no activation policy to set here.
+class QtApplicationActivation final : public ApplicationActivation {
+ public:
+  void setAccessoryActivationPolicy() override {}
+  void activateIgnoringOtherApps() override {}
+};
+
+// The program as a login item of the desktop: $XDG_CONFIG_HOME/autostart/corvane.desktop
+// ($XDG_CONFIG_HOME defaults to ~/.config). Registering writes the entry, unregistering removes
+// it; an entry that is already absent is not an error.
+class XdgAutostartLoginItem final : public LoginItemService {
+ public:
+  // Empty arguments: the environment's config folder and this process's executable.
+  explicit XdgAutostartLoginItem(QString configHome = {}, QString executable = {});
+  bool isAvailable() override { return true; }
+  Result registerMainApp() override;
+  Result unregisterMainApp() override;
+  QString entryPath() const;
+
+ private:
+  QString configHome_;
+  QString executable_;
+};
+
+// The desktop entry's Exec value for a program path: quoted, with the characters the desktop
+// entry format reserves escaped.
+QString desktopEntryExec(const QString& executable);
+
+class DesktopUrlOpener final : public UrlOpener {
+ public:
+  bool openURL(std::string_view url) override;
+};
+
+}  // namespace corvane

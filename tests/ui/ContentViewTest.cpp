@@ -1,0 +1,356 @@
+// The main view with real widgets and real clicks, on a manager of its own (a simulated session
+// on a virtual clock) and recording fakes of the trust check and the URL opener.
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QCheckBox>
+#include <QLabel>
+#include <QPointer>
+#include <QPushButton>
+#include <QTest>
+#include <QVBoxLayout>
+#include <chrono>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "QtTestMain.h"
+#include "platform/simulated/SimulatedSession.h"
+#include "ui/CollapsibleShortcutSection.h"
+#include "ui/ContentView.h"
+#include "ui/PermissionsAlert.h"
+#include "ui/ShortcutItem.h"
+#include "ui/StatusTag.h"
+#include "ui/Symbols.h"
+
+namespace corvane::ui {
+namespace {
+
+using namespace std::chrono_literals;
+
+class FakeTrust final : public AccessibilityTrust {
+ public:
+  bool trusted = true;
+  int checks = 0;
+  bool checkAccessibilityTrust() override {
+    ++checks;
+    return trusted;
+  }
+};
+
+class RecordingOpener final : public UrlOpener {
+ public:
+  std::vector<std::string> opened;
+  bool openURL(std::string_view url) override {
+    opened.emplace_back(url);
+    return false;  // not looked at
+  }
+};
+
+class ContentViewTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    window.setFixedSize(740, 520);
+    auto* layout = new QVBoxLayout(&window);
+    layout->setContentsMargins(0, 0, 0, 0);
+    view = new ContentView(manager, ShellServices{trust, nullptr, nullptr, opener}, &window);
+    layout->addWidget(view);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+  }
+
+  void TearDown() override {
+    if (PermissionsAlert* alert = view->permissionsAlert(); alert->isVisible()) alert->hide();
+    manager->stop();
+    session->waitForRunLoopsToEnd(5s);
+    session->advance(1s);
+  }
+
+  static void settle() {
+    for (int i = 0; i < 3; ++i) QApplication::processEvents();
+  }
+
+  // A real click on a widget, at a point inside what it draws.
+  static void click(QWidget* widget) {
+    ASSERT_TRUE(widget->isVisible());
+    QTest::mouseClick(widget, Qt::LeftButton, {}, widget->rect().center());
+  }
+  static void clickBox(QCheckBox* box) {
+    QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(8, box->height() / 2));
+  }
+
+  std::vector<CollapsibleShortcutSection*> sections() const {
+    return {view->systemSection(), view->browserSection(), view->editingSection(),
+            view->filesSection()};
+  }
+  std::vector<bool> expansion() const {
+    return {view->showSystem(), view->showBrowser(), view->showEditing(), view->showFiles()};
+  }
+  QStringList shownTexts() const {
+    QStringList texts;
+    for (QLabel* label : window.findChildren<QLabel*>()) {
+      if (label->isVisibleTo(&window)) texts << label->text();
+    }
+    for (QAbstractButton* button : window.findChildren<QAbstractButton*>()) {
+      if (button->isVisibleTo(&window)) texts << button->text();
+    }
+    return texts;
+  }
+
+  std::shared_ptr<sim::SimulatedSession> session =
+      std::make_shared<sim::SimulatedSession>(sim::ClockMode::Virtual);
+  std::shared_ptr<KeyboardShortcutManager> manager =
+      std::make_shared<KeyboardShortcutManager>(session);
+  std::shared_ptr<FakeTrust> trust = std::make_shared<FakeTrust>();
+  std::shared_ptr<RecordingOpener> opener = std::make_shared<RecordingOpener>();
+  QWidget window;
+  ContentView* view = nullptr;
+};
+
+TEST_F(ContentViewTest, NewViewShowsInitialState) {
+  EXPECT_FALSE(view->showingPermissionsAlert());
+  EXPECT_FALSE(view->permissionsAlert()->isVisible());
+  EXPECT_EQ(expansion(), std::vector<bool>(4, false));
+  for (CollapsibleShortcutSection* section : sections()) {
+    EXPECT_TRUE(section->rows().isEmpty()) << section->title().toStdString();
+    EXPECT_EQ(section->chevron()->symbol(), Symbol::ChevronRight);
+  }
+  EXPECT_EQ(view->statusTag()->text(), "Inactive");
+  EXPECT_EQ(view->startStopButton()->text(), "Start Shortcuts");
+  EXPECT_TRUE(view->swapFnAndControlBox()->isChecked());
+  EXPECT_TRUE(view->swapOptionAndCommandBox()->isChecked());
+  EXPECT_EQ(view->swapFnAndControlBox()->text(), "Swap Fn and Control keys");
+  EXPECT_EQ(view->swapOptionAndCommandBox()->text(), "Swap Option (Alt) and Command (⌘)");
+  EXPECT_EQ(view->requestPermissionsButton()->text(), "Request Permissions");
+  // The fixed explanation.
+  const QStringList texts = shownTexts();
+  for (const char* text : {"Corvane", "How It Works:", "Press Windows keys → App converts to macOS keys",
+                           "Key Mappings:", "Windows Key", "Command (⌘)", "Alt Key", "Alt (⌥)",
+                           "Control Key", "Control (^)", "Shortcut List",
+                           "Swap keys for exact behaviour as windows"}) {
+    EXPECT_TRUE(texts.contains(QString::fromUtf8(text))) << text;
+  }
+}
+
+TEST_F(ContentViewTest, StartStopButtonCallsExactlyOneOperationPerPress) {
+  // Not running: a press starts (one tap set up), stops nothing.
+  click(view->startStopButton());
+  EXPECT_TRUE(manager->isEnabled);
+  ASSERT_TRUE(session->waitForTapSetups(1, 5s));
+  EXPECT_EQ(session->tapsCreated(), 1u);
+  EXPECT_EQ(session->portsInvalidated(), 0u);
+  settle();
+  EXPECT_EQ(view->startStopButton()->text(), "Stop Shortcuts");
+  EXPECT_EQ(view->statusTag()->text(), "Active");
+
+  // Running: a press stops, starts nothing.
+  click(view->startStopButton());
+  EXPECT_FALSE(manager->isEnabled);
+  EXPECT_EQ(session->portsInvalidated(), 1u);
+  EXPECT_EQ(session->tapsCreated(), 1u);
+  settle();
+  EXPECT_EQ(view->startStopButton()->text(), "Start Shortcuts");
+  EXPECT_EQ(view->statusTag()->text(), "Inactive");
+}
+
+TEST_F(ContentViewTest, StartThatLeavesIsEnabledFalseIsCalledAgainOnTheNextPress) {
+  session->setTrusted(false);  // the tap cannot be created
+  click(view->startStopButton());
+  ASSERT_TRUE(session->waitForTapSetups(1, 5s));
+  session->advance(0ns);  // the failure comes back on the main queue
+  EXPECT_FALSE(manager->isEnabled);
+  settle();
+  EXPECT_EQ(view->startStopButton()->text(), "Start Shortcuts");
+  EXPECT_EQ(view->statusTag()->text(), "Inactive");
+
+  click(view->startStopButton());  // start again, not stop
+  ASSERT_TRUE(session->waitForTapSetups(2, 5s));
+  EXPECT_EQ(session->portsInvalidated(), 0u);
+  session->advance(0ns);
+}
+
+TEST_F(ContentViewTest, BadgeAndLabelFollowEveryAssignmentAfterItIsStored) {
+  for (bool value : {true, false, true, true, false}) {
+    manager->isEnabled = value;
+    settle();
+    EXPECT_EQ(view->statusTag()->text(), value ? "Active" : "Inactive");
+    EXPECT_EQ(view->statusTag()->isActive(), value);
+    EXPECT_EQ(view->startStopButton()->text(), value ? "Stop Shortcuts" : "Start Shortcuts");
+  }
+  // Several assignments before the event loop runs end in one composition of the last values.
+  manager->isEnabled = true;
+  manager->swapFnAndControl = false;
+  manager->isEnabled = false;
+  settle();
+  EXPECT_EQ(view->statusTag()->text(), "Inactive");
+  EXPECT_FALSE(view->swapFnAndControlBox()->isChecked());
+}
+
+TEST_F(ContentViewTest, SwapBoxesWriteThroughAtOnceAndRelabelOnlyTheList) {
+  click(view->editingSection()->header());
+  const QStringList mappingsBefore = shownTexts().filter(QStringLiteral("Key"));
+
+  clickBox(view->swapFnAndControlBox());
+  EXPECT_FALSE(manager->swapFnAndControl);  // no event loop turn needed
+  EXPECT_TRUE(manager->swapOptionAndCommand);
+  settle();
+  EXPECT_FALSE(view->swapFnAndControlBox()->isChecked());
+  EXPECT_EQ(view->editingSection()->rows().first()->findChildren<QLabel*>().first()->text(),
+            "Ctrl + C");
+
+  clickBox(view->swapOptionAndCommandBox());
+  EXPECT_FALSE(manager->swapOptionAndCommand);
+  EXPECT_FALSE(manager->swapFnAndControl);
+  clickBox(view->swapFnAndControlBox());
+  EXPECT_TRUE(manager->swapFnAndControl);
+  settle();
+  EXPECT_EQ(view->editingSection()->rows().first()->findChildren<QLabel*>().first()->text(),
+            "Fn + C");
+  // The three mapping rows never follow the settings.
+  EXPECT_EQ(shownTexts().filter(QStringLiteral("Key")), mappingsBefore);
+
+  // A change made elsewhere shows in the boxes.
+  manager->swapOptionAndCommand = true;
+  settle();
+  EXPECT_TRUE(view->swapOptionAndCommandBox()->isChecked());
+}
+
+TEST_F(ContentViewTest, EachHeaderFlipsOnlyItsOwnSectionAndStateSurvivesHiding) {
+  click(view->editingSection()->header());
+  EXPECT_EQ(expansion(), (std::vector<bool>{false, false, true, false}));
+  const auto rows = view->editingSection()->rows();
+  ASSERT_EQ(rows.size(), 7);
+  for (qsizetype i = 0; i < rows.size(); ++i) {
+    const auto labels = rows[i]->findChildren<QLabel*>();
+    ASSERT_EQ(labels.size(), 3);
+    EXPECT_EQ(labels[1]->text(), "→");
+    EXPECT_EQ(labels[2]->text().toStdString(), editingShortcuts[static_cast<size_t>(i)].description);
+  }
+  EXPECT_EQ(view->editingSection()->chevron()->symbol(), Symbol::ChevronDown);
+  EXPECT_EQ(view->systemSection()->chevron()->symbol(), Symbol::ChevronRight);
+
+  click(view->editingSection()->header());
+  EXPECT_EQ(expansion(), std::vector<bool>(4, false));
+  EXPECT_TRUE(view->editingSection()->rows().isEmpty());
+
+  click(view->systemSection()->header());
+  click(view->filesSection()->header());
+  EXPECT_EQ(expansion(), (std::vector<bool>{true, false, false, true}));
+
+  window.hide();
+  settle();
+  window.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+  EXPECT_EQ(expansion(), (std::vector<bool>{true, false, false, true}));
+  EXPECT_EQ(view->systemSection()->rows().size(), 5);
+  EXPECT_EQ(view->filesSection()->rows().size(), 5);
+  EXPECT_TRUE(view->browserSection()->rows().isEmpty());
+
+  // A settings change recomposes the sections; their expansion stays.
+  manager->swapOptionAndCommand = false;
+  settle();
+  EXPECT_EQ(expansion(), (std::vector<bool>{true, false, false, true}));
+}
+
+TEST_F(ContentViewTest, NoMacKeysTextIsShownUnderAnySetting) {
+  for (CollapsibleShortcutSection* section : sections()) click(section->header());
+  for (bool swapOption : {true, false}) {
+    for (bool swapFn : {true, false}) {
+      manager->swapOptionAndCommand = swapOption;
+      manager->swapFnAndControl = swapFn;
+      settle();
+      const QStringList texts = shownTexts();
+      std::set<QString> allowed;  // what the rows are meant to show
+      for (CollapsibleShortcutSection* section : sections()) {
+        for (const ShortcutItem& item : section->shortcuts()) {
+          allowed.insert(displayKeys(QString::fromUtf8(item.windowsKeys), swapOption, swapFn));
+          allowed.insert(QString::fromUtf8(item.description));
+        }
+      }
+      for (CollapsibleShortcutSection* section : sections()) {
+        for (const ShortcutItem& item : section->shortcuts()) {
+          const QString mac = QString::fromUtf8(item.macKeys);
+          if (allowed.count(mac) == 0) {
+            EXPECT_FALSE(texts.contains(mac)) << item.macKeys << " is shown";
+          }
+        }
+      }
+    }
+  }
+}
+
+TEST_F(ContentViewTest, TrustedRequestShowsNoAlert) {
+  trust->trusted = true;
+  click(view->requestPermissionsButton());
+  settle();
+  EXPECT_EQ(trust->checks, 1);
+  EXPECT_FALSE(view->showingPermissionsAlert());
+  EXPECT_FALSE(view->permissionsAlert()->isVisible());
+  EXPECT_FALSE(manager->isEnabled);
+  EXPECT_TRUE(opener->opened.empty());
+}
+
+TEST_F(ContentViewTest, UntrustedRequestShowsAlertThatOpensExactlyTheSettingsLink) {
+  trust->trusted = false;
+  click(view->requestPermissionsButton());
+  settle();
+  EXPECT_EQ(trust->checks, 1);
+  EXPECT_TRUE(view->showingPermissionsAlert());
+  PermissionsAlert* alert = view->permissionsAlert();
+  ASSERT_TRUE(alert->isVisible());
+  EXPECT_EQ(alert->text(), "Accessibility Permissions Required");
+  EXPECT_EQ(alert->informativeText(),
+            "This app needs Accessibility permissions to intercept keyboard shortcuts. Please "
+            "grant access in System Preferences > Security & Privacy > Privacy > Accessibility.");
+  EXPECT_EQ(alert->openSettingsButton()->text(), "Open System Preferences");
+  EXPECT_EQ(alert->cancelButton()->text(), "Cancel");
+
+  // Cancel closes it and opens nothing.
+  click(alert->cancelButton());
+  settle();
+  EXPECT_FALSE(view->showingPermissionsAlert());
+  EXPECT_FALSE(alert->isVisible());
+  EXPECT_TRUE(opener->opened.empty());
+
+  // Still untrusted: the alert comes again. "Open System Preferences" opens the link once.
+  click(view->requestPermissionsButton());
+  settle();
+  ASSERT_TRUE(alert->isVisible());
+  EXPECT_EQ(trust->checks, 2);
+  click(alert->openSettingsButton());
+  settle();
+  EXPECT_EQ(opener->opened,
+            std::vector<std::string>{
+                "x-apple.systempreferences:com.apple.preference.security?Privacy_Accessibility"});
+  EXPECT_FALSE(view->showingPermissionsAlert());
+  EXPECT_FALSE(alert->isVisible());
+
+  // Once per press.
+  click(view->requestPermissionsButton());
+  settle();
+  click(alert->openSettingsButton());
+  settle();
+  EXPECT_EQ(opener->opened.size(), 2u);
+  // Nothing else changed: the engine was neither started nor stopped.
+  EXPECT_EQ(session->tapsCreated(), 0u);
+  EXPECT_FALSE(manager->isEnabled);
+}
+
+TEST(ContentViewLifetime, DestroyedViewNoLongerListens) {
+  auto session = std::make_shared<sim::SimulatedSession>(sim::ClockMode::Virtual);
+  auto manager = std::make_shared<KeyboardShortcutManager>(session);
+  {
+    ContentView view(manager, ShellServices{});
+    manager->isEnabled = true;  // a composition is queued for the view
+  }
+  manager->isEnabled = false;  // nobody listens any more
+  QApplication::processEvents();
+  SUCCEED();
+}
+
+}  // namespace
+}  // namespace corvane::ui
+
+CORVANE_QT_TEST_MAIN()

@@ -1,0 +1,66 @@
+// One collapsible section of the shortcut reference: a plain header button with a chevron and
+// the title, and, while expanded, one row per shortcut: the keys to press (relabelled for the
+// current swap settings), an arrow and what the shortcut does.
+#pragma once
+
+#include <QAbstractButton>
+#include <QString>
+#include <QWidget>
+#include <span>
+#include <string_view>
+
+#include "ui/Binding.h"
+#include "ui/ShortcutItem.h"
+
+namespace corvane::ui {
+
+class StyledText;
+class SymbolImage;
+
+// Rewrites the Windows key names of a combination into the Mac keys that play them: first
+// "Win"/"Alt" by the Option/Command swap ("Win" before "Alt"), then, with the Fn/Control swap,
+// "Ctrl" and then "Control" by "Fn". Every occurrence is replaced, scanning left to right.
+QString displayKeys(const QString& windowsKeys, bool swapOptionAndCommand, bool swapFnAndControl);
+
+class CollapsibleShortcutSection : public QWidget {
+ public:
+  CollapsibleShortcutSection(const QString& title, std::span<const ShortcutItem> shortcuts,
+                             Binding isExpanded, bool swapOptionAndCommand, bool swapFnAndControl,
+                             QWidget* parent = nullptr);
+
+  // Composes the section again with fresh copies of the two settings and the binding's value.
+  void compose(bool swapOptionAndCommand, bool swapFnAndControl);
+
+  QString displayKeys(const QString& windowsKeys) const;
+
+  const QString& title() const { return title_; }
+  std::span<const ShortcutItem> shortcuts() const { return shortcuts_; }
+  bool isExpanded() const { return isExpanded_.get(); }
+  bool swapOptionAndCommand() const { return swapOptionAndCommand_; }
+  bool swapFnAndControl() const { return swapFnAndControl_; }
+  QAbstractButton* header() const { return header_; }
+  SymbolImage* chevron() const { return chevron_; }
+  // The rows on screen, in order (empty while collapsed).
+  QList<QWidget*> rows() const;
+
+ private:
+  class Header;
+  void rebuildRows(bool expanded);
+
+  QString title_;
+  std::span<const ShortcutItem> shortcuts_;
+  Binding isExpanded_;
+  bool swapOptionAndCommand_;
+  bool swapFnAndControl_;
+
+  QAbstractButton* header_;
+  SymbolImage* chevron_;
+  QWidget* rowsHost_ = nullptr;
+  // What the rows on screen were made from.
+  bool rowsExpanded_ = false;
+  bool rowsSwapOptionAndCommand_ = false;
+  bool rowsSwapFnAndControl_ = false;
+  bool composed_ = false;
+};
+
+}  // namespace corvane::ui

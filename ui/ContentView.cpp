@@ -1,0 +1,386 @@
+#include "ui/ContentView.h"
+
+#include <QCheckBox>
+#include <QHBoxLayout>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QStyleOptionButton>
+#include <QVBoxLayout>
+
+#include "ui/CollapsibleShortcutSection.h"
+#include "ui/KeyBadge.h"
+#include "ui/PermissionsAlert.h"
+#include "ui/ShortcutItem.h"
+#include "ui/StatusTag.h"
+#include "ui/StyledText.h"
+#include "ui/Symbols.h"
+
+namespace corvane::ui {
+namespace {
+
+// The prominent style at the large control size: filled with the accent colour (system blue),
+// white text, rounded-rectangle border shape.
+class ProminentButton : public QPushButton {
+ public:
+  explicit ProminentButton(QWidget* parent) : QPushButton(parent) {
+    setFont(textStyleFont(TextStyle::Body));
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+  }
+  QSize sizeHint() const override {
+    const QFontMetrics metrics(font());
+    return {metrics.horizontalAdvance(text()) + 32, 30};
+  }
+  QSize minimumSizeHint() const override { return {80, 30}; }
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    QColor fill = systemColor(SystemColor::Blue, palette());
+    if (isDown()) fill = fill.darker(125);
+    if (!isEnabled()) fill.setAlphaF(0.4);
+    const QRectF box = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
+    painter.fillPath(continuousRoundedRect(box, 7), fill);
+    if (hasFocus()) {
+      QColor ring = systemColor(SystemColor::Blue, palette());
+      ring.setAlphaF(0.5);
+      painter.setPen(QPen(ring, 2));
+      painter.drawPath(continuousRoundedRect(box.adjusted(1, 1, -1, -1), 6));
+    }
+    painter.setPen(Qt::white);
+    painter.setFont(font());
+    painter.drawText(rect(), Qt::AlignCenter, text());
+  }
+};
+
+// The bordered style at the default control size: a light fill, a hairline border and a
+// rounded-rectangle shape. On macOS the native push button is exactly that.
+class BorderedButton : public QPushButton {
+ public:
+  BorderedButton(const QString& text, QWidget* parent) : QPushButton(text, parent) {
+    setFont(textStyleFont(TextStyle::Body));
+    setAutoDefault(false);
+  }
+#ifndef Q_OS_MACOS
+  QSize sizeHint() const override {
+    const QFontMetrics metrics(font());
+    return {metrics.horizontalAdvance(text()) + 24, metrics.height() + 10};
+  }
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const bool dark = isDarkPalette(palette());
+    QColor fill = dark ? QColor(255, 255, 255, 46) : QColor(255, 255, 255);
+    if (isDown()) fill = dark ? QColor(255, 255, 255, 80) : QColor(226, 226, 230);
+    QColor border = dark ? QColor(255, 255, 255, 40) : QColor(0, 0, 0, 50);
+    if (hasFocus()) border = systemColor(SystemColor::Blue, palette());
+    const QRectF box = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
+    const QPainterPath shape = continuousRoundedRect(box, 5);
+    painter.fillPath(shape, fill);
+    painter.setPen(QPen(border, 1));
+    painter.drawPath(shape);
+    painter.setPen(systemColor(SystemColor::Primary, palette()));
+    painter.setFont(font());
+    painter.drawText(rect(), Qt::AlignCenter, text());
+  }
+#endif
+};
+
+// A horizontal separator line, one pixel, in the separator colour of the palette's appearance.
+class SeparatorLine : public QWidget {
+ public:
+  explicit SeparatorLine(QWidget* parent) : QWidget(parent) {
+    setFixedHeight(1);
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+  }
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter painter(this);
+    QColor line = systemColor(SystemColor::Primary, palette());
+    line.setAlphaF(isDarkPalette(palette()) ? 0.2 : 0.12);
+    painter.fillRect(rect(), line);
+  }
+};
+
+// A column that takes an equal share of its row, whatever its content's natural width.
+QWidget* equalShareColumn(QWidget* parent, QVBoxLayout*& layout, int spacing) {
+  auto* column = new QWidget(parent);
+  QSizePolicy policy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+  policy.setHorizontalStretch(1);
+  column->setSizePolicy(policy);
+  layout = new QVBoxLayout(column);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(spacing);
+  layout->setAlignment(Qt::AlignTop | Qt::AlignLeft);
+  return column;
+}
+
+QWidget* paddedRow(QWidget* parent, QHBoxLayout*& layout, int spacing, QMargins padding) {
+  auto* row = new QWidget(parent);
+  layout = new QHBoxLayout(row);
+  layout->setContentsMargins(padding);
+  layout->setSpacing(spacing);
+  return row;
+}
+
+}  // namespace
+
+ContentView::ContentView(QWidget* parent)
+    : ContentView(KeyboardShortcutManager::shared().shared_from_this(), makeDefaultShellServices(),
+                  parent) {}
+
+ContentView::ContentView(std::shared_ptr<KeyboardShortcutManager> manager, ShellServices services,
+                         QWidget* parent)
+    : QWidget(parent), shortcutManager_(std::move(manager)), services_(std::move(services)) {
+  setObjectName(QStringLiteral("ContentView"));
+  build();
+  // The manager signals before it stores the new value: the composition is queued on this
+  // view's (the main) thread and runs once the assignment is done. Several signals make one.
+  subscription_ = shortcutManager_->objectWillChange.subscribe([this] { scheduleRecompose(); });
+  recompose();
+}
+
+ContentView::~ContentView() { shortcutManager_->objectWillChange.unsubscribe(subscription_); }
+
+void ContentView::scheduleRecompose() {
+  if (recomposeQueued_.exchange(true)) return;
+  QMetaObject::invokeMethod(
+      this,
+      [this] {
+        recomposeQueued_ = false;
+        recompose();
+      },
+      Qt::QueuedConnection);
+}
+
+void ContentView::setViewState(bool& field, bool value) {
+  field = value;
+  recompose();
+}
+
+void ContentView::build() {
+  auto* rootLayout = new QVBoxLayout(this);
+  rootLayout->setContentsMargins(0, 0, 0, 0);
+  scrollArea_ = new QScrollArea(this);
+  scrollArea_->setObjectName(QStringLiteral("scrollArea"));
+  scrollArea_->setFrameShape(QFrame::NoFrame);
+  scrollArea_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  scrollArea_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  scrollArea_->setWidgetResizable(true);
+  rootLayout->addWidget(scrollArea_);
+
+  auto* content = new QWidget(scrollArea_);
+  content->setObjectName(QStringLiteral("content"));
+  content->setAutoFillBackground(false);
+  auto* column = new QVBoxLayout(content);
+  column->setContentsMargins(0, 0, 0, 0);
+  column->setSpacing(16);
+  column->addWidget(makeHeaderRow());
+  column->addWidget(makeControlsRow());
+  column->addWidget(makeSeparator());
+  column->addWidget(makeListTitleRow());
+  column->addWidget(makeSectionArea());
+  column->addStretch(1);
+  scrollArea_->setWidget(content);
+  scrollArea_->viewport()->setAutoFillBackground(false);
+
+  permissionsAlert_ = new PermissionsAlert(
+      Binding{[this] { return showingPermissionsAlert_; },
+              [this](bool value) { setViewState(showingPermissionsAlert_, value); }},
+      [this] { openAccessibilitySettings(); }, this);
+}
+
+QWidget* ContentView::makeHeaderRow() {
+  QHBoxLayout* row = nullptr;
+  QWidget* header = paddedRow(this, row, 8, QMargins(20, kDefaultPadding, 20, 16));
+  auto* symbol = new SymbolImage(Symbol::Keyboard, QSize(24, 17), SystemColor::Blue, header);
+  symbol->setObjectName(QStringLiteral("keyboardSymbol"));
+  row->addWidget(symbol, 0, Qt::AlignVCenter);
+  row->addWidget(new StyledText(QStringLiteral("Corvane"), TextStyle::Title3, SystemColor::Primary,
+                                header, /*semibold=*/true),
+                 0, Qt::AlignVCenter);
+  row->addSpacing(16);
+  statusTag_ = new StatusTag(false, header);
+  statusTag_->setObjectName(QStringLiteral("statusTag"));
+  row->addWidget(statusTag_, 0, Qt::AlignVCenter);
+  row->addStretch(1);
+  return header;
+}
+
+QWidget* ContentView::makeControlsRow() {
+  QHBoxLayout* row = nullptr;
+  QWidget* controls = paddedRow(this, row, 24, QMargins(20, 0, 20, 0));
+  row->setAlignment(Qt::AlignTop);
+
+  QVBoxLayout* left = nullptr;
+  QWidget* leftColumn = equalShareColumn(controls, left, 8);
+  startStopButton_ = new ProminentButton(leftColumn);
+  startStopButton_->setObjectName(QStringLiteral("startStopButton"));
+  connect(startStopButton_, &QPushButton::clicked, this, [this] { toggleShortcuts(); });
+  left->addWidget(startStopButton_);
+
+  requestPermissionsButton_ = new BorderedButton(QStringLiteral("Request Permissions"), leftColumn);
+  requestPermissionsButton_->setObjectName(QStringLiteral("requestPermissionsButton"));
+  connect(requestPermissionsButton_, &QPushButton::clicked, this, [this] { requestPermissions(); });
+  left->addWidget(requestPermissionsButton_, 0, Qt::AlignHCenter);
+  left->addSpacing(12);
+
+  auto* swapTitle = new StyledText(QStringLiteral("Swap keys for exact behaviour as windows"),
+                                   TextStyle::Title3, SystemColor::Primary, leftColumn, true);
+  swapTitle->setWordWrap(true);
+  left->addWidget(swapTitle);
+
+  auto addSwapBox = [&](const QString& label, const char* name) {
+    QHBoxLayout* boxRow = nullptr;
+    QWidget* holder = paddedRow(leftColumn, boxRow, 6, QMargins());
+    auto* box = new QCheckBox(label, holder);
+    box->setObjectName(QString::fromLatin1(name));
+    box->setFont(textStyleFont(TextStyle::Body));
+    boxRow->addWidget(box, 0, Qt::AlignVCenter);
+    boxRow->addStretch(1);
+    left->addWidget(holder);
+    return box;
+  };
+  swapFnAndControlBox_ = addSwapBox(QStringLiteral("Swap Fn and Control keys"), "swapFnAndControl");
+  swapOptionAndCommandBox_ =
+      addSwapBox(QStringLiteral("Swap Option (Alt) and Command (⌘)"), "swapOptionAndCommand");
+  // A click writes straight through to the manager; the box then shows what the manager holds.
+  connect(swapFnAndControlBox_, &QCheckBox::clicked, this,
+          [this](bool checked) { shortcutManager_->swapFnAndControl = checked; });
+  connect(swapOptionAndCommandBox_, &QCheckBox::clicked, this,
+          [this](bool checked) { shortcutManager_->swapOptionAndCommand = checked; });
+
+  QVBoxLayout* right = nullptr;
+  QWidget* rightColumn = equalShareColumn(controls, right, 8);
+  right->addWidget(new StyledText(QStringLiteral("How It Works:"), TextStyle::Headline,
+                                  SystemColor::Primary, rightColumn, true));
+  auto* how = new StyledText(QStringLiteral("Press Windows keys → App converts to macOS keys"),
+                             TextStyle::Caption, SystemColor::Secondary, rightColumn);
+  how->setWordWrap(true);
+  right->addWidget(how);
+  right->addWidget(new StyledText(QStringLiteral("Key Mappings:"), TextStyle::Headline,
+                                  SystemColor::Primary, rightColumn, true));
+  // Fixed rows: they name the keys, they do not follow the swap settings.
+  const std::pair<const char*, const char*> mappings[] = {
+      {"Windows Key", "Command (⌘)"},
+      {"Alt Key", "Alt (⌥)"},
+      {"Control Key", "Control (^)"},
+  };
+  for (const auto& [windowsKey, macKey] : mappings) {
+    QHBoxLayout* mapping = nullptr;
+    QWidget* holder = paddedRow(rightColumn, mapping, kDefaultSpacing, QMargins());
+    mapping->addWidget(new KeyBadge(QString::fromUtf8(windowsKey), SystemColor::Gray, holder), 0,
+                       Qt::AlignVCenter);
+    auto* arrow = new StyledText(QStringLiteral("→"), TextStyle::Body, SystemColor::Secondary, holder);
+    mapping->addWidget(arrow, 0, Qt::AlignVCenter);
+    mapping->addWidget(new KeyBadge(QString::fromUtf8(macKey), SystemColor::Blue, holder), 0,
+                       Qt::AlignVCenter);
+    mapping->addStretch(1);
+    right->addWidget(holder);
+  }
+
+  row->addWidget(leftColumn, 1, Qt::AlignTop);
+  row->addWidget(rightColumn, 1, Qt::AlignTop);
+  return controls;
+}
+
+QWidget* ContentView::makeSeparator() {
+  QHBoxLayout* row = nullptr;
+  QWidget* holder = paddedRow(this, row, 0, QMargins(20, 8, 20, 0));
+  row->addWidget(new SeparatorLine(holder));
+  return holder;
+}
+
+QWidget* ContentView::makeListTitleRow() {
+  QHBoxLayout* row = nullptr;
+  QWidget* holder = paddedRow(this, row, kDefaultSpacing, QMargins(20, 12, 20, 0));
+  row->addWidget(new StyledText(QStringLiteral("Shortcut List"), TextStyle::Title3,
+                                SystemColor::Primary, holder, true));
+  row->addStretch(1);
+  return holder;
+}
+
+QWidget* ContentView::makeSectionArea() {
+  QHBoxLayout* row = nullptr;
+  QWidget* area = paddedRow(this, row, 24, QMargins(20, 0, 20, kDefaultPadding));
+  row->setAlignment(Qt::AlignTop);
+  const bool swapOption = shortcutManager_->swapOptionAndCommand;
+  const bool swapFn = shortcutManager_->swapFnAndControl;
+  auto binding = [this](bool ContentView::*field) {
+    return Binding{[this, field] { return this->*field; },
+                   [this, field](bool value) { setViewState(this->*field, value); }};
+  };
+
+  QVBoxLayout* left = nullptr;
+  QWidget* leftColumn = equalShareColumn(area, left, 12);
+  systemSection_ = new CollapsibleShortcutSection(
+      QStringLiteral("System & Window Management"), systemShortcuts,
+      binding(&ContentView::showSystem_), swapOption, swapFn, leftColumn);
+  browserSection_ = new CollapsibleShortcutSection(QStringLiteral("Browser & Tabs"),
+                                                   browserShortcuts, binding(&ContentView::showBrowser_),
+                                                   swapOption, swapFn, leftColumn);
+  left->addWidget(systemSection_);
+  left->addWidget(browserSection_);
+
+  QVBoxLayout* right = nullptr;
+  QWidget* rightColumn = equalShareColumn(area, right, 12);
+  editingSection_ = new CollapsibleShortcutSection(QStringLiteral("Editing & Clipboard"),
+                                                   editingShortcuts, binding(&ContentView::showEditing_),
+                                                   swapOption, swapFn, rightColumn);
+  filesSection_ = new CollapsibleShortcutSection(QStringLiteral("Files & Documents"), fileShortcuts,
+                                                 binding(&ContentView::showFiles_), swapOption,
+                                                 swapFn, rightColumn);
+  right->addWidget(editingSection_);
+  right->addWidget(filesSection_);
+
+  row->addWidget(leftColumn, 1, Qt::AlignTop);
+  row->addWidget(rightColumn, 1, Qt::AlignTop);
+  return area;
+}
+
+void ContentView::recompose() {
+  KeyboardShortcutManager& manager = *shortcutManager_;
+  const bool isEnabled = manager.isEnabled;
+  const bool swapFn = manager.swapFnAndControl;
+  const bool swapOption = manager.swapOptionAndCommand;
+
+  statusTag_->setIsActive(isEnabled);
+  startStopButton_->setText(isEnabled ? QStringLiteral("Stop Shortcuts")
+                                      : QStringLiteral("Start Shortcuts"));
+  startStopButton_->update();
+  swapFnAndControlBox_->setChecked(swapFn);
+  swapOptionAndCommandBox_->setChecked(swapOption);
+  for (CollapsibleShortcutSection* section :
+       {systemSection_, browserSection_, editingSection_, filesSection_}) {
+    section->compose(swapOption, swapFn);
+  }
+  permissionsAlert_->sync();
+}
+
+void ContentView::toggleShortcuts() {
+  KeyboardShortcutManager& manager = *shortcutManager_;
+  if (manager.isEnabled.get()) {
+    manager.stop();
+  } else {
+    manager.start();
+  }
+}
+
+void ContentView::requestPermissions() {
+  if (!services_.trust) return;
+  if (!services_.trust->checkAccessibilityTrust()) {
+    setViewState(showingPermissionsAlert_, true);
+  }
+}
+
+void ContentView::openAccessibilitySettings() {
+  if (services_.urlOpener) ui::openAccessibilitySettings(*services_.urlOpener);
+}
+
+}  // namespace corvane::ui

@@ -1,0 +1,104 @@
+// The main window's content: the name and status badge, the controls (start/stop, permission
+// request, the two swap settings) beside the key-mapping explanation, and the shortcut
+// reference. It reads the manager's three published values at every composition, writes the two
+// swap settings straight back, and recomposes after each change the manager announces.
+#pragma once
+
+#include <QWidget>
+#include <atomic>
+#include <memory>
+
+#include "app/ShellServices.h"
+#include "engine/ChangeNotifier.h"
+#include "engine/KeyboardShortcutManager.h"
+
+class QAbstractButton;
+class QCheckBox;
+class QPushButton;
+class QScrollArea;
+
+namespace corvane::ui {
+
+class CollapsibleShortcutSection;
+class PermissionsAlert;
+class StatusTag;
+
+class ContentView : public QWidget {
+  Q_OBJECT
+
+ public:
+  // The program's view: the shared manager and the build's default services.
+  explicit ContentView(QWidget* parent = nullptr);
+  // A view on a given manager and services (the trust check and the URL opener are used).
+  ContentView(std::shared_ptr<KeyboardShortcutManager> manager, ShellServices services,
+              QWidget* parent = nullptr);
+  ~ContentView() override;
+
+  KeyboardShortcutManager& shortcutManager() const { return *shortcutManager_; }
+
+  // View state: lives as long as the view.
+  bool showingPermissionsAlert() const { return showingPermissionsAlert_; }
+  bool showSystem() const { return showSystem_; }
+  bool showEditing() const { return showEditing_; }
+  bool showBrowser() const { return showBrowser_; }
+  bool showFiles() const { return showFiles_; }
+
+  // The start/stop button: stop when enabled, else start; exactly one per press.
+  void toggleShortcuts();
+  // The "Request Permissions" button: on an untrusted answer, shows the permissions alert.
+  void requestPermissions();
+  // "Open System Preferences" in the permissions alert.
+  void openAccessibilitySettings();
+
+  // Composes the content again from the view state and the manager's current values.
+  void recompose();
+
+  StatusTag* statusTag() const { return statusTag_; }
+  QPushButton* startStopButton() const { return startStopButton_; }
+  QPushButton* requestPermissionsButton() const { return requestPermissionsButton_; }
+  QCheckBox* swapFnAndControlBox() const { return swapFnAndControlBox_; }
+  QCheckBox* swapOptionAndCommandBox() const { return swapOptionAndCommandBox_; }
+  QScrollArea* scrollArea() const { return scrollArea_; }
+  PermissionsAlert* permissionsAlert() const { return permissionsAlert_; }
+  // The four sections: system, browser (left column), editing, files (right column).
+  CollapsibleShortcutSection* systemSection() const { return systemSection_; }
+  CollapsibleShortcutSection* browserSection() const { return browserSection_; }
+  CollapsibleShortcutSection* editingSection() const { return editingSection_; }
+  CollapsibleShortcutSection* filesSection() const { return filesSection_; }
+
+ private:
+  void build();
+  QWidget* makeHeaderRow();
+  QWidget* makeControlsRow();
+  QWidget* makeSeparator();
+  QWidget* makeListTitleRow();
+  QWidget* makeSectionArea();
+  void setViewState(bool& field, bool value);
+  void scheduleRecompose();
+
+  std::shared_ptr<KeyboardShortcutManager> shortcutManager_;
+  ShellServices services_;
+
+  bool showingPermissionsAlert_ = false;
+  bool showSystem_ = false;
+  bool showEditing_ = false;
+  bool showBrowser_ = false;
+  bool showFiles_ = false;
+
+  ChangeNotifier::Token subscription_ = 0;
+  std::atomic<bool> recomposeQueued_{false};
+
+  QScrollArea* scrollArea_ = nullptr;
+  StatusTag* statusTag_ = nullptr;
+  QPushButton* startStopButton_ = nullptr;
+  QPushButton* requestPermissionsButton_ = nullptr;
+  QCheckBox* swapFnAndControlBox_ = nullptr;
+  QCheckBox* swapOptionAndCommandBox_ = nullptr;
+  CollapsibleShortcutSection* systemSection_ = nullptr;
+  CollapsibleShortcutSection* browserSection_ = nullptr;
+  CollapsibleShortcutSection* editingSection_ = nullptr;
+  CollapsibleShortcutSection* filesSection_ = nullptr;
+  PermissionsAlert* permissionsAlert_ = nullptr;
+};
+
+}  // namespace corvane::ui

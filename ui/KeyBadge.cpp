@@ -1,0 +1,53 @@
+#include "ui/KeyBadge.h"
+
+#include <QPainter>
+#include <QPainterPath>
+#include <algorithm>
+
+namespace corvane::ui {
+
+KeyBadge::KeyBadge(const QString& text, SystemColor color, QWidget* parent)
+    : QLabel(text, parent), color_(color) {
+  setFont(textStyleFont(TextStyle::Caption));
+  setTextFormat(Qt::PlainText);
+  setContentsMargins(8, 4, 8, 4);
+  setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+}
+
+void KeyBadge::paintEvent(QPaintEvent* event) {
+  {
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    QColor fill = systemColor(color_, palette());
+    fill.setAlphaF(fill.alphaF() * kFillOpacity);
+    painter.fillPath(continuousRoundedRect(QRectF(rect()), kCornerRadius), fill);
+  }
+  QLabel::paintEvent(event);
+}
+
+QPainterPath continuousRoundedRect(const QRectF& rect, qreal radius) {
+  // Each corner starts its curve a little further along the edge (1.28 r) and bends through
+  // two cubic segments, which approximates the platform's continuous corner curve.
+  const qreal r = std::min({radius, rect.width() / 2, rect.height() / 2});
+  QPainterPath path;
+  if (r <= 0) {
+    path.addRect(rect);
+    return path;
+  }
+  const qreal l = rect.left(), t = rect.top(), ri = rect.right(), b = rect.bottom();
+  const qreal e = std::min(1.28 * r, std::min(rect.width(), rect.height()) / 2);
+  const qreal k = 0.64 * r;  // control distance
+  path.moveTo(l + e, t);
+  path.lineTo(ri - e, t);
+  path.cubicTo(ri - e + k, t, ri, t + e - k, ri, t + e);
+  path.lineTo(ri, b - e);
+  path.cubicTo(ri, b - e + k, ri - e + k, b, ri - e, b);
+  path.lineTo(l + e, b);
+  path.cubicTo(l + e - k, b, l, b - e + k, l, b - e);
+  path.lineTo(l, t + e);
+  path.cubicTo(l, t + e - k, l + e - k, t, l + e, t);
+  path.closeSubpath();
+  return path;
+}
+
+}  // namespace corvane::ui

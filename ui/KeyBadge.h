@@ -1,0 +1,31 @@
+// The key badge: a labelled chip in the caption style, padded 8 left and right and 4 top and
+// bottom, on a fill of its colour at opacity 0.2, clipped to a rounded rectangle of radius 4.
+#pragma once
+
+#include <QLabel>
+#include <QPainterPath>
+
+#include "ui/Style.h"
+
+namespace corvane::ui {
+
+class KeyBadge : public QLabel {
+ public:
+  KeyBadge(const QString& text, SystemColor color, QWidget* parent = nullptr);
+  SystemColor color() const { return color_; }
+
+  static constexpr qreal kFillOpacity = 0.2;
+  static constexpr qreal kCornerRadius = 4;
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+
+ private:
+  SystemColor color_;
+};
+
+// A rounded rectangle with continuous corners: the curvature eases into the straight edges
+// instead of meeting them at a circle's tangent.
+QPainterPath continuousRoundedRect(const QRectF& rect, qreal radius);
+
+}  // namespace corvane::ui

@@ -1,0 +1,180 @@
+// corvane-screenshots FOLDER: renders the main window offscreen in its characteristic states and
+// writes one PNG per state into FOLDER.
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDir>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPixmap>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QVBoxLayout>
+#include <chrono>
+#include <cstdio>
+#include <memory>
+
+#include "platform/simulated/SimulatedSession.h"
+#include "ui/CollapsibleShortcutSection.h"
+#include "ui/ContentView.h"
+#include "ui/PermissionsAlert.h"
+#include "ui/Style.h"
+
+using corvane::KeyboardShortcutManager;
+using corvane::ui::CollapsibleShortcutSection;
+using corvane::ui::ContentView;
+
+namespace {
+
+class FixedTrust final : public corvane::AccessibilityTrust {
+ public:
+  bool checkAccessibilityTrust() override { return false; }
+};
+
+class IgnoringOpener final : public corvane::UrlOpener {
+ public:
+  bool openURL(std::string_view) override { return true; }
+};
+
+QPalette darkPalette() {
+  QPalette palette;
+  const QColor window(40, 40, 42), base(72, 72, 76), text(236, 236, 238), button(62, 62, 66);
+  for (auto group : {QPalette::Active, QPalette::Inactive}) {
+    palette.setColor(group, QPalette::Window, window);
+    palette.setColor(group, QPalette::WindowText, text);
+    palette.setColor(group, QPalette::Base, base);
+    palette.setColor(group, QPalette::AlternateBase, window);
+    palette.setColor(group, QPalette::Text, text);
+    palette.setColor(group, QPalette::Button, button);
+    palette.setColor(group, QPalette::ButtonText, text);
+    palette.setColor(group, QPalette::Highlight, QColor(10, 132, 255));
+    palette.setColor(group, QPalette::HighlightedText, Qt::white);
+    palette.setColor(group, QPalette::Light, QColor(90, 90, 94));
+    palette.setColor(group, QPalette::Midlight, QColor(75, 75, 78));
+    palette.setColor(group, QPalette::Mid, QColor(55, 55, 58));
+    palette.setColor(group, QPalette::Dark, QColor(20, 20, 20));
+    palette.setColor(group, QPalette::Shadow, Qt::black);
+    palette.setColor(group, QPalette::ToolTipBase, window);
+    palette.setColor(group, QPalette::ToolTipText, text);
+    palette.setColor(group, QPalette::PlaceholderText, QColor(150, 150, 155));
+  }
+  palette.setColor(QPalette::Disabled, QPalette::WindowText, QColor(120, 120, 124));
+  palette.setColor(QPalette::Disabled, QPalette::Text, QColor(120, 120, 124));
+  palette.setColor(QPalette::Disabled, QPalette::ButtonText, QColor(120, 120, 124));
+  palette.setColor(QPalette::Disabled, QPalette::Window, window);
+  palette.setColor(QPalette::Disabled, QPalette::Base, base);
+  palette.setColor(QPalette::Disabled, QPalette::Button, button);
+  return palette;
+}
+
+void settle() {
+  for (int i = 0; i < 5; ++i) QApplication::processEvents();
+}
+
+bool save(const QPixmap& pixmap, const QDir& folder, const char* name) {
+  const QString path = folder.filePath(QString::fromLatin1(name));
+  if (!pixmap.save(path, "PNG")) {
+    std::fprintf(stderr, "corvane-screenshots: could not write %s\n", qPrintable(path));
+    return false;
+  }
+  std::printf("%s\n", qPrintable(path));
+  return true;
+}
+
+void setAllExpanded(ContentView& view, bool expanded) {
+  for (CollapsibleShortcutSection* section : {view.systemSection(), view.browserSection(),
+                                              view.editingSection(), view.filesSection()}) {
+    if (section->isExpanded() != expanded) section->header()->click();
+  }
+}
+
+// The window with the alert over it, as a dialog centred on the window with a soft shadow.
+QPixmap withAlert(const QPixmap& window, const QPixmap& alert) {
+  QPixmap result = window;
+  QPainter painter(&result);
+  painter.setRenderHint(QPainter::Antialiasing);
+  painter.fillRect(result.rect(), QColor(0, 0, 0, 40));
+  const qreal dpr = window.devicePixelRatio();
+  const QSizeF size = QSizeF(alert.size()) / alert.devicePixelRatio();
+  const QPointF origin((window.width() / dpr - size.width()) / 2,
+                       (window.height() / dpr - size.height()) / 2.5);
+  for (int i = 12; i > 0; i -= 2) {
+    QPainterPath shadow;
+    shadow.addRoundedRect(QRectF(origin, size).adjusted(-i, -i + 4, i, i + 4), 10 + i, 10 + i);
+    painter.fillPath(shadow, QColor(0, 0, 0, 10));
+  }
+  painter.drawPixmap(origin, alert);
+  painter.setPen(QPen(QColor(0, 0, 0, 60), 1));
+  painter.setBrush(Qt::NoBrush);
+  painter.drawRect(QRectF(origin, size).adjusted(-0.5, -0.5, 0.5, 0.5));
+  return result;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: corvane-screenshots FOLDER\n");
+    return 2;
+  }
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  corvane::ui::applyPlatformLook(app);
+  const QDir folder(QString::fromLocal8Bit(argv[1]));
+  if (!QDir().mkpath(folder.absolutePath())) {
+    std::fprintf(stderr, "corvane-screenshots: could not create %s\n", argv[1]);
+    return 1;
+  }
+
+  auto session = std::make_shared<corvane::sim::SimulatedSession>(corvane::sim::ClockMode::Virtual);
+  auto manager = std::make_shared<KeyboardShortcutManager>(session);
+  corvane::ShellServices services{std::make_shared<FixedTrust>(), nullptr, nullptr,
+                                  std::make_shared<IgnoringOpener>()};
+
+  // The window as the shell builds it: 740 x 520 content, fixed, hosting one ContentView.
+  QWidget window;
+  window.setWindowTitle(QStringLiteral("Corvane"));
+  window.setFixedSize(740, 520);
+  auto* layout = new QVBoxLayout(&window);
+  layout->setContentsMargins(0, 0, 0, 0);
+  auto* view = new ContentView(manager, services, &window);
+  layout->addWidget(view);
+  window.show();
+  settle();
+
+  bool ok = save(window.grab(), folder, "main-window-new.png");
+
+  manager->start();
+  session->waitForTapSetups(1, std::chrono::seconds(5));
+  setAllExpanded(*view, true);
+  settle();
+  ok = save(window.grab(), folder, "main-window-active-expanded.png") && ok;
+
+  manager->swapFnAndControl = false;
+  manager->swapOptionAndCommand = false;
+  settle();
+  ok = save(window.grab(), folder, "main-window-swaps-off-expanded.png") && ok;
+
+  manager->swapFnAndControl = true;
+  manager->swapOptionAndCommand = true;
+  manager->stop();
+  setAllExpanded(*view, false);
+  settle();
+  view->requestPermissionsButton()->click();
+  settle();
+  corvane::ui::PermissionsAlert* alert = view->permissionsAlert();
+  ok = save(withAlert(window.grab(), alert->grab()), folder, "main-window-permissions-alert.png") &&
+       ok;
+  alert->cancelButton()->click();
+  settle();
+
+  QApplication::setPalette(darkPalette());
+  manager->start();
+  session->waitForTapSetups(2, std::chrono::seconds(5));
+  setAllExpanded(*view, true);
+  settle();
+  ok = save(window.grab(), folder, "main-window-active-expanded-dark.png") && ok;
+
+  manager->stop();
+  session->waitForRunLoopsToEnd(std::chrono::seconds(5));
+  return ok ? 0 : 1;
+}
