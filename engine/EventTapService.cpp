@@ -30,11 +30,12 @@ void KeyboardShortcutManager::runTapThread(std::weak_ptr<KeyboardShortcutManager
   const Retained<MachPortRef> port(
       events, events.tapCreate(kSessionEventTap, kHeadInsertEventTap, kEventTapOptionDefault, mask,
                                &eventTapCallback, nullptr));
-  self->eventTap.store(port.retainedCopy());
   if (!port) {
+    // eventTap is left as it is (none): a newer start may already have stored its own tap.
     self->handTapCreationFailureToMain(generation);
     return;
   }
+  self->eventTap.store(port.retainedCopy());
 
   const Retained<RunLoopSourceRef> source(events, events.machPortCreateRunLoopSource(port.get()));
   self->runLoopSource.store(source.retainedCopy());
