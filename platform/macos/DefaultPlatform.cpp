@@ -3,6 +3,8 @@
 
 namespace corvane {
 
-std::shared_ptr<Platform> makeDefaultPlatform() { return std::make_shared<mac::MacPlatform>(); }
+std::shared_ptr<Platform> makeDefaultPlatform() {
+  return std::make_shared<mac::MacPlatform>();
+}
 
 }  // namespace corvane

@@ -39,10 +39,18 @@ static_assert(std::is_same_v<std::underlying_type_t<CGEventType>, EventType>);
 
 namespace {
 
-CGEventRef cg(EventRef event) { return reinterpret_cast<CGEventRef>(event); }
-CGEventSourceRef cg(EventSourceRef source) { return reinterpret_cast<CGEventSourceRef>(source); }
-CFMachPortRef cf(MachPortRef port) { return reinterpret_cast<CFMachPortRef>(port); }
-CFRunLoopRef cf(RunLoopRef loop) { return reinterpret_cast<CFRunLoopRef>(loop); }
+CGEventRef cg(EventRef event) {
+  return reinterpret_cast<CGEventRef>(event);
+}
+CGEventSourceRef cg(EventSourceRef source) {
+  return reinterpret_cast<CGEventSourceRef>(source);
+}
+CFMachPortRef cf(MachPortRef port) {
+  return reinterpret_cast<CFMachPortRef>(port);
+}
+CFRunLoopRef cf(RunLoopRef loop) {
+  return reinterpret_cast<CFRunLoopRef>(loop);
+}
 CFRunLoopSourceRef cf(RunLoopSourceRef source) {
   return reinterpret_cast<CFRunLoopSourceRef>(source);
 }
@@ -79,9 +87,13 @@ void MacKeyboardEventServices::runLoopRemoveSource(RunLoopRef loop, RunLoopSourc
   CFRunLoopRemoveSource(cf(loop), cf(source), kCFRunLoopCommonModes);
 }
 
-void MacKeyboardEventServices::runLoopRun() { CFRunLoopRun(); }
+void MacKeyboardEventServices::runLoopRun() {
+  CFRunLoopRun();
+}
 
-void MacKeyboardEventServices::runLoopStop(RunLoopRef loop) { CFRunLoopStop(cf(loop)); }
+void MacKeyboardEventServices::runLoopStop(RunLoopRef loop) {
+  CFRunLoopStop(cf(loop));
+}
 
 void MacKeyboardEventServices::machPortInvalidate(MachPortRef port) {
   CFMachPortInvalidate(cf(port));

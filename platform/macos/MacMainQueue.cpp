@@ -10,6 +10,8 @@ void MacMainQueue::asyncAfter(std::chrono::nanoseconds delay, Work work, void* c
                    context, work);
 }
 
-void MacPauser::usleep(uint32_t microseconds) { ::usleep(microseconds); }
+void MacPauser::usleep(uint32_t microseconds) {
+  ::usleep(microseconds);
+}
 
 }  // namespace corvane::mac

@@ -27,8 +27,7 @@ class MacLoginItemService final : public LoginItemService {
   Result registerMainApp() override;
   Result unregisterMainApp() override;
 
-  static constexpr const char* kUnavailableDescription =
-      "login items need macOS 13.0 or later";
+  static constexpr const char* kUnavailableDescription = "login items need macOS 13.0 or later";
 };
 
 // NSWorkspace openURL: with URLWithString:. False when the text is not a valid URL.

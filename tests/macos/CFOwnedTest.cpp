@@ -1,10 +1,10 @@
 // The owning handle must balance every reference it takes: one CFRelease per adopted or
 // retained reference, none for one it hands out, and none twice after a move.
-#include "platform/macos/CFOwned.h"
-
 #include <gtest/gtest.h>
 
 #include <utility>
+
+#include "platform/macos/CFOwned.h"
 
 namespace corvane::mac {
 namespace {

@@ -33,8 +33,8 @@ TEST(MacKeyboardEventServicesTest, AKeyboardEventCarriesTheEnginesKeyFlagsAndMar
     events.eventSetIntegerValueField(event, kEventSourceUserData, kEventMarker);
     EXPECT_EQ(events.eventGetIntegerValueField(event, kKeyboardEventKeycode), 8);
     EXPECT_EQ(events.eventGetIntegerValueField(event, kEventSourceUserData), kEventMarker);
-    EXPECT_EQ(events.eventGetFlags(event) & (kFlagCommand | kFlagShift | kFlagControl |
-                                             kFlagOption | kFlagFn),
+    EXPECT_EQ(events.eventGetFlags(event) &
+                  (kFlagCommand | kFlagShift | kFlagControl | kFlagOption | kFlagFn),
               kFlagCommand | kFlagShift);
     events.release(event);
   }
@@ -66,12 +66,15 @@ TEST(MacMainQueueTest, RunsTheWorkOnceOnTheMainThreadNoEarlierThanTheDelay) {
   MainQueueProbe probe;
   const auto delay = std::chrono::milliseconds(60);
   const auto scheduledAt = std::chrono::steady_clock::now();
-  queue.asyncAfter(delay, [](void* context) {
-    auto& p = *static_cast<MainQueueProbe*>(context);
-    p.ranAt = std::chrono::steady_clock::now();
-    p.onMainThread = pthread_main_np() != 0;
-    p.ran = true;
-  }, &probe);
+  queue.asyncAfter(
+      delay,
+      [](void* context) {
+        auto& p = *static_cast<MainQueueProbe*>(context);
+        p.ranAt = std::chrono::steady_clock::now();
+        p.onMainThread = pthread_main_np() != 0;
+        p.ran = true;
+      },
+      &probe);
   EXPECT_FALSE(probe.ran) << "the work ran inside asyncAfter";
   // The main queue is drained by the main thread's run loop.
   const auto giveUpAt = scheduledAt + std::chrono::seconds(10);
@@ -106,8 +109,7 @@ TEST(MacUrlOpenerTest, RefusesTextThatIsNotUtf8) {
 
 TEST(MacLoginItemServiceTest, IsAvailableExactlyFromMacOS13) {
   MacLoginItemService loginItem;
-  const bool atLeast13 =
-      [NSProcessInfo.processInfo isOperatingSystemAtLeastVersion:{13, 0, 0}];
+  const bool atLeast13 = [NSProcessInfo.processInfo isOperatingSystemAtLeastVersion:{13, 0, 0}];
   EXPECT_EQ(loginItem.isAvailable(), atLeast13);
   if (!atLeast13) {
     // Below 13.0 nothing is called and the failure says why.

@@ -2,4 +2,6 @@
 // expect: no matching function for call to 'CGEventPost'
 #include <CoreGraphics/CoreGraphics.h>
 
-void post(uint32_t location, CGEventRef event) { CGEventPost(location, event); }
+void post(uint32_t location, CGEventRef event) {
+  CGEventPost(location, event);
+}

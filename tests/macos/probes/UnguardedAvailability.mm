@@ -2,4 +2,6 @@
 // expect: 'SMAppService' is only available on macOS 13.0 or newer
 #import <ServiceManagement/ServiceManagement.h>
 
-bool registerLoginItem() { return [SMAppService.mainAppService registerAndReturnError:nil]; }
+bool registerLoginItem() {
+  return [SMAppService.mainAppService registerAndReturnError:nil];
+}

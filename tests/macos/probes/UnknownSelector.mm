@@ -2,4 +2,6 @@
 // expect: no visible @interface for 'NSWorkspace' declares the selector 'openFile:'
 #import <AppKit/AppKit.h>
 
-bool openFinder(NSString* path) { return [NSWorkspace.sharedWorkspace openFile:path]; }
+bool openFinder(NSString* path) {
+  return [NSWorkspace.sharedWorkspace openFile:path];
+}

@@ -2,4 +2,6 @@
 // expect: no matching function for call to 'CFRunLoopAddSource'
 #include <CoreFoundation/CoreFoundation.h>
 
-void addTapSource(CFRunLoopRef loop, CFRunLoopSourceRef source) { CFRunLoopAddSource(loop, source); }
+void addTapSource(CFRunLoopRef loop, CFRunLoopSourceRef source) {
+  CFRunLoopAddSource(loop, source);
+}

@@ -2,7 +2,9 @@
 // expect: no matching function for call to 'CGEventTapCreate'
 #include <CoreGraphics/CoreGraphics.h>
 
-CGEventRef callback(CGEventTapProxy, CGEventType, CGEventRef event) { return event; }
+CGEventRef callback(CGEventTapProxy, CGEventType, CGEventRef event) {
+  return event;
+}
 
 CFMachPortRef tap() {
   return CGEventTapCreate(kCGSessionEventTap, kCGHeadInsertEventTap, kCGEventTapOptionDefault,
