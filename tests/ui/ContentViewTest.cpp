@@ -159,7 +159,9 @@ TEST_F(ContentViewTest, StartThatLeavesIsEnabledFalseIsCalledAgainOnTheNextPress
   session->setTrusted(false);  // the tap cannot be created
   click(view->startStopButton());
   ASSERT_TRUE(session->waitForTapSetups(1, 5s));
-  session->advance(0ns);  // the failure comes back on the main queue
+  // The failure comes back on the main queue.
+  ASSERT_TRUE(QTest::qWaitFor([&] { return session->nextMainWorkDue().has_value(); }, 5000));
+  session->advance(0ns);
   EXPECT_FALSE(manager->isEnabled);
   settle();
   EXPECT_EQ(view->startStopButton()->text(), "Start Shortcuts");

@@ -1,0 +1,129 @@
+#include "app/AppDelegate.h"
+
+#include <QApplication>
+#include <QSystemTrayIcon>
+#include <iostream>
+
+#include "app/MainWindow.h"
+#include "engine/KeyboardShortcutManager.h"
+#include "ui/ContentView.h"
+#include "ui/Symbols.h"
+
+namespace corvane {
+
+AppEnvironment AppEnvironment::defaults() {
+  AppEnvironment environment;
+  environment.services = makeDefaultShellServices();
+  environment.preferences = std::make_shared<SettingsPreferencesStore>();
+  environment.shortcutManager = []() -> KeyboardShortcutManager& {
+    return KeyboardShortcutManager::shared();
+  };
+  environment.makeContentView = [] { return new ui::ContentView(); };
+  environment.out = &std::cout;
+  return environment;
+}
+
+AppDelegate::AppDelegate(AppEnvironment environment, QObject* parent)
+    : QObject(parent), environment_(std::move(environment)) {
+  if (environment_.out == nullptr) environment_.out = &std::cout;
+  // The program keeps running with its status item alone when the window is hidden.
+  QGuiApplication::setQuitOnLastWindowClosed(applicationShouldTerminateAfterLastWindowClosed());
+  // Opening the program again while it runs makes it active: that is the reopen.
+  connect(qApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
+    if (state == Qt::ApplicationActive) applicationShouldHandleReopen();
+  });
+}
+
+AppDelegate::~AppDelegate() = default;
+
+void AppDelegate::applicationDidFinishLaunching() {
+  ShellServices& services = environment_.services;
+
+  // 1. No Dock icon, no menu bar of our own.
+  if (services.activation) services.activation->setAccessoryActivationPolicy();
+
+  // 2. The status item: the keyboard symbol; a click goes straight to toggleMainWindow.
+  statusItem_ = std::make_unique<QSystemTrayIcon>();
+  statusItem_->setIcon(ui::keyboardStatusIcon());
+  statusItem_->setToolTip(QStringLiteral("Corvane"));
+  connect(statusItem_.get(), &QSystemTrayIcon::activated, this,
+          [this](QSystemTrayIcon::ActivationReason reason) {
+            if (reason == QSystemTrayIcon::Trigger) toggleMainWindow();
+          });
+  // Without a tray (a headless or tray-less desktop) the item stays hidden; the window is shown
+  // all the same.
+  if (QSystemTrayIcon::isSystemTrayAvailable()) statusItem_->show();
+
+  // 3-5. The window, centred, hosting a new ContentView; created once for the process.
+  QWidget* content = environment_.makeContentView ? environment_.makeContentView() : nullptr;
+  auto window = std::make_unique<MainWindow>(
+      content, [this](MainWindow* closing) { return windowShouldClose(closing); });
+  window->center();
+  window_ = std::move(window);
+
+  // 6. On screen in front, key, and the program active.
+  showAndActivate();
+
+  // 7. The Accessibility question; the answer never stops the launch.
+  if (services.trust && !services.trust->checkAccessibilityTrust()) {
+    *environment_.out << kAccessibilityRequiredMessage << '\n' << std::flush;
+  }
+
+  // 8. The engine.
+  environment_.shortcutManager().start();
+
+  // 9. Launch at login: seed the flag, then apply it.
+  seedLaunchAtLogin();
+  applyLaunchAtLoginSetting();
+}
+
+void AppDelegate::showAndActivate() {
+  MainWindow& window = *window_;
+  window.setWindowState(window.windowState() & ~Qt::WindowMinimized);
+  window.show();
+  window.raise();
+  window.activateWindow();
+  if (environment_.services.activation) environment_.services.activation->activateIgnoringOtherApps();
+}
+
+void AppDelegate::toggleMainWindow() {
+  if (!window_) return;
+  // Visibility decides, not focus.
+  if (window_->isVisible()) {
+    window_->hide();
+    return;
+  }
+  showAndActivate();
+}
+
+bool AppDelegate::applicationShouldHandleReopen() {
+  if (window_ && !window_->isVisible()) showAndActivate();
+  return true;
+}
+
+bool AppDelegate::windowShouldClose(QWidget* window) {
+  if (window != nullptr) window->hide();
+  return false;
+}
+
+void AppDelegate::seedLaunchAtLogin() {
+  PreferencesStore* preferences = environment_.preferences.get();
+  if (preferences == nullptr) return;
+  // Written only when no value of any kind is stored, and only with true.
+  if (!preferences->contains(launchAtLoginKey)) preferences->setBool(launchAtLoginKey, true);
+}
+
+void AppDelegate::applyLaunchAtLoginSetting() {
+  LoginItemService* loginItem = environment_.services.loginItem.get();
+  // Where login items are not available (macOS before 13.0): nothing at all.
+  if (loginItem == nullptr || !loginItem->isAvailable()) return;
+  const bool enabled =
+      environment_.preferences != nullptr && environment_.preferences->boolValue(launchAtLoginKey);
+  const LoginItemService::Result result =
+      enabled ? loginItem->registerMainApp() : loginItem->unregisterMainApp();
+  if (!result.succeeded) {
+    *environment_.out << kLaunchAtLoginFailedPrefix << result.errorDescription << '\n' << std::flush;
+  }
+}
+
+}  // namespace corvane

@@ -1,0 +1,71 @@
+// The application shell: the status item, the one window, and the launch sequence that shows
+// the window, asks for the Accessibility permission, starts the engine and brings the login
+// item in line with the stored preference.
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <functional>
+#include <iosfwd>
+#include <memory>
+
+#include "app/PreferencesStore.h"
+#include "app/ShellServices.h"
+
+class QSystemTrayIcon;
+class QWidget;
+
+namespace corvane {
+
+class KeyboardShortcutManager;
+class MainWindow;
+
+// What the delegate works with. The program uses defaults(); tests put in their own.
+struct AppEnvironment {
+  ShellServices services;
+  std::shared_ptr<PreferencesStore> preferences;
+  std::function<KeyboardShortcutManager&()> shortcutManager;
+  std::function<QWidget*()> makeContentView;  // a new ContentView
+  std::ostream* out = nullptr;                // the two diagnostic lines
+
+  // The build's services, the application's settings, the shared manager, a ContentView built
+  // with no arguments, and standard output.
+  static AppEnvironment defaults();
+};
+
+inline constexpr const char* kAccessibilityRequiredMessage =
+    "Accessibility permissions required - please grant in System Settings";
+inline constexpr const char* kLaunchAtLoginFailedPrefix = "LaunchAtLogin registration failed: ";
+
+class AppDelegate final : public QObject {
+ public:
+  explicit AppDelegate(AppEnvironment environment = AppEnvironment::defaults(),
+                       QObject* parent = nullptr);
+  ~AppDelegate() override;
+
+  // The launch sequence, once launching has finished.
+  void applicationDidFinishLaunching();
+  // The status item's action: hides a visible window, else shows it in front and activates.
+  void toggleMainWindow();
+  // The program was opened again while running: a window that is not visible comes back.
+  bool applicationShouldHandleReopen();
+  // The window's close button: takes it off the screen and keeps it.
+  bool windowShouldClose(QWidget* window);
+  static bool applicationShouldTerminateAfterLastWindowClosed() { return false; }
+  // Registers or unregisters the program as a login item to match the stored flag.
+  void applyLaunchAtLoginSetting();
+
+  QSystemTrayIcon* statusItem() const { return statusItem_.get(); }
+  MainWindow* window() const { return window_.get(); }
+  const QString launchAtLoginKey = QStringLiteral("launchAtLoginEnabled");
+
+ private:
+  void showAndActivate();
+  void seedLaunchAtLogin();
+
+  AppEnvironment environment_;
+  std::unique_ptr<QSystemTrayIcon> statusItem_;
+  std::unique_ptr<MainWindow> window_;
+};
+
+}  // namespace corvane
