@@ -36,22 +36,31 @@ Result replay(const std::string& trace) {
 // stops while untrusted, and keys inside reopen sequences.
 std::string randomTrace(uint32_t seed, int records) {
   std::mt19937 random(seed);
-  const auto pick = [&random](int n) { return static_cast<int>(random() % static_cast<uint32_t>(n)); };
+  const auto pick = [&random](int n) {
+    return static_cast<int>(random() % static_cast<uint32_t>(n));
+  };
   static const char* const kKeys[] = {
-      R"("key":"down","code":8,"flags":"0x800000")",   // copy
+      R"("key":"down","code":8,"flags":"0x800000")",  // copy
       R"("key":"up","code":8)",
-      R"("key":"down","code":48,"flags":131072)",      // Shift+Tab
+      R"("key":"down","code":48,"flags":131072)",  // Shift+Tab
       R"("key":"up","code":48)",
-      R"("key":"down","code":120)",                    // F2
-      R"("key":"down","code":14,"flags":"0x80000")",   // Win+E
+      R"("key":"down","code":120)",                   // F2
+      R"("key":"down","code":14,"flags":"0x80000")",  // Win+E
       R"("key":"flags","code":63,"flags":8388608)",
       R"("key":"down","code":4)",
   };
   static const char* const kOthers[] = {
-      R"("frontmost":"com.apple.Safari")", R"("frontmost":null)", R"("frontmost":"")",
-      R"("set":"swapFnAndControl","value":false)", R"("set":"swapFnAndControl","value":true)",
-      R"("set":"swapOptionAndCommand","value":false)", R"("do":"start")", R"("do":"stop")",
-      R"("trusted":false)", R"("trusted":true)", R"("system":"disableTapByTimeout")",
+      R"("frontmost":"com.apple.Safari")",
+      R"("frontmost":null)",
+      R"("frontmost":"")",
+      R"("set":"swapFnAndControl","value":false)",
+      R"("set":"swapFnAndControl","value":true)",
+      R"("set":"swapOptionAndCommand","value":false)",
+      R"("do":"start")",
+      R"("do":"stop")",
+      R"("trusted":false)",
+      R"("trusted":true)",
+      R"("system":"disableTapByTimeout")",
       R"("system":"disableTapByUserInput")",
   };
   std::string trace;
@@ -116,9 +125,15 @@ TEST(TraceParserTest, AnyInputGivesARecordOrAMessage) {
       const size_t where = random() % (line.size() + 1);
       const char c = alphabet[random() % alphabet.size()];
       switch (random() % 3) {
-        case 0: line.insert(where, 1, c); break;
-        case 1: if (where < line.size()) line.erase(where, 1); break;
-        default: if (where < line.size()) line[where] = c; break;
+        case 0:
+          line.insert(where, 1, c);
+          break;
+        case 1:
+          if (where < line.size()) line.erase(where, 1);
+          break;
+        default:
+          if (where < line.size()) line[where] = c;
+          break;
       }
     }
     TraceParser fresh;

@@ -123,7 +123,8 @@ int runReplayTool(std::span<const char* const> args, std::FILE* in, std::FILE* o
     case TraceReader::Status::readFailed:
       message(err, "cannot read " + inputName + ": " + std::strerror(reader.readError()));
       return kExitBadInput;
-    default: return kExitSuccess;
+    default:
+      return kExitSuccess;
   }
 }
 

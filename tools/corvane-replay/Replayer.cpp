@@ -14,11 +14,10 @@
 #include <condition_variable>
 #include <deque>
 #include <mutex>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <thread>
 #include <vector>
-
-#include <nlohmann/json.hpp>
 
 #include "engine/KeyboardShortcutManager.h"
 #include "platform/simulated/SimulatedSession.h"
@@ -79,10 +78,14 @@ void appendInteger(std::string& out, auto value) {
 
 std::string_view keyName(EventType type) {
   switch (type) {
-    case kEventKeyDown: return "down";
-    case kEventKeyUp: return "up";
-    case kEventFlagsChanged: return "flags";
-    default: return {};
+    case kEventKeyDown:
+      return "down";
+    case kEventKeyUp:
+      return "up";
+    case kEventFlagsChanged:
+      return "flags";
+    default:
+      return {};
   }
 }
 
@@ -181,9 +184,14 @@ class Replayer::Impl {
           session_->setFrontmostApplication(std::nullopt);
         }
         break;
-      case RecordKind::trusted: session_->setTrusted(record.value); break;
-      case RecordKind::system: session_->disableTaps(record.reason); break;
-      default: break;
+      case RecordKind::trusted:
+        session_->setTrusted(record.value);
+        break;
+      case RecordKind::system:
+        session_->disableTaps(record.reason);
+        break;
+      default:
+        break;
     }
     collect();
   }
@@ -200,9 +208,14 @@ class Replayer::Impl {
         settingSwap_ = false;
         break;
       }
-      case RecordKind::start: startManager(); break;
-      case RecordKind::stop: manager_->stop(); break;
-      default: break;
+      case RecordKind::start:
+        startManager();
+        break;
+      case RecordKind::stop:
+        manager_->stop();
+        break;
+      default:
+        break;
     }
   }
 
@@ -279,8 +292,8 @@ class Replayer::Impl {
     for (const sim::OpenRequest& open : opens_) {
       beginLine(open.time);
       line_ += "\"open\":";
-      line_ += nlohmann::json(open.path).dump(-1, ' ', false,
-                                              nlohmann::json::error_handler_t::replace);
+      line_ +=
+          nlohmann::json(open.path).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
       line_ += "}\n";
     }
     for (const sim::ReceivedEvent& event : received_) {
@@ -366,7 +379,11 @@ class Replayer::Impl {
 
 Replayer::Replayer(OutputSink& out) : impl_(std::make_unique<Impl>(out)) {}
 Replayer::~Replayer() = default;
-TraceReader::Status Replayer::run(TraceReader& reader) { return impl_->run(reader); }
-ReplayCounts Replayer::counts() const { return impl_->counts(); }
+TraceReader::Status Replayer::run(TraceReader& reader) {
+  return impl_->run(reader);
+}
+ReplayCounts Replayer::counts() const {
+  return impl_->counts();
+}
 
 }  // namespace corvane::replay

@@ -6,7 +6,6 @@
 #include <charconv>
 #include <cmath>
 #include <limits>
-
 #include <nlohmann/json.hpp>
 
 #include "tools/corvane-replay/TraceRecord.h"
@@ -16,18 +15,40 @@ namespace {
 
 using Json = nlohmann::json;
 
-enum Field : uint8_t { fAt, fKey, fCode, fFlags, fUserData, fFrontmost, fSet, fValue, fDo, fTrusted,
-                       fSystem, kFieldCount };
+enum Field : uint8_t {
+  fAt,
+  fKey,
+  fCode,
+  fFlags,
+  fUserData,
+  fFrontmost,
+  fSet,
+  fValue,
+  fDo,
+  fTrusted,
+  fSystem,
+  kFieldCount
+};
 
 constexpr std::array<std::string_view, kFieldCount> kFieldNames = {
-    "at", "key", "code", "flags", "userData", "frontmost", "set", "value", "do", "trusted", "system"};
+    "at",  "key",   "code", "flags",   "userData", "frontmost",
+    "set", "value", "do",   "trusted", "system"};
 
 // The keys that name a record, in the order the messages list them.
 constexpr std::array<Field, 6> kRecordFields = {fKey, fFrontmost, fSet, fDo, fTrusted, fSystem};
 
 struct Value {
-  enum class Type : uint8_t { absent, null, boolean, integer, unsignedInteger, floating, string,
-                              object, array };
+  enum class Type : uint8_t {
+    absent,
+    null,
+    boolean,
+    integer,
+    unsignedInteger,
+    floating,
+    string,
+    object,
+    array
+  };
   Type type = Type::absent;
   bool boolean = false;
   int64_t integer = 0;
@@ -40,20 +61,31 @@ std::string jsonQuoted(std::string_view text) {
   return Json(std::string(text)).dump(-1, ' ', false, Json::error_handler_t::replace);
 }
 
-std::string quotedName(Field field) { return jsonQuoted(kFieldNames[field]); }
+std::string quotedName(Field field) {
+  return jsonQuoted(kFieldNames[field]);
+}
 
 // The value as the message shows it: `"pause"`, `5`, `true`, `null`, `an object`.
 std::string describe(const Value& value) {
   switch (value.type) {
-    case Value::Type::absent: return "missing";
-    case Value::Type::null: return "null";
-    case Value::Type::boolean: return value.boolean ? "true" : "false";
-    case Value::Type::integer: return std::to_string(value.integer);
-    case Value::Type::unsignedInteger: return std::to_string(value.unsignedInteger);
-    case Value::Type::floating: return value.text;
-    case Value::Type::string: return jsonQuoted(value.text);
-    case Value::Type::object: return "an object";
-    case Value::Type::array: return "an array";
+    case Value::Type::absent:
+      return "missing";
+    case Value::Type::null:
+      return "null";
+    case Value::Type::boolean:
+      return value.boolean ? "true" : "false";
+    case Value::Type::integer:
+      return std::to_string(value.integer);
+    case Value::Type::unsignedInteger:
+      return std::to_string(value.unsignedInteger);
+    case Value::Type::floating:
+      return value.text;
+    case Value::Type::string:
+      return jsonQuoted(value.text);
+    case Value::Type::object:
+      return "an object";
+    case Value::Type::array:
+      return "an array";
   }
   return "?";
 }
@@ -135,8 +167,8 @@ class LineHandler final : public nlohmann::json_sax<Json> {
     // nlohmann's text reads "[json.exception...] parse error at line 1, column N: <detail>".
     const std::string_view what = ex.what();
     const std::size_t colon = what.find(": ");
-    errorDetail = colon == std::string_view::npos ? std::string(what)
-                                                  : std::string(what.substr(colon + 2));
+    errorDetail =
+        colon == std::string_view::npos ? std::string(what) : std::string(what.substr(colon + 2));
     return false;
   }
 
@@ -181,8 +213,12 @@ bool fail(std::string& error, std::string message) {
 bool readSigned(const LineHandler& h, Field field, int64_t& out, std::string& error) {
   const Value& v = h.values[field];
   switch (v.type) {
-    case Value::Type::absent: out = 0; return true;
-    case Value::Type::integer: out = v.integer; return true;
+    case Value::Type::absent:
+      out = 0;
+      return true;
+    case Value::Type::integer:
+      out = v.integer;
+      return true;
     case Value::Type::unsignedInteger:
       if (v.unsignedInteger > static_cast<uint64_t>(std::numeric_limits<int64_t>::max())) break;
       out = static_cast<int64_t>(v.unsignedInteger);
@@ -193,8 +229,8 @@ bool readSigned(const LineHandler& h, Field field, int64_t& out, std::string& er
     default:
       return fail(error, quotedName(field) + " must be an integer, not " + describe(v));
   }
-  return fail(error, quotedName(field) + " is out of range for a signed 64-bit integer: " +
-                         describe(v));
+  return fail(error,
+              quotedName(field) + " is out of range for a signed 64-bit integer: " + describe(v));
 }
 
 bool parseHexFlags(const Value& v, EventFlags& out, std::string& error) {
@@ -219,13 +255,18 @@ bool parseHexFlags(const Value& v, EventFlags& out, std::string& error) {
 bool readFlags(const LineHandler& h, EventFlags& out, std::string& error) {
   const Value& v = h.values[fFlags];
   switch (v.type) {
-    case Value::Type::absent: out = 0; return true;
-    case Value::Type::unsignedInteger: out = v.unsignedInteger; return true;
+    case Value::Type::absent:
+      out = 0;
+      return true;
+    case Value::Type::unsignedInteger:
+      out = v.unsignedInteger;
+      return true;
     case Value::Type::integer:
       if (v.integer < 0) break;
       out = static_cast<EventFlags>(v.integer);
       return true;
-    case Value::Type::string: return parseHexFlags(v, out, error);
+    case Value::Type::string:
+      return parseHexFlags(v, out, error);
     case Value::Type::floating:
       if (isOverflowedInteger(v)) break;
       return fail(error, "\"flags\" must be an integer, not " + describe(v));
@@ -274,8 +315,8 @@ bool TraceParser::parse(std::string_view line, TraceRecord& record) {
   Json::sax_parse(line.begin(), line.end(), &h);
   std::string& error = error_;
   if (h.syntaxError) {
-    return fail(error, "not valid JSON at column " + std::to_string(h.errorColumn) + ": " +
-                           h.errorDetail);
+    return fail(error,
+                "not valid JSON at column " + std::to_string(h.errorColumn) + ": " + h.errorDetail);
   }
   if (h.notAnObject) return fail(error, "not a JSON object");
   if (!h.keyProblem.empty()) return fail(error, h.keyProblem);
@@ -320,8 +361,8 @@ bool TraceParser::parse(std::string_view line, TraceRecord& record) {
   for (Field field : kRecordFields) {
     if (h.values[field].type == Value::Type::absent) continue;
     if (kind != kFieldCount) {
-      return fail(error, "more than one record key: " + quotedName(kind) + " and " +
-                             quotedName(field));
+      return fail(error,
+                  "more than one record key: " + quotedName(kind) + " and " + quotedName(field));
     }
     kind = field;
   }
@@ -337,8 +378,8 @@ bool TraceParser::parse(std::string_view line, TraceRecord& record) {
     }
   }
   if (kind != fSet && h.values[fValue].type != Value::Type::absent) {
-    return fail(error, "\"value\" belongs to a \"set\" record, not a " + quotedName(kind) +
-                           " record");
+    return fail(error,
+                "\"value\" belongs to a \"set\" record, not a " + quotedName(kind) + " record");
   }
 
   TraceRecord r;

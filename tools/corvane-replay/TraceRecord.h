@@ -65,8 +65,8 @@ class TraceParser {
 
  private:
   bool hasPrevious_ = false;
-  double previousAt_ = 0;          // milliseconds, as written
-  std::string previousAtText_;     // as written, for the message of a time that goes back
+  double previousAt_ = 0;       // milliseconds, as written
+  std::string previousAtText_;  // as written, for the message of a time that goes back
   std::string error_;
 };
 
