@@ -151,11 +151,13 @@ class Replayer::Impl {
 
   // The next record, read when first needed; nullptr at the end or after a bad line.
   const TraceRecord* peek() {
-    if (!ahead_ && !stopped_ && status_ == TraceReader::Status::end) {
+    if (!ahead_ && !stopped_ && !inputEnded_) {
       const TraceReader::Status status = reader_->next(aheadRecord_);
       if (status == TraceReader::Status::record) {
         ahead_ = true;
-      } else if (status != TraceReader::Status::end) {
+      } else if (status == TraceReader::Status::end) {
+        inputEnded_ = true;  // not asked again: a terminal would wait for more
+      } else {
         // The run ends here: what happened so far is written, nothing after it.
         collect();
         status_ = status;
@@ -363,6 +365,7 @@ class Replayer::Impl {
   TraceReader* reader_ = nullptr;
   TraceRecord aheadRecord_;
   bool ahead_ = false;
+  bool inputEnded_ = false;
   TraceReader::Status status_ = TraceReader::Status::end;
   bool stopped_ = false;  // a bad line ended the run: nothing more is read or written
   bool tearingDown_ = false;
