@@ -18,6 +18,29 @@ std::atomic<uint64_t> gNextSerial{1};
 
 constexpr uint64_t typeBit(EventType type) { return type < 64 ? uint64_t{1} << type : 0; }
 
+// Set while the thread runs a tap callback: its posts are only queued.
+thread_local bool tInCallback = false;
+
+void cpuRelax() {
+#if defined(__x86_64__) || defined(__i386__)
+  __builtin_ia32_pause();
+#elif defined(__aarch64__)
+  asm volatile("yield");
+#endif
+}
+
+// Waits a little for another thread without sleeping: a hand-over between two running threads
+// then costs no context switch. Gives up after 50 microseconds.
+template <class Ready>
+bool spinUntil(Ready ready) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::microseconds(50);
+  for (unsigned i = 1;; ++i) {
+    if (ready()) return true;
+    if ((i & 63) == 0 && std::chrono::steady_clock::now() > deadline) return false;
+    cpuRelax();
+  }
+}
+
 }  // namespace
 
 namespace detail {
@@ -70,11 +93,13 @@ struct Tap : Object {
 };
 
 struct Delivery {
+  Delivery(Tap* t, EventType ty, EventRef e) : tap(t), type(ty), event(e), verdict(e) {}
   Tap* tap;
   EventType type;
   EventRef event;
   EventRef verdict;
-  bool done;
+  std::atomic<bool> done{false};
+  bool waiterSleeping = false;
 };
 
 struct Loop : Object {
@@ -82,6 +107,8 @@ struct Loop : Object {
   ~Loop() override;
   uint64_t session = 0;
   std::condition_variable wake;
+  std::atomic<uint64_t> signals{0};  // bumped by everything the loop must look at
+  bool sleeping = false;
   bool stopped = false;
   bool running = false;
   std::vector<LoopSource*> sources;  // owned
@@ -248,7 +275,6 @@ SimulatedSession::SimulatedSession(ClockMode clock)
   posted_.reserve(4096);
   received_.reserve(4096);
   dispatchTaps_.reserve(16);
-  dispatcher_ = std::thread([this] { dispatcherMain(); });
 }
 
 SimulatedSession::~SimulatedSession() {
@@ -257,13 +283,11 @@ SimulatedSession::~SimulatedSession() {
     // Loops still running (a tap left installed) are stopped, so their threads can leave.
     for (Loop* loop : runningLoops_) {
       loop->stopped = true;
-      loop->wake.notify_all();
+      signalLoopLocked(loop);
     }
     changed_.wait(lock, [this] { return runningLoops_.empty(); });
     shuttingDown_ = true;
-    dispatcherWake_.notify_all();
   }
-  dispatcher_.join();
   std::lock_guard lock(graphMutex());
   while (!queue_->empty()) {
     Item item = queue_->pop();
@@ -316,17 +340,18 @@ bool SimulatedSession::openApplication(std::string_view absolutePath) {
 
 void SimulatedSession::keyboardEvent(EventType type, int64_t keyCode, EventFlags flags,
                                      int64_t userData) {
-  std::lock_guard lock(graphMutex());
+  std::unique_lock lock(graphMutex());
   Event* event = detail::makeLocked<Event>();
   event->type = type;
   event->keyCode = keyCode;
   event->flags = flags;
   event->userData = userData;
   enqueueLocked(event, nullptr);
+  drainLocked(lock);
 }
 
 void SimulatedSession::disableTaps(EventType reason) {
-  std::lock_guard lock(graphMutex());
+  std::unique_lock lock(graphMutex());
   for (Tap* tap : taps_) {
     if (!tap->enabled) continue;
     tap->enabled = false;
@@ -335,10 +360,12 @@ void SimulatedSession::disableTaps(EventType reason) {
     retainObject(tap);
     enqueueLocked(notification, tap);
   }
+  drainLocked(lock);
 }
 
 void SimulatedSession::settle() {
   std::unique_lock lock(graphMutex());
+  drainLocked(lock);
   changed_.wait(lock, [this] { return inFlight_ == 0; });
 }
 
@@ -348,68 +375,86 @@ void SimulatedSession::settle() {
 void SimulatedSession::enqueueLocked(Event* event, Tap* target) {
   queue_->push({event, target});
   ++inFlight_;
-  dispatcherWake_.notify_one();
 }
 
-void SimulatedSession::dispatcherMain() {
-  std::unique_lock lock(graphMutex());
-  for (;;) {
-    dispatcherWake_.wait(lock, [this] { return shuttingDown_ || !queue_->empty(); });
-    if (shuttingDown_) return;
+void SimulatedSession::drainLocked(std::unique_lock<std::mutex>& lock) {
+  if (dispatching_ || tInCallback) return;
+  dispatching_ = true;
+  while (!queue_->empty()) {
     const Item item = queue_->pop();
-    EventRef current = refOf<EventRef>(item.event);
-    if (item.target != nullptr) {
-      // A tap-disabled notification goes to its tap alone; its verdict means nothing.
-      if (item.target->valid) deliverLocked(item.target, item.event->type, current, lock);
-      releaseLocked(item.target);
-    } else {
-      const EventType type = item.event->type;
-      dispatchTaps_.clear();
-      for (Tap* tap : taps_) {
-        retainObject(tap);
-        dispatchTaps_.push_back(tap);
-      }
-      bool swallowed = false;
-      for (Tap* tap : dispatchTaps_) {
-        // Checked at its turn: an earlier tap's callback may have changed things.
-        if (swallowed || !tap->valid || !tap->enabled || (tap->mask & typeBit(type)) == 0) continue;
-        const EventRef verdict = deliverLocked(tap, type, current, lock);
-        if (verdict == nullptr) swallowed = true;
-      }
-      for (Tap* tap : dispatchTaps_) releaseLocked(tap);
-      if (!swallowed) {
-        const Event* event = item.event;
-        received_.push_back({event->type, event->keyCode, event->flags, event->userData, now()});
-      }
-    }
+    dispatchLocked(item, lock);
     releaseLocked(item.event);
     --inFlight_;
-    changed_.notify_all();
   }
+  dispatching_ = false;
+  changed_.notify_all();
+}
+
+void SimulatedSession::dispatchLocked(const Item& item, std::unique_lock<std::mutex>& lock) {
+  EventRef current = refOf<EventRef>(item.event);
+  if (item.target != nullptr) {
+    // A tap-disabled notification goes to its tap alone; its verdict means nothing.
+    if (item.target->valid) deliverLocked(item.target, item.event->type, current, lock);
+    releaseLocked(item.target);
+    return;
+  }
+  const EventType type = item.event->type;
+  dispatchTaps_.clear();
+  for (Tap* tap : taps_) {
+    retainObject(tap);
+    dispatchTaps_.push_back(tap);
+  }
+  bool swallowed = false;
+  for (Tap* tap : dispatchTaps_) {
+    // Checked at its turn: an earlier tap's callback may have changed things.
+    if (swallowed || !tap->valid || !tap->enabled || (tap->mask & typeBit(type)) == 0) continue;
+    if (deliverLocked(tap, type, current, lock) == nullptr) swallowed = true;
+  }
+  for (Tap* tap : dispatchTaps_) releaseLocked(tap);
+  if (!swallowed) {
+    const Event* event = item.event;
+    received_.push_back({event->type, event->keyCode, event->flags, event->userData, now()});
+  }
+}
+
+void SimulatedSession::signalLoopLocked(Loop* loop) {
+  loop->signals.fetch_add(1, std::memory_order_release);
+  if (loop->sleeping) loop->wake.notify_all();
 }
 
 EventRef SimulatedSession::deliverLocked(Tap* tap, EventType type, EventRef event,
                                          std::unique_lock<std::mutex>& lock) {
   Loop* loop = tap->source != nullptr ? tap->source->loop : nullptr;
   if (loop == nullptr) return event;  // not serviced by any run loop: nothing can decide it
-  Delivery delivery{tap, type, event, event, false};
+  Delivery delivery(tap, type, event);
   loop->pending.push_back(&delivery);
-  loop->wake.notify_all();
-  changed_.wait(lock, [&delivery] { return delivery.done; });
+  signalLoopLocked(loop);
+  lock.unlock();
+  spinUntil([&delivery] { return delivery.done.load(std::memory_order_acquire); });
+  lock.lock();
+  if (!delivery.done.load(std::memory_order_relaxed)) {
+    delivery.waiterSleeping = true;
+    delivered_.wait(lock, [&delivery] { return delivery.done.load(std::memory_order_relaxed); });
+  }
   return delivery.verdict;
+}
+
+void SimulatedSession::completeLocked(Delivery* delivery, EventRef verdict) {
+  delivery->verdict = verdict;
+  delivery->done.store(true, std::memory_order_release);
+  if (delivery->waiterSleeping) delivered_.notify_all();
 }
 
 void SimulatedSession::passPendingLocked(Loop* loop, const Tap* tap) {
   auto& pending = loop->pending;
   for (auto it = pending.begin(); it != pending.end();) {
     if (tap == nullptr || (*it)->tap == tap) {
-      (*it)->done = true;  // verdict stays the event itself: it passes
+      completeLocked(*it, (*it)->event);  // it passes
       it = pending.erase(it);
     } else {
       ++it;
     }
   }
-  changed_.notify_all();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -484,7 +529,7 @@ void SimulatedSession::runLoopAddSource(RunLoopRef loopRef, RunLoopSourceRef sou
   retainObject(source);
   loop->sources.push_back(source);
   source->loop = loop;
-  loop->wake.notify_all();
+  signalLoopLocked(loop);
 }
 
 void SimulatedSession::detachSourceLocked(LoopSource* source) {
@@ -493,7 +538,7 @@ void SimulatedSession::detachSourceLocked(LoopSource* source) {
   std::erase(loop->sources, source);
   source->loop = nullptr;
   passPendingLocked(loop, source->tap);
-  loop->wake.notify_all();
+  signalLoopLocked(loop);
   releaseLocked(source);
 }
 
@@ -528,31 +573,38 @@ void SimulatedSession::runLoopRun() {
     }
     if (!hasLiveSourceLocked(loop)) break;
     if (loop->pending.empty()) {
-      loop->wake.wait(lock);
+      const uint64_t seen = loop->signals.load(std::memory_order_relaxed);
+      lock.unlock();
+      spinUntil([loop, seen] { return loop->signals.load(std::memory_order_acquire) != seen; });
+      lock.lock();
+      loop->sleeping = true;
+      loop->wake.wait(lock, [loop, seen] { return loop->signals.load() != seen; });
+      loop->sleeping = false;
       continue;
     }
     Delivery* delivery = loop->pending.front();
     loop->pending.erase(loop->pending.begin());
     Tap* tap = delivery->tap;
     lock.unlock();
+    tInCallback = true;
     const EventRef verdict =
         tap->callback(reinterpret_cast<TapProxy>(tap), delivery->type, delivery->event,
                       tap->userInfo);
+    tInCallback = false;
     lock.lock();
-    delivery->verdict = verdict;
-    delivery->done = true;
-    changed_.notify_all();
+    completeLocked(delivery, verdict);
   }
   loop->running = false;
   std::erase(runningLoops_, loop);
   passPendingLocked(loop, nullptr);
+  changed_.notify_all();  // waitForRunLoopsToEnd, and the session's destructor
 }
 
 void SimulatedSession::runLoopStop(RunLoopRef loopRef) {
   std::lock_guard lock(graphMutex());
   Loop* loop = as<Loop>(loopRef);
   loop->stopped = true;
-  loop->wake.notify_all();
+  signalLoopLocked(loop);
 }
 
 void SimulatedSession::machPortInvalidate(MachPortRef port) {
@@ -615,12 +667,13 @@ void SimulatedSession::eventSetIntegerValueField(EventRef eventRef, EventField f
 }
 
 void SimulatedSession::eventPost(TapLocation location, EventRef eventRef) {
-  std::lock_guard lock(graphMutex());
+  std::unique_lock lock(graphMutex());
   Event* event = as<Event>(eventRef);
   posted_.push_back({event->type, event->keyCode, event->flags, event->userData, location,
                      event->sourceState, now(), std::this_thread::get_id()});
   retainObject(event);
   enqueueLocked(event, nullptr);
+  drainLocked(lock);
 }
 
 void SimulatedSession::retain(const void* ref) {
@@ -825,6 +878,17 @@ std::vector<OpenRequest> SimulatedSession::openRequests() const {
 }
 
 uint64_t SimulatedSession::frontmostQueries() const { return frontmostQueries_.load(); }
+
+void SimulatedSession::takeRecords(std::vector<ReceivedEvent>& received,
+                                   std::vector<OpenRequest>& opens) {
+  received.clear();
+  opens.clear();
+  std::lock_guard lock(graphMutex());
+  received.swap(received_);
+  for (const auto& [path, when] : opens_) opens.push_back({*path, when.first, when.second});
+  opens_.clear();
+  posted_.clear();
+}
 
 void SimulatedSession::clearRecords() {
   std::lock_guard lock(graphMutex());

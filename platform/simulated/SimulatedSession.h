@@ -5,6 +5,12 @@
 // from any thread (a post made inside a callback is delivered after the callback returns),
 // event sources, the workspace, the main queue and the pause. It runs on a real clock or on a
 // virtual one that only moves when told, so delays and pauses are exact and take no real time.
+//
+// Delivery is done by the thread that brings an event in: keyboardEvent, disableTaps and a post
+// made outside a tap callback return once that event, and everything queued behind it, has been
+// decided and delivered, unless another thread is delivering already (then they only queue).
+// The hand-over to a tap's thread spins briefly before it sleeps, so a replay does not pay two
+// context switches per event.
 #pragma once
 
 #include <chrono>
@@ -157,6 +163,9 @@ class SimulatedSession final : public Platform,
   // Sources, events, ports, run loop sources and loops of all sessions not yet released.
   static uint64_t liveObjects();
   void clearRecords();
+  // Hands over what the application received and the open requests since the last time (the
+  // vectors' storage is swapped, not copied) and forgets the posted events.
+  void takeRecords(std::vector<ReceivedEvent>& received, std::vector<OpenRequest>& opens);
 
  private:
   using Event = detail::Event;
@@ -199,10 +208,15 @@ class SimulatedSession final : public Platform,
 
   Loop* loopOfCurrentThread();
   void enqueueLocked(Event* event, Tap* target);
-  void dispatcherMain();
+  // Delivers the queued events on the calling thread, unless a delivery is under way already or
+  // the caller is a tap callback (its posts are delivered once it has returned).
+  void drainLocked(std::unique_lock<std::mutex>& lock);
+  void dispatchLocked(const Item& item, std::unique_lock<std::mutex>& lock);
+  void signalLoopLocked(Loop* loop);
   EventRef deliverLocked(Tap* tap, EventType type, EventRef event,
                          std::unique_lock<std::mutex>& lock);
   void detachSourceLocked(LoopSource* source);
+  void completeLocked(Delivery* delivery, EventRef verdict);
   void passPendingLocked(Loop* loop, const Tap* tap);
   const std::string* internLocked(std::string_view text);
   bool popDueMainWork(Nanoseconds until, MainWork& out);
@@ -213,10 +227,11 @@ class SimulatedSession final : public Platform,
   const std::chrono::steady_clock::time_point realStart_;
 
   // Guarded by the graph mutex shared by every session (objects outlive sessions).
-  std::condition_variable dispatcherWake_;  // an item was queued, or shutdown
-  std::condition_variable changed_;         // a verdict, a settle, a set-up, a loop's end
+  std::condition_variable changed_;    // settled, a set-up, a loop's end, main work queued
+  std::condition_variable delivered_;  // a tap gave its verdict
   std::unique_ptr<detail::ItemQueue> queue_;
   uint64_t inFlight_ = 0;
+  bool dispatching_ = false;
   bool shuttingDown_ = false;
   std::vector<Tap*> taps_;  // valid taps, head first (retained)
   std::vector<Loop*> runningLoops_;  // loops inside runLoopRun
@@ -241,8 +256,6 @@ class SimulatedSession final : public Platform,
   std::vector<PostedEvent> posted_;
   std::vector<ReceivedEvent> received_;
   std::vector<std::pair<const std::string*, std::pair<Nanoseconds, std::thread::id>>> opens_;
-
-  std::thread dispatcher_;
 };
 
 }  // namespace corvane::sim

@@ -288,9 +288,7 @@ class Replayer::Impl {
   void collect() {
     if (stopped_) return;
     session_->settle();
-    opens_ = session_->openRequests();
-    received_ = session_->received();
-    session_->clearRecords();
+    session_->takeRecords(received_, opens_);
     for (const sim::OpenRequest& open : opens_) {
       beginLine(open.time);
       line_ += "\"open\":";
