@@ -89,6 +89,19 @@ constexpr std::array<ReopenStep, 6> kReopenTabSequence = {{
 
 void KeyboardShortcutManager::performAction(std::string_view name) { perform(actionNamed(name)); }
 
+int64_t KeyboardShortcutManager::postedKey(Action action) {
+  switch (action) {
+    case Action::openFinder:
+    case Action::openActivityMonitor:
+    case Action::reopenTab:
+    case Action::renameFile:
+    case Action::none:
+      return -1;
+    default:
+      return kKeystrokes[static_cast<size_t>(action)].key;
+  }
+}
+
 void KeyboardShortcutManager::perform(Action action) {
   switch (action) {
     case Action::openFinder:

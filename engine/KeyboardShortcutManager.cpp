@@ -26,7 +26,9 @@ EventRef KeyboardShortcutManager::handleEvent(EventType type, EventRef event) {
     case kEventKeyUp: {
       // The key-up of a translated key-down is swallowed once.
       const int64_t keyCode = events_.eventGetIntegerValueField(event, kKeyboardEventKeycode);
-      return consumedKeyUps.erase(keyCode) ? nullptr : event;
+      if (consumedKeyUps.erase(keyCode)) return nullptr;
+      heldByApplication.erase(keyCode);
+      return event;
     }
     case kEventKeyDown: {
       const int64_t keyCode = events_.eventGetIntegerValueField(event, kKeyboardEventKeycode);
@@ -37,9 +39,20 @@ EventRef KeyboardShortcutManager::handleEvent(EventType type, EventRef event) {
         // (its key-up never came, or came while no tap ran): dropping it keeps this press's own
         // key-up from being swallowed, which would leave the key stuck down in the application.
         consumedKeyUps.erase(keyCode);
+        heldByApplication.insert(keyCode);
         return event;
       }
-      consumedKeyUps.insert(keyCode);
+      if (!heldByApplication.contains(keyCode)) {
+        consumedKeyUps.insert(keyCode);
+      } else if (postedKey(action) == keyCode) {
+        // The key went down untranslated and a modifier came during its auto-repeat: the
+        // keystroke posted now is of the same key, and its key-up releases it in the
+        // application, so the user's key-up is the translated one's.
+        heldByApplication.erase(keyCode);
+        consumedKeyUps.insert(keyCode);
+      }
+      // Otherwise the application still holds the key from the press that passed (hold F4, then
+      // Alt: Command-W is posted) and must see its key-up, so it is not recorded.
       perform(action);
       return nullptr;
     }

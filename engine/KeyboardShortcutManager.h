@@ -91,6 +91,9 @@ class KeyboardShortcutManager : public std::enable_shared_from_this<KeyboardShor
 
   // Key codes whose key-up is still to be swallowed. Tap thread only.
   KeyCodeSet consumedKeyUps;
+  // Key codes whose key-down reached the application and whose key-up has not yet: the
+  // application holds these keys down. Tap thread only.
+  KeyCodeSet heldByApplication;
 
   PublishedBool isEnabled{objectWillChange, false};
   PublishedBool swapFnAndControl{objectWillChange, true};
@@ -120,6 +123,8 @@ class KeyboardShortcutManager : public std::enable_shared_from_this<KeyboardShor
  private:
   Action actionFor(int64_t keyCode, EventFlags flags);
   void perform(Action action);
+  // The key of the keystroke an action posts at once, or -1 (no keystroke, or a delayed one).
+  static int64_t postedKey(Action action);
   static void runTapThread(std::weak_ptr<KeyboardShortcutManager> manager, EventMask mask,
                            uint64_t generation);
   void handTapCreationFailureToMain(uint64_t generation);

@@ -137,3 +137,48 @@ TEST_F(DecisionTest, SwallowedKeyDownsOpenApplicationsInsideTheDecision) {
 
 }  // namespace
 }  // namespace corvane::testing
+
+namespace corvane::testing {
+namespace {
+
+// A key that went down untranslated, whose auto-repeat becomes a shortcut once a modifier is
+// added: the application holds the key from the first key-down and must see it come up.
+struct HeldThenModified {
+  const char* name;
+  int64_t key;
+  EventFlags modifier;
+  bool keyUpSwallowed;  // only when the posted keystroke is of the same key and released it
+};
+
+class HeldKeyTest : public EngineTest, public ::testing::WithParamInterface<HeldThenModified> {};
+
+TEST_P(HeldKeyTest, KeyUpReachesTheApplicationThatHoldsTheKey) {
+  const HeldThenModified& c = GetParam();
+  EXPECT_FALSE(keyDown(c.key));              // passes: the application holds the key
+  EXPECT_TRUE(keyDown(c.key, c.modifier));   // the auto-repeat is translated now
+  EXPECT_TRUE(keyDown(c.key, c.modifier));   // and again
+  EXPECT_EQ(keyUp(c.key, c.modifier), c.keyUpSwallowed);
+  EXPECT_FALSE(keyUp(c.key)) << "nothing left to swallow";
+  EXPECT_TRUE(manager->consumedKeyUps.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, HeldKeyTest,
+    ::testing::Values(HeldThenModified{"F4ThenAlt", 118, kFlagCommand, false},
+                      HeldThenModified{"YThenCtrl", 16, kFlagFn, false},
+                      HeldThenModified{"ReturnThenAlt", 36, kFlagCommand, false},
+                      HeldThenModified{"ForwardDeleteThenCtrl", 117, kFlagFn, false},
+                      HeldThenModified{"EThenWin", 14, kFlagOption, false},
+                      HeldThenModified{"CThenCtrl", 8, kFlagFn, true},
+                      HeldThenModified{"TabThenAlt", 48, kFlagCommand, true}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(EngineTest, ATranslatedPressAfterAReleasedOneIsSwallowedAgain) {
+  EXPECT_FALSE(keyDown(118));
+  EXPECT_FALSE(keyUp(118));
+  EXPECT_TRUE(keyDown(118, kFlagCommand));
+  EXPECT_TRUE(keyUp(118));
+}
+
+}  // namespace
+}  // namespace corvane::testing
