@@ -29,9 +29,10 @@ AppDelegate::AppDelegate(AppEnvironment environment, QObject* parent)
   // The program keeps running with its status item alone when the window is hidden.
   QGuiApplication::setQuitOnLastWindowClosed(applicationShouldTerminateAfterLastWindowClosed());
   // Opening the program again while it runs makes it active: that is the reopen.
-  connect(qApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
-    if (state == Qt::ApplicationActive) applicationShouldHandleReopen();
-  });
+  connect(qApp, &QGuiApplication::applicationStateChanged, this,
+          [this](Qt::ApplicationState state) {
+            if (state == Qt::ApplicationActive) applicationShouldHandleReopen();
+          });
 }
 
 AppDelegate::~AppDelegate() = default;
@@ -83,7 +84,8 @@ void AppDelegate::showAndActivate() {
   window.show();
   window.raise();
   window.activateWindow();
-  if (environment_.services.activation) environment_.services.activation->activateIgnoringOtherApps();
+  if (environment_.services.activation)
+    environment_.services.activation->activateIgnoringOtherApps();
 }
 
 void AppDelegate::toggleMainWindow() {
@@ -122,7 +124,8 @@ void AppDelegate::applyLaunchAtLoginSetting() {
   const LoginItemService::Result result =
       enabled ? loginItem->registerMainApp() : loginItem->unregisterMainApp();
   if (!result.succeeded) {
-    *environment_.out << kLaunchAtLoginFailedPrefix << result.errorDescription << '\n' << std::flush;
+    *environment_.out << kLaunchAtLoginFailedPrefix << result.errorDescription << '\n'
+                      << std::flush;
   }
 }
 

@@ -74,11 +74,13 @@ LoginItemService::Result XdgAutostartLoginItem::registerMainApp() {
                             .arg(desktopEntryExec(executable));
   QSaveFile file(path);
   if (!file.open(QIODevice::WriteOnly | QIODevice::Text)) {
-    return {false, QStringLiteral("could not write %1: %2").arg(path, file.errorString()).toStdString()};
+    return {false,
+            QStringLiteral("could not write %1: %2").arg(path, file.errorString()).toStdString()};
   }
   file.write(entry.toUtf8());
   if (!file.commit()) {
-    return {false, QStringLiteral("could not write %1: %2").arg(path, file.errorString()).toStdString()};
+    return {false,
+            QStringLiteral("could not write %1: %2").arg(path, file.errorString()).toStdString()};
   }
   return {true, {}};
 }
@@ -88,7 +90,8 @@ LoginItemService::Result XdgAutostartLoginItem::unregisterMainApp() {
   QFile file(path);
   if (!QFileInfo::exists(path) && !QFileInfo(path).isSymLink()) return {true, {}};
   if (!file.remove()) {
-    return {false, QStringLiteral("could not remove %1: %2").arg(path, file.errorString()).toStdString()};
+    return {false,
+            QStringLiteral("could not remove %1: %2").arg(path, file.errorString()).toStdString()};
   }
   return {true, {}};
 }

@@ -8,9 +8,8 @@
 namespace corvane {
 
 MainWindow::MainWindow(QWidget* content, std::function<bool(MainWindow*)> shouldClose)
-    : QWidget(nullptr,
-              Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                  Qt::WindowCloseButtonHint | Qt::WindowMinimizeButtonHint),
+    : QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                           Qt::WindowCloseButtonHint | Qt::WindowMinimizeButtonHint),
       content_(content),
       shouldClose_(std::move(shouldClose)) {
   setObjectName(QStringLiteral("mainWindow"));

@@ -146,7 +146,9 @@ ContentView::ContentView(std::shared_ptr<KeyboardShortcutManager> manager, Shell
   recompose();
 }
 
-ContentView::~ContentView() { shortcutManager_->objectWillChange.unsubscribe(subscription_); }
+ContentView::~ContentView() {
+  shortcutManager_->objectWillChange.unsubscribe(subscription_);
+}
 
 void ContentView::scheduleRecompose() {
   if (recomposeQueued_.exchange(true)) return;
@@ -205,7 +207,10 @@ QWidget* ContentView::makeHeaderRow() {
   row->addWidget(new StyledText(QStringLiteral("Corvane"), TextStyle::Title3, SystemColor::Primary,
                                 header, /*semibold=*/true),
                  0, Qt::AlignVCenter);
-  row->addSpacing(16);
+  // A fixed 16-wide element: the row's spacing of 8 applies on both of its sides.
+  auto* gap = new QWidget(header);
+  gap->setFixedSize(16, 1);
+  row->addWidget(gap);
   statusTag_ = new StatusTag(false, header);
   statusTag_->setObjectName(QStringLiteral("statusTag"));
   row->addWidget(statusTag_, 0, Qt::AlignVCenter);
@@ -277,7 +282,8 @@ QWidget* ContentView::makeControlsRow() {
     QWidget* holder = paddedRow(rightColumn, mapping, kDefaultSpacing, QMargins());
     mapping->addWidget(new KeyBadge(QString::fromUtf8(windowsKey), SystemColor::Gray, holder), 0,
                        Qt::AlignVCenter);
-    auto* arrow = new StyledText(QStringLiteral("→"), TextStyle::Body, SystemColor::Secondary, holder);
+    auto* arrow =
+        new StyledText(QStringLiteral("→"), TextStyle::Body, SystemColor::Secondary, holder);
     mapping->addWidget(arrow, 0, Qt::AlignVCenter);
     mapping->addWidget(new KeyBadge(QString::fromUtf8(macKey), SystemColor::Blue, holder), 0,
                        Qt::AlignVCenter);
@@ -322,17 +328,17 @@ QWidget* ContentView::makeSectionArea() {
   systemSection_ = new CollapsibleShortcutSection(
       QStringLiteral("System & Window Management"), systemShortcuts,
       binding(&ContentView::showSystem_), swapOption, swapFn, leftColumn);
-  browserSection_ = new CollapsibleShortcutSection(QStringLiteral("Browser & Tabs"),
-                                                   browserShortcuts, binding(&ContentView::showBrowser_),
-                                                   swapOption, swapFn, leftColumn);
+  browserSection_ = new CollapsibleShortcutSection(
+      QStringLiteral("Browser & Tabs"), browserShortcuts, binding(&ContentView::showBrowser_),
+      swapOption, swapFn, leftColumn);
   left->addWidget(systemSection_);
   left->addWidget(browserSection_);
 
   QVBoxLayout* right = nullptr;
   QWidget* rightColumn = equalShareColumn(area, right, 12);
-  editingSection_ = new CollapsibleShortcutSection(QStringLiteral("Editing & Clipboard"),
-                                                   editingShortcuts, binding(&ContentView::showEditing_),
-                                                   swapOption, swapFn, rightColumn);
+  editingSection_ = new CollapsibleShortcutSection(
+      QStringLiteral("Editing & Clipboard"), editingShortcuts, binding(&ContentView::showEditing_),
+      swapOption, swapFn, rightColumn);
   filesSection_ = new CollapsibleShortcutSection(QStringLiteral("Files & Documents"), fileShortcuts,
                                                  binding(&ContentView::showFiles_), swapOption,
                                                  swapFn, rightColumn);

@@ -48,7 +48,8 @@ PermissionsAlert::PermissionsAlert(Binding isPresented, std::function<void()> op
 
   // The first button has no special role beyond being the default; "Cancel" has the cancel role
   // (Escape chooses it).
-  openSettingsButton_ = addButton(QStringLiteral("Open System Preferences"), QMessageBox::AcceptRole);
+  openSettingsButton_ =
+      addButton(QStringLiteral("Open System Preferences"), QMessageBox::AcceptRole);
   cancelButton_ = addButton(QStringLiteral("Cancel"), QMessageBox::RejectRole);
   setDefaultButton(static_cast<QPushButton*>(openSettingsButton_));
   setEscapeButton(cancelButton_);

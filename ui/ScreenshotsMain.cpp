@@ -81,8 +81,8 @@ bool save(const QPixmap& pixmap, const QDir& folder, const char* name) {
 }
 
 void setAllExpanded(ContentView& view, bool expanded) {
-  for (CollapsibleShortcutSection* section : {view.systemSection(), view.browserSection(),
-                                              view.editingSection(), view.filesSection()}) {
+  for (CollapsibleShortcutSection* section :
+       {view.systemSection(), view.browserSection(), view.editingSection(), view.filesSection()}) {
     if (section->isExpanded() != expanded) section->header()->click();
   }
 }

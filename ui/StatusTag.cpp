@@ -49,7 +49,9 @@ void StatusTag::setIsActive(bool isActive) {
   update();
 }
 
-QString StatusTag::text() const { return label_->text(); }
+QString StatusTag::text() const {
+  return label_->text();
+}
 
 void StatusTag::paintEvent(QPaintEvent*) {
   QPainter painter(this);

@@ -20,11 +20,13 @@ constexpr const char* kKeyboardSvg = R"(<svg xmlns="http://www.w3.org/2000/svg" 
 <rect x="7" y="11.1" width="10" height="1.9" rx="0.7"/>
 </g></svg>)";
 
-constexpr const char* kChevronDownSvg = R"(<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 10 10">
+constexpr const char* kChevronDownSvg =
+    R"(<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 10 10">
 <polyline points="1.6,3.3 5,6.7 8.4,3.3" fill="none" stroke="currentColor" stroke-width="1.7"
  stroke-linecap="round" stroke-linejoin="round"/></svg>)";
 
-constexpr const char* kChevronRightSvg = R"(<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 10 10">
+constexpr const char* kChevronRightSvg =
+    R"(<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 10 10">
 <polyline points="3.3,1.6 6.7,5 3.3,8.4" fill="none" stroke="currentColor" stroke-width="1.7"
  stroke-linecap="round" stroke-linejoin="round"/></svg>)";
 

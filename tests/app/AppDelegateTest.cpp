@@ -20,9 +20,9 @@ using Steps = std::vector<std::string>;
 
 TEST_F(DelegateTest, LaunchRunsTheNineStepsInOrder) {
   launch();
-  EXPECT_EQ(*log, (Steps{"accessoryPolicy", "contentView(statusItem=yes, window=no)", "shown",
-                         "activate", "trust", "engineStart", "contains", "setTrue", "read",
-                         "register"}));
+  EXPECT_EQ(*log,
+            (Steps{"accessoryPolicy", "contentView(statusItem=yes, window=no)", "shown", "activate",
+                   "trust", "engineStart", "contains", "setTrue", "read", "register"}));
   EXPECT_TRUE(manager->isEnabled);
   EXPECT_TRUE(out.str().empty());  // trusted: nothing printed
   ASSERT_NE(delegate->window(), nullptr);

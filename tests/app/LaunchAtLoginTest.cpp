@@ -17,7 +17,8 @@ struct StoredFlag {
   const char* loginCall;
 };
 
-class LaunchAtLoginSeeding : public DelegateTest, public ::testing::WithParamInterface<StoredFlag> {};
+class LaunchAtLoginSeeding : public DelegateTest,
+                             public ::testing::WithParamInterface<StoredFlag> {};
 
 TEST_P(LaunchAtLoginSeeding, SeedsOnlyAnAbsentKeyAndAppliesItsBooleanReading) {
   const StoredFlag& flag = GetParam();

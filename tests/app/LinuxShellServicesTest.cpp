@@ -59,7 +59,8 @@ TEST(XdgAutostartLoginItem, FailuresCarryADescription) {
   XdgAutostartLoginItem item(config.path(), QStringLiteral("/usr/bin/corvane"));
   const auto result = item.registerMainApp();
   EXPECT_FALSE(result.succeeded);
-  EXPECT_NE(result.errorDescription.find("autostart"), std::string::npos) << result.errorDescription;
+  EXPECT_NE(result.errorDescription.find("autostart"), std::string::npos)
+      << result.errorDescription;
 
   // The entry is a folder that cannot be removed as a file.
   QTemporaryDir other;

@@ -30,11 +30,14 @@ TEST(Program, StartsCompletesItsLaunchAndKeepsRunning) {
   EXPECT_EQ(program.state(), QProcess::Running);
 
   const QString out = QString::fromUtf8(program.readAllStandardOutput());
-  EXPECT_EQ(out.count(QStringLiteral("no system keyboard is tapped on this platform")), 1) << out.toStdString();
+  EXPECT_EQ(out.count(QStringLiteral("no system keyboard is tapped on this platform")), 1)
+      << out.toStdString();
   EXPECT_FALSE(out.contains(QStringLiteral("Accessibility permissions required")));
   EXPECT_FALSE(out.contains(QStringLiteral("LaunchAtLogin registration failed")));
-  QSettings stored(home.filePath(QStringLiteral("config/Corvane/Corvane.conf")), QSettings::IniFormat);
-  EXPECT_EQ(stored.value(QStringLiteral("launchAtLoginEnabled")).toString(), QStringLiteral("true"));
+  QSettings stored(home.filePath(QStringLiteral("config/Corvane/Corvane.conf")),
+                   QSettings::IniFormat);
+  EXPECT_EQ(stored.value(QStringLiteral("launchAtLoginEnabled")).toString(),
+            QStringLiteral("true"));
 
   program.terminate();
   if (!program.waitForFinished(5000)) {

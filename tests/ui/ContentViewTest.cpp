@@ -126,10 +126,10 @@ TEST_F(ContentViewTest, NewViewShowsInitialState) {
   EXPECT_EQ(view->requestPermissionsButton()->text(), "Request Permissions");
   // The fixed explanation.
   const QStringList texts = shownTexts();
-  for (const char* text : {"Corvane", "How It Works:", "Press Windows keys → App converts to macOS keys",
-                           "Key Mappings:", "Windows Key", "Command (⌘)", "Alt Key", "Alt (⌥)",
-                           "Control Key", "Control (^)", "Shortcut List",
-                           "Swap keys for exact behaviour as windows"}) {
+  for (const char* text :
+       {"Corvane", "How It Works:", "Press Windows keys → App converts to macOS keys",
+        "Key Mappings:", "Windows Key", "Command (⌘)", "Alt Key", "Alt (⌥)", "Control Key",
+        "Control (^)", "Shortcut List", "Swap keys for exact behaviour as windows"}) {
     EXPECT_TRUE(texts.contains(QString::fromUtf8(text))) << text;
   }
 }
@@ -228,7 +228,8 @@ TEST_F(ContentViewTest, EachHeaderFlipsOnlyItsOwnSectionAndStateSurvivesHiding) 
     const auto labels = rows[i]->findChildren<QLabel*>();
     ASSERT_EQ(labels.size(), 3);
     EXPECT_EQ(labels[1]->text(), "→");
-    EXPECT_EQ(labels[2]->text().toStdString(), editingShortcuts[static_cast<size_t>(i)].description);
+    EXPECT_EQ(labels[2]->text().toStdString(),
+              editingShortcuts[static_cast<size_t>(i)].description);
   }
   EXPECT_EQ(view->editingSection()->chevron()->symbol(), Symbol::ChevronDown);
   EXPECT_EQ(view->systemSection()->chevron()->symbol(), Symbol::ChevronRight);

@@ -7,8 +7,8 @@
 #include <QLabel>
 #include <QTest>
 #include <map>
-#include <set>
 #include <memory>
+#include <set>
 #include <string>
 
 #include "QtTestMain.h"
@@ -79,8 +79,8 @@ TEST_P(DisplayKeysOnScreen, EveryRowOfEveryTableIsRelabelled) {
   const Combination c = GetParam();
   view.resize(740, 520);
   view.show();
-  for (auto* section : {view.systemSection(), view.browserSection(), view.editingSection(),
-                        view.filesSection()}) {
+  for (auto* section :
+       {view.systemSection(), view.browserSection(), view.editingSection(), view.filesSection()}) {
     QTest::mouseClick(section->header(), Qt::LeftButton);
   }
   manager->swapOptionAndCommand = c.swapOptionAndCommand;
@@ -88,8 +88,8 @@ TEST_P(DisplayKeysOnScreen, EveryRowOfEveryTableIsRelabelled) {
   QApplication::processEvents();
 
   std::map<std::string, std::string> shown;  // windows keys -> left badge
-  for (auto* section : {view.systemSection(), view.browserSection(), view.editingSection(),
-                        view.filesSection()}) {
+  for (auto* section :
+       {view.systemSection(), view.browserSection(), view.editingSection(), view.filesSection()}) {
     const auto rows = section->rows();
     ASSERT_EQ(rows.size(), static_cast<qsizetype>(section->shortcuts().size()));
     for (qsizetype i = 0; i < rows.size(); ++i) {

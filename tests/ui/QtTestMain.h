@@ -9,15 +9,15 @@
 
 #include "ui/Style.h"
 
-#define CORVANE_QT_TEST_MAIN()                                                        \
-  int main(int argc, char** argv) {                                                   \
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {                             \
-      qputenv("QT_QPA_PLATFORM", "offscreen");                                        \
-    }                                                                                 \
-    QTemporaryDir config;                                                             \
-    qputenv("XDG_CONFIG_HOME", config.path().toUtf8());                               \
-    ::testing::InitGoogleTest(&argc, argv);                                           \
-    QApplication app(argc, argv);                                                     \
-    corvane::ui::applyPlatformLook(app);                                              \
-    return RUN_ALL_TESTS();                                                           \
+#define CORVANE_QT_TEST_MAIN()                            \
+  int main(int argc, char** argv) {                       \
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) { \
+      qputenv("QT_QPA_PLATFORM", "offscreen");            \
+    }                                                     \
+    QTemporaryDir config;                                 \
+    qputenv("XDG_CONFIG_HOME", config.path().toUtf8());   \
+    ::testing::InitGoogleTest(&argc, argv);               \
+    QApplication app(argc, argv);                         \
+    corvane::ui::applyPlatformLook(app);                  \
+    return RUN_ALL_TESTS();                               \
   }
