@@ -137,6 +137,7 @@ TEST_F(DelegateTest, CloseHidesAndKeepsTheWindowAndItsViewState) {
   EXPECT_EQ(view->browserSection()->rows().size(), 5);
 }
 
+#if defined(CORVANE_DESKTOP_SHELL)
 // The real delegate with the program's own environment (the shared manager on the simulated
 // session, the desktop's services, QSettings in a temporary config folder).
 TEST(RealDelegate, StartsShowsItsWindowAndKeepsRunningWhenItIsHidden) {
@@ -167,6 +168,8 @@ TEST(RealDelegate, StartsShowsItsWindowAndKeepsRunningWhenItIsHidden) {
   sharedSimulatedSession()->waitForTapSetups(1, std::chrono::seconds(5));
   KeyboardShortcutManager::shared().stop();
 }
+
+#endif
 
 }  // namespace
 }  // namespace corvane::testing
