@@ -16,7 +16,8 @@
 //     the key's down and its up): the key-up of a translated key-down that comes with no tap
 //     installed reaches the application alone, and the entry it leaves in consumedKeyUps
 //     swallows the key-up of a later press whose key-down came while no tap ran. A key stays
-//     excused from such a press until a press of it that starts and ends under one tap state.
+//     excused from such a press until a press of it that starts and ends under one tap state
+//     and whose key-down reaches the application.
 //   - a posted keystroke on a key the user is holding down: the application sees the posted
 //     key-up while the key is still physically down, so the user's own key-up comes after it.
 //     That key-up is excused.
@@ -74,14 +75,12 @@ class Bytes {
 };
 
 struct KeyState {
-  bool userDown = false;    // the user holds the key
-  bool appDown = false;     // the application has had its key-down and not yet its key-up
-  bool straddles = false;   // the tap changed during the current press
-  bool excused = false;     // a press that straddled a tap change, and no clean press since
-  bool postedOver = false;  // a posted key-up reached the application while the user held it
-  bool passedThenTranslated = false;  // this press: a key-down reached the application, a later
-                                      // auto-repeat was translated (known engine fault, below)
-  bool downReached = false;           // this press: a key-down reached the application
+  bool userDown = false;     // the user holds the key
+  bool appDown = false;      // the application has had its key-down and not yet its key-up
+  bool straddles = false;    // the tap changed during the current press
+  bool excused = false;      // a press that straddled a tap change, and no clean press since
+  bool postedOver = false;   // a posted key-up reached the application while the user held it
+  bool downReached = false;  // this press: a key-down reached the application
 };
 
 class EngineRun {
@@ -186,18 +185,13 @@ class EngineRun {
       key.userDown = true;
       key.straddles = false;
       key.downReached = false;
-      key.passedThenTranslated = false;
     }
     // A first key-down or an auto-repeat: the keyboard sends the same event.
     const EventFlags flags = modifiers_ | kExtraFlags[(detail >> 2) % kExtraFlags.size()];
     const uint64_t reachedBefore = userKeyDownsReached_;
     session_->keyboardEvent(kEventKeyDown, code, flags, kUserData[detail % kUserData.size()]);
     deliver();
-    if (userKeyDownsReached_ != reachedBefore) {
-      key.downReached = true;
-    } else if (key.downReached && tapInstalled()) {
-      key.passedThenTranslated = true;
-    }
+    if (userKeyDownsReached_ != reachedBefore) key.downReached = true;
   }
 
   void releaseOne(uint8_t pick) {
@@ -213,8 +207,9 @@ class EngineRun {
     session_->keyboardEvent(kEventKeyUp, code, modifiers_, 0);
     key.userDown = false;
     deliver();
-    // A clean press clears the excuse of an older one.
-    key.excused = key.straddles || (excuseKnownFault_ && key.passedThenTranslated);
+    // A clean press whose key-down reached the application clears the excuse of an older one
+    // (one whose every key-down was translated leaves the application's view as it was).
+    key.excused = key.straddles || (key.excused && !key.downReached);
     key.straddles = false;
     key.postedOver = false;
   }
@@ -331,14 +326,6 @@ class EngineRun {
   EventFlags modifiers_ = 0;
   std::vector<sim::ReceivedEvent> trail_;
   uint64_t userKeyDownsReached_ = 0;
-  // CORVANE_FUZZ_EXCUSE_KNOWN_FAULT=1 excuses the one known engine fault, so that a long run
-  // looks for others: a key whose key-down reached the application, and whose auto-repeat was
-  // then translated once a modifier came (hold Y, then add Ctrl: redo), has its key-up
-  // swallowed, so the application keeps Y down. fuzz/known-faults/ holds its reproducer.
-  const bool excuseKnownFault_ = [] {
-    const char* value = std::getenv("CORVANE_FUZZ_EXCUSE_KNOWN_FAULT");
-    return value != nullptr && std::string(value) == "1";
-  }();
 };
 
 }  // namespace
