@@ -8,7 +8,12 @@
 // tenth (pools and records warmed up) it may not grow by more than a small slack; every
 // platform object (events, sources, taps, run loops) must be released at the end.
 //
-// Usage: corvane_soak [EVENTS] [CYCLE]   (default 10000000 and 10000)
+// Each event is decided before the typist makes the next, as a person types. With "flood" as
+// the third argument the typist does not wait: when another thread (the main thread posting the
+// delayed Return of F2) is delivering, the session only queues the typist's events, and that
+// thread is kept delivering them while the queue grows.
+//
+// Usage: corvane_soak [EVENTS] [CYCLE] [flood]   (default 10000000 and 10000)
 #include <unistd.h>
 
 #include <atomic>
@@ -17,6 +22,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <memory>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -76,6 +82,7 @@ constexpr Key kTyping[] = {
 int main(int argc, char** argv) {
   const uint64_t total = argc > 1 ? std::strtoull(argv[1], nullptr, 10) : 10'000'000;
   const uint64_t cycle = argc > 2 ? std::strtoull(argv[2], nullptr, 10) : 10'000;
+  const bool flood = argc > 3 && std::string_view(argv[3]) == "flood";
   if (total < 10 * cycle || cycle == 0) {
     std::fprintf(stderr, "usage: %s [EVENTS >= 10 * CYCLE] [CYCLE > 0]\n", argv[0]);
     return 2;
@@ -97,6 +104,7 @@ int main(int argc, char** argv) {
         } else {
           session->keyboardEvent(key.type, key.code, key.flags);
         }
+        if (!flood) session->settle();
         if (i % 4096 == 4095) session->clearRecords();
         injected.store(i + 1, std::memory_order_release);
       }
