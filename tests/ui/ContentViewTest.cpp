@@ -170,7 +170,10 @@ TEST_F(ContentViewTest, StartThatLeavesIsEnabledFalseIsCalledAgainOnTheNextPress
   click(view->startStopButton());  // start again, not stop
   ASSERT_TRUE(session->waitForTapSetups(2, 5s));
   EXPECT_EQ(session->portsInvalidated(), 0u);
+  // The second failure's hand-back holds the manager until it has run.
+  ASSERT_TRUE(QTest::qWaitFor([&] { return session->nextMainWorkDue().has_value(); }, 5000));
   session->advance(0ns);
+  EXPECT_FALSE(manager->isEnabled);
 }
 
 TEST_F(ContentViewTest, BadgeAndLabelFollowEveryAssignmentAfterItIsStored) {
