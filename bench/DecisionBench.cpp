@@ -61,7 +61,7 @@ void simulatedDecision(benchmark::State& state, const DecisionCase& c) {
   for (auto _ : state) {
     if (c.needsEntry) manager->consumedKeyUps.insert(c.event.keyCode);
     benchmark::DoNotOptimize(manager->handleEvent(c.type, event));
-    if (++n % 512 == 0) {
+    if (++n % KeyboardShortcutManager::kDelayedHoldCount == 0) {
       state.PauseTiming();
       const uint64_t at = allocationsOnThisThread();
       session->advance(std::chrono::seconds(1));

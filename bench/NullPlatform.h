@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "engine/KeyboardShortcutManager.h"
 #include "engine/Platform.h"
 
 namespace corvane::bench {
@@ -109,7 +110,8 @@ class NullPlatform final : public Platform,
   int source_ = 0;
   uint64_t posted_ = 0;
   std::string_view frontmost_ = "com.apple.Terminal";
-  std::array<Parked, 1024> work_{};
+  // As many as the manager holds without allocating: a user never has more pending at once.
+  std::array<Parked, KeyboardShortcutManager::kDelayedHoldCount> work_{};
   size_t parked_ = 0;
 };
 

@@ -10,11 +10,10 @@ using namespace std::chrono_literals;
 
 struct Keystroke {
   KeyCode key;
-  std::array<EventFlags, 2> modifiers;
-  uint8_t modifierCount;
+  EventFlags flags;  // the OR of the action's modifier list
 };
 
-constexpr Keystroke command(KeyCode key) { return {key, {kFlagCommand, 0}, 1}; }
+constexpr Keystroke command(KeyCode key) { return {key, kFlagCommand}; }
 
 // The keystroke of each action that posts one at once; key 0 with no modifiers elsewhere.
 constexpr std::array<Keystroke, kActionCount> kKeystrokes = [] {
@@ -26,7 +25,7 @@ constexpr std::array<Keystroke, kActionCount> kKeystrokes = [] {
   set(Action::cut, command(7));
   set(Action::paste, command(9));
   set(Action::undo, command(6));
-  set(Action::redo, {6, {kFlagCommand, kFlagShift}, 2});
+  set(Action::redo, {6, kFlagCommand | kFlagShift});
   set(Action::selectAll, command(0));
   set(Action::find, command(3));
   set(Action::newTab, command(17));
@@ -34,13 +33,13 @@ constexpr std::array<Keystroke, kActionCount> kKeystrokes = [] {
   set(Action::save, command(1));
   set(Action::print, command(35));
   set(Action::newDoc, command(45));
-  set(Action::deleteWord, {51, {kFlagOption, 0}, 1});
+  set(Action::deleteWord, {51, kFlagOption});
   set(Action::focusAddressBar, command(37));
-  set(Action::switchTabNext, {48, {kFlagControl, 0}, 1});
+  set(Action::switchTabNext, {48, kFlagControl});
   set(Action::switchApps, command(48));
   set(Action::closeWindow, command(13));
   set(Action::getInfo, command(34));
-  set(Action::lockComputer, {12, {kFlagCommand, kFlagControl}, 2});
+  set(Action::lockComputer, {12, kFlagCommand | kFlagControl});
   return table;
 }();
 
@@ -48,24 +47,14 @@ constexpr KeyCode kReturnKey = 36;
 constexpr auto kReopenTabDelay = 20ms;
 constexpr auto kRenameFileDelay = 60ms;
 
-// A delayed action holds the manager until it has run.
-struct DelayedWork {
-  std::shared_ptr<KeyboardShortcutManager> keepAlive;
-  KeyboardShortcutManager* manager;
-};
-
-DelayedWork* holdManager(KeyboardShortcutManager* manager) {
-  return new DelayedWork{manager->weak_from_this().lock(), manager};
-}
-
 void runReopenTab(void* context) {
-  std::unique_ptr<DelayedWork> work(static_cast<DelayedWork*>(context));
-  work->manager->postReopenTabSequence();
+  const auto taken = KeyboardShortcutManager::DelayedHold::take(context);
+  taken.manager->postReopenTabSequence();
 }
 
 void runRenameFile(void* context) {
-  std::unique_ptr<DelayedWork> work(static_cast<DelayedWork*>(context));
-  work->manager->postKeystroke({}, kReturnKey);
+  const auto taken = KeyboardShortcutManager::DelayedHold::take(context);
+  taken.manager->postKeystroke({}, kReturnKey);
 }
 
 struct ReopenStep {
@@ -111,44 +100,76 @@ void KeyboardShortcutManager::perform(Action action) {
       workspace_.openApplication(kActivityMonitorPath);
       return;
     case Action::reopenTab:
-      mainQueue_.asyncAfter(kReopenTabDelay, &runReopenTab, holdManager(this));
+      mainQueue_.asyncAfter(kReopenTabDelay, &runReopenTab, holdForDelayedWork());
       return;
     case Action::renameFile:
-      mainQueue_.asyncAfter(kRenameFileDelay, &runRenameFile, holdManager(this));
+      mainQueue_.asyncAfter(kRenameFileDelay, &runRenameFile, holdForDelayedWork());
       return;
     case Action::none:
       return;
     default: {
       const Keystroke& stroke = kKeystrokes[static_cast<size_t>(action)];
-      postKeystroke(std::span(stroke.modifiers.data(), stroke.modifierCount), stroke.key);
+      postKeystrokeWithFlags(stroke.flags, stroke.key);
       return;
     }
   }
 }
 
+KeyboardShortcutManager::DelayedHold* KeyboardShortcutManager::holdForDelayedWork() {
+  DelayedHold* hold = nullptr;
+  for (DelayedHold& slot : delayedHolds_) {
+    if (!slot.busy.exchange(true, std::memory_order_acquire)) {
+      hold = &slot;
+      break;
+    }
+  }
+  if (hold == nullptr) {  // more delayed actions pending at once than slots: rare
+    hold = new DelayedHold;
+    hold->pooled = false;
+  }
+  hold->manager = this;
+  hold->keepAlive = weak_from_this().lock();
+  return hold;
+}
+
+KeyboardShortcutManager::DelayedHold::Taken KeyboardShortcutManager::DelayedHold::take(
+    void* context) {
+  auto* hold = static_cast<DelayedHold*>(context);
+  Taken taken{std::move(hold->keepAlive), hold->manager};
+  if (hold->pooled) {
+    hold->busy.store(false, std::memory_order_release);
+  } else {
+    delete hold;
+  }
+  return taken;
+}
+
 void KeyboardShortcutManager::postKeystroke(std::span<const EventFlags> modifiers, KeyCode key) {
+  EventFlags flags = 0;
+  for (EventFlags modifier : modifiers) flags |= modifier;
+  postKeystrokeWithFlags(flags, key);
+}
+
+void KeyboardShortcutManager::postKeystrokeWithFlags(EventFlags flags, KeyCode key) {
   // Made without a source when the platform gives none.
   EventSourceRef source = events_.eventSourceCreate(kEventSourceStateHIDSystemState);
-  EventFlags mask = 0;
-  for (EventFlags modifier : modifiers) mask |= modifier;
-
   // The flags are set outright: modifiers the user holds (the Fn that played Ctrl) are not on
   // the posted events.
-  auto post = [this, mask](EventRef event) {
-    if (event == nullptr) return;
-    events_.eventSetFlags(event, mask);
-    events_.eventSetIntegerValueField(event, kEventSourceUserData, kEventMarker);
-    events_.eventPost(kHIDEventTap, event);
-  };
   EventRef keyDown = events_.eventCreateKeyboardEvent(source, key, true);
-  post(keyDown);
-  EventRef keyUp = events_.eventCreateKeyboardEvent(source, key, false);
-  post(keyUp);
-
-  for (const void* ref : {static_cast<const void*>(keyDown), static_cast<const void*>(keyUp),
-                          static_cast<const void*>(source)}) {
-    if (ref != nullptr) events_.release(ref);
+  if (keyDown != nullptr) {
+    events_.eventSetFlags(keyDown, flags);
+    events_.eventSetIntegerValueField(keyDown, kEventSourceUserData, kEventMarker);
+    events_.eventPost(kHIDEventTap, keyDown);
   }
+  EventRef keyUp = events_.eventCreateKeyboardEvent(source, key, false);
+  if (keyUp != nullptr) {
+    events_.eventSetFlags(keyUp, flags);
+    events_.eventSetIntegerValueField(keyUp, kEventSourceUserData, kEventMarker);
+    events_.eventPost(kHIDEventTap, keyUp);
+    events_.release(keyUp);
+  }
+  if (keyDown != nullptr) events_.release(keyDown);
+  if (source != nullptr) events_.release(source);
 }
 
 void KeyboardShortcutManager::postReopenTabSequence() {

@@ -20,45 +20,43 @@ EventRef KeyboardShortcutManager::handleEvent(EventType type, EventRef event) {
   // consumedKeyUps alone.
   if (events_.eventGetIntegerValueField(event, kEventSourceUserData) == kEventMarker) return event;
 
-  switch (type) {
-    case kEventFlagsChanged:
-      return event;  // modifier presses and releases always pass
-    case kEventKeyUp: {
-      // The key-up of a translated key-down is swallowed once.
-      const int64_t keyCode = events_.eventGetIntegerValueField(event, kKeyboardEventKeycode);
-      if (consumedKeyUps.erase(keyCode)) return nullptr;
-      heldByApplication.erase(keyCode);
-      return event;
-    }
-    case kEventKeyDown: {
-      const int64_t keyCode = events_.eventGetIntegerValueField(event, kKeyboardEventKeycode);
-      const EventFlags flags = events_.eventGetFlags(event);
-      const Action action = actionFor(keyCode, flags);
-      if (action == Action::none) {
-        // This press is new and reaches the application, so an older entry for the key is stale
-        // (its key-up never came, or came while no tap ran): dropping it keeps this press's own
-        // key-up from being swallowed, which would leave the key stuck down in the application.
-        consumedKeyUps.erase(keyCode);
-        heldByApplication.insert(keyCode);
-        return event;
-      }
-      if (!heldByApplication.contains(keyCode)) {
-        consumedKeyUps.insert(keyCode);
-      } else if (postedKey(action) == keyCode) {
-        // The key went down untranslated and a modifier came during its auto-repeat: the
-        // keystroke posted now is of the same key, and its key-up releases it in the
-        // application, so the user's key-up is the translated one's.
-        heldByApplication.erase(keyCode);
-        consumedKeyUps.insert(keyCode);
-      }
-      // Otherwise the application still holds the key from the press that passed (hold F4, then
-      // Alt: Command-W is posted) and must see its key-up, so it is not recorded.
-      perform(action);
-      return nullptr;
-    }
-    default:
-      return event;
+  if (type == kEventKeyUp) {
+    // The key-up of a translated key-down is swallowed once.
+    const int64_t keyCode = events_.eventGetIntegerValueField(event, kKeyboardEventKeycode);
+    if (consumedKeyUps.erase(keyCode)) return nullptr;
+    heldByApplication.erase(keyCode);
+    return event;
   }
+  if (type == kEventKeyDown) return decideKeyDown(event);
+  // Flags-changed (modifier presses and releases) and every other type pass.
+  return event;
+}
+
+EventRef KeyboardShortcutManager::decideKeyDown(EventRef event) {
+  const int64_t keyCode = events_.eventGetIntegerValueField(event, kKeyboardEventKeycode);
+  const EventFlags flags = events_.eventGetFlags(event);
+  const Action action = actionFor(keyCode, flags);
+  if (action == Action::none) {
+    // This press is new and reaches the application, so an older entry for the key is stale
+    // (its key-up never came, or came while no tap ran): dropping it keeps this press's own
+    // key-up from being swallowed, which would leave the key stuck down in the application.
+    consumedKeyUps.erase(keyCode);
+    heldByApplication.insert(keyCode);
+    return event;
+  }
+  if (!heldByApplication.contains(keyCode)) {
+    consumedKeyUps.insert(keyCode);
+  } else if (postedKey(action) == keyCode) {
+    // The key went down untranslated and a modifier came during its auto-repeat: the
+    // keystroke posted now is of the same key, and its key-up releases it in the
+    // application, so the user's key-up is the translated one's.
+    heldByApplication.erase(keyCode);
+    consumedKeyUps.insert(keyCode);
+  }
+  // Otherwise the application still holds the key from the press that passed (hold F4, then
+  // Alt: Command-W is posted) and must see its key-up, so it is not recorded.
+  perform(action);
+  return nullptr;
 }
 
 EventRef eventTapCallback(TapProxy /*proxy*/, EventType type, EventRef event, void* /*userInfo*/) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <initializer_list>
 #include <memory>
@@ -114,6 +115,24 @@ class KeyboardShortcutManager : public std::enable_shared_from_this<KeyboardShor
   void postKeystroke(std::initializer_list<EventFlags> modifiers, KeyCode key) {
     postKeystroke(std::span(modifiers.begin(), modifiers.size()), key);
   }
+
+  // What a delayed action (reopenTab, renameFile) holds until it has run: the manager, strongly.
+  // The manager keeps kDelayedHoldCount of these, so scheduling one does not allocate (a held
+  // key repeats about 30 times a second and each waits 20 or 60 ms: a handful are pending).
+  static constexpr size_t kDelayedHoldCount = 8;
+  struct DelayedHold {
+    struct Taken {
+      std::shared_ptr<KeyboardShortcutManager> keepAlive;  // empty if not held by a shared_ptr
+      KeyboardShortcutManager* manager;
+    };
+    // Hands the manager over to the work that runs and frees the hold.
+    static Taken take(void* context);
+
+    std::atomic<bool> busy{false};
+    bool pooled = true;
+    KeyboardShortcutManager* manager = nullptr;
+    std::shared_ptr<KeyboardShortcutManager> keepAlive;
+  };
   void postReopenTabSequence();
 
   // The tap service; main thread.
@@ -121,6 +140,9 @@ class KeyboardShortcutManager : public std::enable_shared_from_this<KeyboardShor
   void stop();
 
  private:
+  [[gnu::noinline]] EventRef decideKeyDown(EventRef event);
+  void postKeystrokeWithFlags(EventFlags flags, KeyCode key);
+  DelayedHold* holdForDelayedWork();
   Action actionFor(int64_t keyCode, EventFlags flags);
   void perform(Action action);
   // The key of the keystroke an action posts at once, or -1 (no keystroke, or a delayed one).
@@ -132,6 +154,8 @@ class KeyboardShortcutManager : public std::enable_shared_from_this<KeyboardShor
   // Counts the start and stop calls that acted (main thread only): a failed tap creation that
   // comes back after a newer call leaves that call's effect alone.
   uint64_t tapGeneration_ = 0;
+
+  std::array<DelayedHold, kDelayedHoldCount> delayedHolds_;
 };
 
 }  // namespace corvane

@@ -1,4 +1,6 @@
 // The shortcut rules: which Windows-style combination a key-down is, under the swap settings.
+#include <array>
+
 #include "engine/KeyboardShortcutManager.h"
 
 namespace corvane {
@@ -31,9 +33,27 @@ enum : int64_t {
 
 constexpr EventFlags kControlOptionCommand = kFlagControl | kFlagOption | kFlagCommand;
 
+// The key codes some rule names, as a 128-bit set: any other key press is decided without
+// looking at its modifiers.
+constexpr std::array<uint64_t, 2> kNamedKeys = [] {
+  std::array<uint64_t, 2> bits{};
+  for (int64_t key : {kKeyA, kKeyS, kKeyF, kKeyZ, kKeyX, kKeyC, kKeyV, kKeyW, kKeyE, kKeyY, kKeyT,
+                      kKeyP, kKeyReturn, kKeyL, kKeyN, kKeyTab, kKeyDelete, kKeyEscape,
+                      kKeyForwardDelete, kKeyF4, kKeyF2}) {
+    bits[static_cast<size_t>(key >> 6)] |= uint64_t{1} << (key & 63);
+  }
+  return bits;
+}();
+
+constexpr bool isNamedKey(int64_t keyCode) {
+  const auto code = static_cast<uint64_t>(keyCode);
+  return code < 128 && ((kNamedKeys[code >> 6] >> (code & 63)) & 1) != 0;
+}
+
 }  // namespace
 
 Action KeyboardShortcutManager::actionFor(int64_t keyCode, EventFlags flags) {
+  if (!isNamedKey(keyCode)) return Action::none;
   const bool fnIsCtrl = swapFnAndControl.get();
   const bool optionIsWin = swapOptionAndCommand.get();
 

@@ -152,6 +152,17 @@ TEST_F(EngineTest, TwoQuickPressesScheduleTwoDelayedActions) {
   EXPECT_EQ(posted[2].time, 70ms);
 }
 
+TEST_F(EngineTest, MoreDelayedActionsThanHoldsAllRunOnce) {
+  constexpr size_t kCount = 3 * KeyboardShortcutManager::kDelayedHoldCount + 1;
+  for (size_t i = 0; i < kCount; ++i) manager->performAction("renameFile");
+  session->advance(1s);
+  EXPECT_EQ(session->posted().size(), 2 * kCount);
+  session->clearRecords();
+  manager->performAction("renameFile");  // the holds are free again
+  session->advance(1s);
+  EXPECT_EQ(session->posted().size(), 2u);
+}
+
 TEST_F(EngineTest, DelayedActionKeepsTheManagerAlive) {
   manager->performAction("renameFile");
   std::weak_ptr<KeyboardShortcutManager> weak = manager;
