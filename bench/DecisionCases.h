@@ -19,11 +19,17 @@ struct DecisionCase {
   bool needsEntry;             // the key code must be in consumedKeyUps before each event
 };
 
-inline constexpr std::array<DecisionCase, 9> kDecisionCases = {{
+inline constexpr std::array<DecisionCase, 10> kDecisionCases = {{
     {"untranslated-down",
      "unmarked untranslated key-down (H)",
      kEventKeyDown,
      {4, 0, 0},
+     "com.apple.Terminal",
+     false},
+    {"untranslated-named-down",
+     "unmarked untranslated key-down of a key the rules name (C, no modifier)",
+     kEventKeyDown,
+     {8, 0, 0},
      "com.apple.Terminal",
      false},
     {"untranslated-up",

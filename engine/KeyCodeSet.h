@@ -26,9 +26,7 @@ class KeyCodeSet {
       word |= mask(code);
       return added;
     }
-    if (contains(code)) return false;
-    others_.push_back(code);
-    return true;
+    return insertOther(code);
   }
 
   // Returns whether the code was there.
@@ -39,11 +37,7 @@ class KeyCodeSet {
       word &= ~mask(code);
       return present;
     }
-    auto it = std::find(others_.begin(), others_.end(), code);
-    if (it == others_.end()) return false;
-    *it = others_.back();
-    others_.pop_back();
-    return true;
+    return eraseOther(code);
   }
 
   size_t size() const {
@@ -54,6 +48,20 @@ class KeyCodeSet {
   bool empty() const { return size() == 0; }
 
  private:
+  // Codes outside 0 to 255, kept out of line: a Mac keyboard never makes them.
+  [[gnu::noinline]] bool insertOther(int64_t code) {
+    if (std::find(others_.begin(), others_.end(), code) != others_.end()) return false;
+    others_.push_back(code);
+    return true;
+  }
+  [[gnu::noinline]] bool eraseOther(int64_t code) {
+    auto it = std::find(others_.begin(), others_.end(), code);
+    if (it == others_.end()) return false;
+    *it = others_.back();
+    others_.pop_back();
+    return true;
+  }
+
   static bool inBitset(int64_t code) { return static_cast<uint64_t>(code) < 256; }
   static size_t index(int64_t code) { return static_cast<size_t>(code) >> 6; }
   static uint64_t mask(int64_t code) { return uint64_t{1} << (static_cast<uint64_t>(code) & 63); }

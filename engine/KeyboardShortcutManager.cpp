@@ -1,6 +1,7 @@
 // Construction and the per-event decision.
 #include "engine/KeyboardShortcutManager.h"
 
+#include "engine/ShortcutKeys.h"
 #include "engine/TapThreadContext.h"
 
 namespace corvane {
@@ -19,21 +20,21 @@ EventRef KeyboardShortcutManager::handleEvent(EventType type, EventRef event) {
   // The engine's own events pass untouched, whatever their type; a marked key-up leaves
   // consumedKeyUps alone.
   if (events_.eventGetIntegerValueField(event, kEventSourceUserData) == kEventMarker) return event;
-
-  if (type == kEventKeyUp) {
-    // The key-up of a translated key-down is swallowed once.
-    const int64_t keyCode = events_.eventGetIntegerValueField(event, kKeyboardEventKeycode);
-    if (consumedKeyUps.erase(keyCode)) return nullptr;
-    heldByApplication.erase(keyCode);
-    return event;
-  }
-  if (type == kEventKeyDown) return decideKeyDown(event);
   // Flags-changed (modifier presses and releases) and every other type pass.
+  if (type != kEventKeyUp && type != kEventKeyDown) return event;
+
+  const int64_t keyCode = events_.eventGetIntegerValueField(event, kKeyboardEventKeycode);
+  // A key that no rule names is never translated, so neither set can hold it: it passes.
+  if (!isNamedKey(keyCode)) return event;
+  if (type == kEventKeyDown) return decideKeyDown(keyCode, event);
+
+  // The key-up of a translated key-down is swallowed once.
+  if (consumedKeyUps.erase(keyCode)) return nullptr;
+  heldByApplication.erase(keyCode);
   return event;
 }
 
-EventRef KeyboardShortcutManager::decideKeyDown(EventRef event) {
-  const int64_t keyCode = events_.eventGetIntegerValueField(event, kKeyboardEventKeycode);
+EventRef KeyboardShortcutManager::decideKeyDown(int64_t keyCode, EventRef event) {
   const EventFlags flags = events_.eventGetFlags(event);
   const Action action = actionFor(keyCode, flags);
   if (action == Action::none) {
@@ -44,6 +45,11 @@ EventRef KeyboardShortcutManager::decideKeyDown(EventRef event) {
     heldByApplication.insert(keyCode);
     return event;
   }
+  translate(keyCode, action);
+  return nullptr;
+}
+
+void KeyboardShortcutManager::translate(int64_t keyCode, Action action) {
   if (!heldByApplication.contains(keyCode)) {
     consumedKeyUps.insert(keyCode);
   } else if (postedKey(action) == keyCode) {
@@ -56,7 +62,6 @@ EventRef KeyboardShortcutManager::decideKeyDown(EventRef event) {
   // Otherwise the application still holds the key from the press that passed (hold F4, then
   // Alt: Command-W is posted) and must see its key-up, so it is not recorded.
   perform(action);
-  return nullptr;
 }
 
 EventRef eventTapCallback(TapProxy /*proxy*/, EventType type, EventRef event, void* /*userInfo*/) {

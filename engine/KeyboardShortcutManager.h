@@ -140,7 +140,8 @@ class KeyboardShortcutManager : public std::enable_shared_from_this<KeyboardShor
   void stop();
 
  private:
-  [[gnu::noinline]] EventRef decideKeyDown(EventRef event);
+  [[gnu::noinline]] EventRef decideKeyDown(int64_t keyCode, EventRef event);
+  void translate(int64_t keyCode, Action action);
   void postKeystrokeWithFlags(EventFlags flags, KeyCode key);
   DelayedHold* holdForDelayedWork();
   Action actionFor(int64_t keyCode, EventFlags flags);

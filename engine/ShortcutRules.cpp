@@ -2,58 +2,24 @@
 #include <array>
 
 #include "engine/KeyboardShortcutManager.h"
+#include "engine/ShortcutKeys.h"
 
 namespace corvane {
 namespace {
-
-// Key codes the rules name (US layout).
-enum : int64_t {
-  kKeyA = 0,
-  kKeyS = 1,
-  kKeyF = 3,
-  kKeyZ = 6,
-  kKeyX = 7,
-  kKeyC = 8,
-  kKeyV = 9,
-  kKeyW = 13,
-  kKeyE = 14,
-  kKeyY = 16,
-  kKeyT = 17,
-  kKeyP = 35,
-  kKeyReturn = 36,
-  kKeyL = 37,
-  kKeyN = 45,
-  kKeyTab = 48,
-  kKeyDelete = 51,
-  kKeyEscape = 53,
-  kKeyForwardDelete = 117,
-  kKeyF4 = 118,
-  kKeyF2 = 120,
-};
-
 constexpr EventFlags kControlOptionCommand = kFlagControl | kFlagOption | kFlagCommand;
-
-// The key codes some rule names, as a 128-bit set: any other key press is decided without
-// looking at its modifiers.
-constexpr std::array<uint64_t, 2> kNamedKeys = [] {
-  std::array<uint64_t, 2> bits{};
-  for (int64_t key : {kKeyA, kKeyS, kKeyF, kKeyZ, kKeyX, kKeyC, kKeyV, kKeyW, kKeyE, kKeyY, kKeyT,
-                      kKeyP, kKeyReturn, kKeyL, kKeyN, kKeyTab, kKeyDelete, kKeyEscape,
-                      kKeyForwardDelete, kKeyF4, kKeyF2}) {
-    bits[static_cast<size_t>(key >> 6)] |= uint64_t{1} << (key & 63);
-  }
-  return bits;
-}();
-
-constexpr bool isNamedKey(int64_t keyCode) {
-  const auto code = static_cast<uint64_t>(keyCode);
-  return code < 128 && ((kNamedKeys[code >> 6] >> (code & 63)) & 1) != 0;
-}
-
+constexpr EventFlags kAnyModifierButShift = kControlOptionCommand | kFlagFn;
 }  // namespace
 
 Action KeyboardShortcutManager::actionFor(int64_t keyCode, EventFlags flags) {
-  if (!isNamedKey(keyCode)) return Action::none;
+  if (!isNamedKey(keyCode)) return Action::none;  // spares the modifier work below
+  if ((flags & kAnyModifierButShift) == 0) {
+    // Plain typing, with or without Shift: only F2 and the browser's Shift+Tab have a rule.
+    if (keyCode == kKeyF2) return Action::renameFile;
+    if (keyCode == kKeyTab && (flags & kFlagShift) != 0 && isBrowserFrontmost()) {
+      return Action::reopenTab;
+    }
+    return Action::none;
+  }
   const bool fnIsCtrl = swapFnAndControl.get();
   const bool optionIsWin = swapOptionAndCommand.get();
 
