@@ -375,16 +375,26 @@ void SimulatedSession::settle() {
 void SimulatedSession::enqueueLocked(Event* event, Tap* target) {
   queue_->push({event, target});
   ++inFlight_;
+  ++enqueuedCount_;
 }
 
 void SimulatedSession::drainLocked(std::unique_lock<std::mutex>& lock) {
-  if (dispatching_ || tInCallback) return;
+  if (tInCallback) return;  // delivered by the thread waiting for this callback's verdict
+  if (dispatching_) {
+    // Another thread is delivering: wait until it has delivered what this one queued, so that
+    // a fast producer cannot run ahead of the taps and pile up events.
+    const uint64_t mine = enqueuedCount_;
+    changed_.wait(lock, [this, mine] { return deliveredCount_ >= mine || !dispatching_; });
+    if (deliveredCount_ >= mine) return;
+  }
   dispatching_ = true;
   while (!queue_->empty()) {
     const Item item = queue_->pop();
     dispatchLocked(item, lock);
     releaseLocked(item.event);
     --inFlight_;
+    ++deliveredCount_;
+    changed_.notify_all();  // cheap without waiters
   }
   dispatching_ = false;
   changed_.notify_all();

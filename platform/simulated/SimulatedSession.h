@@ -8,7 +8,7 @@
 //
 // Delivery is done by the thread that brings an event in: keyboardEvent, disableTaps and a post
 // made outside a tap callback return once that event, and everything queued behind it, has been
-// decided and delivered, unless another thread is delivering already (then they only queue).
+// decided and delivered; when another thread is delivering already, they wait until it has.
 // The hand-over to a tap's thread spins briefly before it sleeps, so a replay does not pay two
 // context switches per event.
 #pragma once
@@ -231,6 +231,8 @@ class SimulatedSession final : public Platform,
   std::condition_variable delivered_;  // a tap gave its verdict
   std::unique_ptr<detail::ItemQueue> queue_;
   uint64_t inFlight_ = 0;
+  uint64_t enqueuedCount_ = 0;
+  uint64_t deliveredCount_ = 0;
   bool dispatching_ = false;
   bool shuttingDown_ = false;
   std::vector<Tap*> taps_;  // valid taps, head first (retained)
