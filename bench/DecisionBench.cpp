@@ -57,11 +57,15 @@ void simulatedDecision(benchmark::State& state, const DecisionCase& c) {
 
   uint64_t excluded = 0;  // the session's own bookkeeping and the delayed work's runs
   uint64_t n = 0;
+  // Cases that schedule main-thread work run it before the manager's holds for it run out (a
+  // user never has more pending); the others only clear the records now and then.
+  const bool schedulesWork = c.id == "browser-reopen" || c.id == "rename-scheduled";
+  const uint64_t drainEvery = schedulesWork ? KeyboardShortcutManager::kDelayedHoldCount : 512;
   const uint64_t before = allocationsOnThisThread();
   for (auto _ : state) {
     if (c.needsEntry) manager->consumedKeyUps.insert(c.event.keyCode);
     benchmark::DoNotOptimize(manager->handleEvent(c.type, event));
-    if (++n % KeyboardShortcutManager::kDelayedHoldCount == 0) {
+    if (++n % drainEvery == 0) {
       state.PauseTiming();
       const uint64_t at = allocationsOnThisThread();
       session->advance(std::chrono::seconds(1));
