@@ -1,4 +1,4 @@
-// The program's start-up, as app/CorvaneApp.cpp does it, with one addition: an event filter
+// The program's start-up (runCorvane, as main() runs it), with one addition: an event filter
 // that notes the moment the first window is exposed (the main window, shown by the launch
 // sequence) and prints it as "shown_realtime_ns N" (CLOCK_REALTIME), so that scripts/bench can
 // take the time from the process's start to the window shown. Then it quits.
@@ -10,10 +10,8 @@
 #include <cstdio>
 #include <iostream>
 
-#include "app/AppDelegate.h"
-#include "app/MainThreadExecutor.h"
+#include "app/CorvaneApp.h"
 #include "engine/KeyboardShortcutManager.h"
-#include "ui/Style.h"
 
 namespace {
 
@@ -45,18 +43,7 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   FirstExposure probe;
   app.installEventFilter(&probe);
-  QCoreApplication::setOrganizationName(QStringLiteral("Corvane"));
-  QCoreApplication::setOrganizationDomain(QStringLiteral("corvane.app"));
-  QCoreApplication::setApplicationName(QStringLiteral("Corvane"));
-  corvane::ui::applyPlatformLook(app);
-  if (corvane::sim::SimulatedSession* session =
-          corvane::simulatedSessionOf(corvane::KeyboardShortcutManager::shared())) {
-    corvane::runMainQueueOnEventLoop(*session, &app);
-    std::cerr << corvane::kSimulatedKeyboardNotice << '\n' << std::flush;
-  }
-  corvane::AppDelegate delegate;
-  QTimer::singleShot(0, &delegate, &corvane::AppDelegate::applicationDidFinishLaunching);
-  const int status = app.exec();
+  const int status = corvane::runCorvane(app, std::cerr);
   corvane::KeyboardShortcutManager::shared().stop();
   return status;
 }

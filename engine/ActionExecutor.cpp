@@ -47,16 +47,6 @@ constexpr KeyCode kReturnKey = 36;
 constexpr auto kReopenTabDelay = 20ms;
 constexpr auto kRenameFileDelay = 60ms;
 
-void runReopenTab(void* context) {
-  const auto taken = KeyboardShortcutManager::DelayedHold::take(context);
-  taken.manager->postReopenTabSequence();
-}
-
-void runRenameFile(void* context) {
-  const auto taken = KeyboardShortcutManager::DelayedHold::take(context);
-  taken.manager->postKeystroke({}, kReturnKey);
-}
-
 struct ReopenStep {
   KeyCode key;
   bool keyDown;
@@ -75,6 +65,16 @@ constexpr std::array<ReopenStep, 6> kReopenTabSequence = {{
 }};
 
 }  // namespace
+
+void KeyboardShortcutManager::runReopenTab(void* context) {
+  const DelayedHold::Taken taken = DelayedHold::take(context);
+  taken.manager->postReopenTabSequence();
+}
+
+void KeyboardShortcutManager::runRenameFile(void* context) {
+  const DelayedHold::Taken taken = DelayedHold::take(context);
+  taken.manager->postKeystroke({}, kReturnKey);
+}
 
 void KeyboardShortcutManager::performAction(std::string_view name) { perform(actionNamed(name)); }
 

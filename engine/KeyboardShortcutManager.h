@@ -116,10 +116,19 @@ class KeyboardShortcutManager : public std::enable_shared_from_this<KeyboardShor
     postKeystroke(std::span(modifiers.begin(), modifiers.size()), key);
   }
 
-  // What a delayed action (reopenTab, renameFile) holds until it has run: the manager, strongly.
-  // The manager keeps kDelayedHoldCount of these, so scheduling one does not allocate (a held
-  // key repeats about 30 times a second and each waits 20 or 60 ms: a handful are pending).
+  void postReopenTabSequence();
+
+  // The tap service; main thread.
+  void start();
+  void stop();
+
+  // Delayed actions pending at once that need no allocation (a held key repeats about 30 times
+  // a second and each action waits 20 or 60 ms: a handful are ever pending).
   static constexpr size_t kDelayedHoldCount = 8;
+
+ private:
+  // What a delayed action (reopenTab, renameFile) holds until it has run: the manager, strongly.
+  // The manager keeps kDelayedHoldCount of these, so scheduling one does not allocate.
   struct DelayedHold {
     struct Taken {
       std::shared_ptr<KeyboardShortcutManager> keepAlive;  // empty if not held by a shared_ptr
@@ -133,13 +142,9 @@ class KeyboardShortcutManager : public std::enable_shared_from_this<KeyboardShor
     KeyboardShortcutManager* manager = nullptr;
     std::shared_ptr<KeyboardShortcutManager> keepAlive;
   };
-  void postReopenTabSequence();
+  static void runReopenTab(void* context);
+  static void runRenameFile(void* context);
 
-  // The tap service; main thread.
-  void start();
-  void stop();
-
- private:
   [[gnu::noinline]] EventRef decideKeyDown(int64_t keyCode, EventRef event);
   void translate(int64_t keyCode, Action action);
   void postKeystrokeWithFlags(EventFlags flags, KeyCode key);

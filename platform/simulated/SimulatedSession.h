@@ -250,7 +250,7 @@ class SimulatedSession final : public Platform,
 
   std::atomic<int64_t> virtualNow_{0};
   std::vector<MainWork> mainWork_;  // a heap, earliest first
-  std::vector<Tap*> dispatchTaps_;  // the dispatcher's working list
+  std::vector<Tap*> dispatchTaps_;  // the taps the event being delivered goes through
   uint64_t mainWorkSeq_ = 0;
   std::function<void(Nanoseconds)> pauseHook_;
   std::function<void(Nanoseconds, std::function<void()>)> mainExecutor_;
