@@ -32,6 +32,16 @@ int main(int argc, char** argv) {
     record(std::string("\"key\":\"") + kind + "\",\"code\":" + std::to_string(code) +
            ",\"flags\":" + std::to_string(flags));
   };
+  // A modifier goes down, a key is pressed with it, the modifier comes up.
+  auto chord = [&](int modifierCode, uint32_t flags, int code) {
+    key("flags", modifierCode, flags);
+    at += 50;
+    key("down", code, flags);
+    at += 60;
+    key("up", code, flags);
+    at += 40;
+    key("flags", modifierCode, 0);
+  };
   record("\"frontmost\":\"com.apple.TextEdit\"");
   const int letters[] = {0, 1, 2, 3, 4, 5, 11, 15, 16, 17, 31, 32, 34, 38, 40, 45, 46, 49};
   while (written < records) {
@@ -45,30 +55,12 @@ int main(int argc, char** argv) {
     } else if (roll < 980) {  // Fn + C, V or Z
       const int codes[] = {8, 9, 6};
       const int code = codes[next() % 3];
-      key("flags", 63, 0x800000);
-      at += 50;
-      key("down", code, 0x800000);
-      at += 60;
-      key("up", code, 0x800000);
-      at += 40;
-      key("flags", 63, 0);
+      chord(63, 0x800000, code);
     } else if (roll < 990) {  // Alt+Tab (Command plays Alt)
-      key("flags", 55, 0x100000);
-      at += 50;
-      key("down", 48, 0x100000);
-      at += 60;
-      key("up", 48, 0x100000);
-      at += 40;
-      key("flags", 55, 0);
+      chord(55, 0x100000, 48);
     } else if (roll < 998) {  // Shift+Tab in a browser: the reopen sequence, 58 ms of it
       record("\"frontmost\":\"com.apple.Safari\"");
-      key("flags", 56, 0x20000);
-      at += 50;
-      key("down", 48, 0x20000);
-      at += 60;
-      key("up", 48, 0x20000);
-      at += 40;
-      key("flags", 56, 0);
+      chord(56, 0x20000, 48);
       at += 200;
       record("\"frontmost\":\"com.apple.TextEdit\"");
     } else {
