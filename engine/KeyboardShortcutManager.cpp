@@ -20,10 +20,16 @@ EventRef KeyboardShortcutManager::handleEvent(EventType type, EventRef event) {
   // The engine's own events pass untouched, whatever their type; a marked key-up leaves
   // consumedKeyUps alone.
   if (events_.eventGetIntegerValueField(event, kEventSourceUserData) == kEventMarker) return event;
-  // Flags-changed (modifier presses and releases) and every other type pass.
-  if (type != kEventKeyUp && type != kEventKeyDown) return event;
-
   const int64_t keyCode = events_.eventGetIntegerValueField(event, kKeyboardEventKeycode);
+  // Flags-changed (modifier presses and releases) and every other type pass; the Fn key's own
+  // tells whether it is down.
+  if (type != kEventKeyUp && type != kEventKeyDown) {
+    if (type == kEventFlagsChanged && keyCode == kKeyFunction) {
+      fnKeyDown.store((events_.eventGetFlags(event) & kFlagFn) != 0, std::memory_order_relaxed);
+    }
+    return event;
+  }
+
   // A key that no rule names is never translated, so neither set can hold it: it passes.
   if (!isNamedKey(keyCode)) return event;
   if (type == kEventKeyDown) return decideKeyDown(keyCode, event);
@@ -35,7 +41,11 @@ EventRef KeyboardShortcutManager::handleEvent(EventType type, EventRef event) {
 }
 
 EventRef KeyboardShortcutManager::decideKeyDown(int64_t keyCode, EventRef event) {
-  const EventFlags flags = events_.eventGetFlags(event);
+  EventFlags flags = events_.eventGetFlags(event);
+  if (isFunctionKey(keyCode)) {
+    // The system sets Fn on every function key's events: Fn counts only when the Fn key is down.
+    flags = (flags & ~kFlagFn) | (fnKeyDown.load(std::memory_order_relaxed) ? kFlagFn : 0);
+  }
   const Action action = actionFor(keyCode, flags);
   if (action == Action::none) {
     // This press is new and reaches the application, so an older entry for the key is stale

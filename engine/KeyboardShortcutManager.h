@@ -23,8 +23,8 @@ namespace corvane {
 
 // Browsers in which Shift+Tab reopens the last closed tab.
 inline constexpr std::array<std::string_view, 7> kBrowserBundleIdentifiers = {
-    "com.google.Chrome",     "org.chromium.Chromium", "com.apple.Safari",
-    "org.mozilla.firefox",   "com.microsoft.edgemac", "com.brave.Browser",
+    "com.google.Chrome",          "org.chromium.Chromium", "com.apple.Safari",
+    "org.mozilla.firefox",        "com.microsoft.edgemac", "com.brave.Browser",
     "company.thebrowser.Browser",
 };
 
@@ -95,6 +95,10 @@ class KeyboardShortcutManager : public std::enable_shared_from_this<KeyboardShor
   // Key codes whose key-down reached the application and whose key-up has not yet: the
   // application holds these keys down. Tap thread only.
   KeyCodeSet heldByApplication;
+  // Whether the Fn key (63) is down, from its own flags-changed events. Function keys carry the
+  // Fn flag by themselves, so for them the rules read Fn from here. Tap thread; kept across stop
+  // and start.
+  std::atomic<bool> fnKeyDown{false};
 
   PublishedBool isEnabled{objectWillChange, false};
   PublishedBool swapFnAndControl{objectWillChange, true};

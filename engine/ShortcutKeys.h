@@ -2,6 +2,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 
 #include "engine/EventTypes.h"
@@ -30,16 +31,37 @@ enum : int64_t {
   kKeyForwardDelete = 117,
   kKeyF4 = 118,
   kKeyF2 = 120,
+  kKeyFunction = 63,  // the Fn key itself
 };
+
+// Keys macOS counts as function keys: their events carry the Fn flag whether or not the Fn key
+// is held (F1-F20, Help, Home, End, Page Up, Page Down, Forward Delete and the arrows).
+constexpr std::array<uint64_t, 2> kFunctionKeys = [] {
+  std::array<uint64_t, 2> bits{};
+  for (int64_t key : {122, 120, 99,  118, 96,  97,  98, 100, 101, 109,
+                      103, 111, 105, 107, 113, 106, 64, 79,  80,  90,  // F1-F20
+                      114, 115, 116, 117, 119, 121,  // Help, Home, Page Up, Fwd Del, End, Page Down
+                      123, 124, 125, 126}) {         // Left, Right, Down, Up
+    bits[static_cast<size_t>(key >> 6)] |= uint64_t{1} << (key & 63);
+  }
+  return bits;
+}();
+
+constexpr bool isFunctionKey(int64_t keyCode) {
+  const auto code = static_cast<uint64_t>(keyCode);
+  return code < 128 && ((kFunctionKeys[code >> 6] >> (code & 63)) & 1) != 0;
+}
 
 // The key codes some rule names, as a 128-bit set. No other key press is ever translated, so
 // it is decided without looking at its modifiers, and neither consumedKeyUps nor
 // heldByApplication ever holds it.
 constexpr std::array<uint64_t, 2> kNamedKeys = [] {
   std::array<uint64_t, 2> bits{};
+  // clang-format off
   for (int64_t key : {kKeyA, kKeyS, kKeyF, kKeyZ, kKeyX, kKeyC, kKeyV, kKeyW, kKeyE, kKeyY, kKeyT,
                       kKeyP, kKeyReturn, kKeyL, kKeyN, kKeyTab, kKeyDelete, kKeyEscape,
                       kKeyForwardDelete, kKeyF4, kKeyF2}) {
+    // clang-format on
     bits[static_cast<size_t>(key >> 6)] |= uint64_t{1} << (key & 63);
   }
   return bits;

@@ -47,12 +47,18 @@ using sim::SimulatedSession;
 
 constexpr auto kSetUpTimeout = 30s;  // real time; only a broken build comes near it
 
-// Codes the rules name, those the engine posts, modifiers, a plain letter, and codes outside
-// what a Mac keyboard makes (the engine takes any signed 64-bit code).
-constexpr std::array<int64_t, 34> kKeyCodes = {
-    8,  9,   6,   7,  16, 0,  3, 1,  35, 45, 17, 13,  51,  117, 37, 48,        53,
-    36, 118, 120, 14, 12, 34, 4, 55, 56, 63, -5, 300, 255, 256, -1, INT64_MIN, INT64_MAX,
+// Codes the rules name, those the engine posts, modifiers, a plain letter, function keys no rule
+// names (F5, Home, Left), and codes outside what a Mac keyboard makes (the engine takes any
+// signed 64-bit code).
+constexpr std::array<int64_t, 37> kKeyCodes = {
+    8,   9,  6,  7,  16, 0,  3,  1,  35, 45,  17,  13, 51,  117, 37,  48, 53,        36,        118,
+    120, 14, 12, 34, 4,  55, 56, 63, 96, 115, 123, -5, 300, 255, 256, -1, INT64_MIN, INT64_MAX,
 };
+// Keys whose events carry the Fn flag whether or not the Fn key is held, as a Mac keyboard sends
+// them.
+constexpr bool carriesFnByItself(int64_t code) {
+  return code == 117 || code == 118 || code == 120 || code == 96 || code == 115 || code == 123;
+}
 // A physical key event's field 42: 1 is the engine's marker, which the keyboard never sets.
 constexpr std::array<int64_t, 4> kUserData = {0, 0, 2, -1};
 // Bits no rule looks at: Caps Lock, numeric pad, a low device bit.
@@ -187,7 +193,8 @@ class EngineRun {
       key.downReached = false;
     }
     // A first key-down or an auto-repeat: the keyboard sends the same event.
-    const EventFlags flags = modifiers_ | kExtraFlags[(detail >> 2) % kExtraFlags.size()];
+    EventFlags flags = modifiers_ | kExtraFlags[(detail >> 2) % kExtraFlags.size()];
+    if (carriesFnByItself(code)) flags |= kFlagFn;
     const uint64_t reachedBefore = userKeyDownsReached_;
     session_->keyboardEvent(kEventKeyDown, code, flags, kUserData[detail % kUserData.size()]);
     deliver();
@@ -204,7 +211,8 @@ class EngineRun {
 
   void release(int64_t code) {
     KeyState& key = keys_[code];
-    session_->keyboardEvent(kEventKeyUp, code, modifiers_, 0);
+    session_->keyboardEvent(kEventKeyUp, code, modifiers_ | (carriesFnByItself(code) ? kFlagFn : 0),
+                            0);
     key.userDown = false;
     deliver();
     // A clean press whose key-down reached the application clears the excuse of an older one
@@ -214,9 +222,13 @@ class EngineRun {
     key.postedOver = false;
   }
 
+  // One flags-changed event of the modifier key that changed: the Fn key's own (63) when Fn
+  // did, else Shift's (56) or Command's (55).
   void changeModifiers(EventFlags mask) {
+    const EventFlags changed = modifiers_ ^ mask;
     modifiers_ = mask;
-    session_->keyboardEvent(kEventFlagsChanged, 63, mask, 0);
+    const int64_t code = (changed & kFlagFn) != 0 ? 63 : (changed & kFlagShift) != 0 ? 56 : 55;
+    session_->keyboardEvent(kEventFlagsChanged, code, mask, 0);
     deliver();
   }
 
