@@ -18,6 +18,7 @@
 #include "engine/OwnedRef.h"
 #include "engine/Platform.h"
 #include "engine/Published.h"
+#include "engine/rules/RulesFile.h"
 
 namespace corvane {
 
@@ -125,6 +126,15 @@ class KeyboardShortcutManager : public std::enable_shared_from_this<KeyboardShor
   // The tap service; main thread.
   void start();
   void stop();
+
+  // The user's rules file (main thread). setRules compiles the rules and publishes them: the
+  // tap thread decides with them from its next key-down. clearRules goes back to the built-in
+  // rules alone. Both signal objectWillChange first; the file's settings are the caller's to
+  // apply.
+  void setRules(RulesFile rules);
+  void clearRules();
+  // The rules in use, or nullptr for the built-in rules alone. Main thread.
+  const RulesFile* rules() const;
 
   // Delayed actions pending at once that need no allocation (a held key repeats about 30 times
   // a second and each action waits 20 or 60 ms: a handful are ever pending).
