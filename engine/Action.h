@@ -40,11 +40,29 @@ inline constexpr size_t kActionCount = static_cast<size_t>(Action::none);
 
 // Names in the executor's table order.
 inline constexpr std::array<std::string_view, kActionCount> kActionNames = {
-    "copy",       "cut",        "paste",           "undo",          "redo",
-    "selectAll",  "find",       "newTab",          "closeTab",      "reopenTab",
-    "save",       "print",      "newDoc",          "deleteWord",    "openFinder",
-    "openActivityMonitor",      "focusAddressBar", "switchTabNext", "switchApps",
-    "closeWindow", "getInfo",   "lockComputer",    "renameFile",
+    "copy",
+    "cut",
+    "paste",
+    "undo",
+    "redo",
+    "selectAll",
+    "find",
+    "newTab",
+    "closeTab",
+    "reopenTab",
+    "save",
+    "print",
+    "newDoc",
+    "deleteWord",
+    "openFinder",
+    "openActivityMonitor",
+    "focusAddressBar",
+    "switchTabNext",
+    "switchApps",
+    "closeWindow",
+    "getInfo",
+    "lockComputer",
+    "renameFile",
 };
 
 constexpr std::string_view actionName(Action action) {

@@ -13,7 +13,9 @@ struct Keystroke {
   EventFlags flags;  // the OR of the action's modifier list
 };
 
-constexpr Keystroke command(KeyCode key) { return {key, kFlagCommand}; }
+constexpr Keystroke command(KeyCode key) {
+  return {key, kFlagCommand};
+}
 
 // The keystroke of each action that posts one at once; key 0 with no modifiers elsewhere.
 constexpr std::array<Keystroke, kActionCount> kKeystrokes = [] {
@@ -76,7 +78,9 @@ void KeyboardShortcutManager::runRenameFile(void* context) {
   taken.manager->postKeystroke({}, kReturnKey);
 }
 
-void KeyboardShortcutManager::performAction(std::string_view name) { perform(actionNamed(name)); }
+void KeyboardShortcutManager::performAction(std::string_view name) {
+  perform(actionNamed(name));
+}
 
 int64_t KeyboardShortcutManager::postedKey(Action action) {
   switch (action) {

@@ -12,9 +12,8 @@ void KeyboardShortcutManager::start() {
   if (eventTap) return;
   std::weak_ptr<KeyboardShortcutManager> weakManager = weak_from_this();
   const uint64_t generation = ++tapGeneration_;
-  eventTapThread.store(std::thread([weakManager, generation] {
-    runTapThread(weakManager, kKeyEventMask, generation);
-  }));
+  eventTapThread.store(std::thread(
+      [weakManager, generation] { runTapThread(weakManager, kKeyEventMask, generation); }));
   isEnabled = true;  // at once: the tap may not exist yet when start returns
 }
 

@@ -11,10 +11,12 @@ KeyboardShortcutManager::KeyboardShortcutManager(std::shared_ptr<Platform> platf
       events_(platform_->events()),
       workspace_(platform_->workspace()),
       mainQueue_(platform_->mainQueue()),
-      pauser_(platform_->pauser()) {}
-
-// Releases the handles and the thread handle; performs none of the steps of stop.
-KeyboardShortcutManager::~KeyboardShortcutManager() = default;
+      pauser_(platform_->pauser()) {
+  for (size_t i = 0; i < kNamedKeys.size(); ++i) {
+    namedKeys_[i].store(kNamedKeys[i], std::memory_order_relaxed);
+    everNamedKeys_[i].store(kNamedKeys[i], std::memory_order_relaxed);
+  }
+}
 
 EventRef KeyboardShortcutManager::handleEvent(EventType type, EventRef event) {
   // The engine's own events pass untouched, whatever their type; a marked key-up leaves
@@ -30,10 +32,13 @@ EventRef KeyboardShortcutManager::handleEvent(EventType type, EventRef event) {
     return event;
   }
 
-  // A key that no rule names is never translated, so neither set can hold it: it passes.
-  if (!isNamedKey(keyCode)) return event;
-  if (type == kEventKeyDown) return decideKeyDown(keyCode, event);
-
+  if (type == kEventKeyDown) {
+    // A key that no rule names is not translated: it passes.
+    if (!isNamedNow(keyCode)) return event;
+    return decideKeyDown(keyCode, event);
+  }
+  // Neither set can hold a key that no rules ever named.
+  if (!inKeySet(everNamedKeys_, keyCode)) return event;
   // The key-up of a translated key-down is swallowed once.
   if (consumedKeyUps.erase(keyCode)) return nullptr;
   heldByApplication.erase(keyCode);
@@ -46,23 +51,30 @@ EventRef KeyboardShortcutManager::decideKeyDown(int64_t keyCode, EventRef event)
     // The system sets Fn on every function key's events: Fn counts only when the Fn key is down.
     flags = (flags & ~kFlagFn) | (fnKeyDown.load(std::memory_order_relaxed) ? kFlagFn : 0);
   }
-  const Action action = actionFor(keyCode, flags);
-  if (action == Action::none) {
-    // This press is new and reaches the application, so an older entry for the key is stale
-    // (its key-up never came, or came while no tap ran): dropping it keeps this press's own
-    // key-up from being swallowed, which would leave the key stuck down in the application.
-    consumedKeyUps.erase(keyCode);
-    heldByApplication.insert(keyCode);
-    return event;
+  // The user's rules, when there are any, are read under a guard, away from this path.
+  if (ruleTable_.load(std::memory_order_relaxed) != nullptr) {
+    return decideWithRules(keyCode, flags, event);
   }
-  translate(keyCode, action);
+  const Action action = actionFor(keyCode, flags);
+  if (action == Action::none) return passKeyDown(keyCode, event);
+  recordTranslated(keyCode, postedKey(action));
+  perform(action);
   return nullptr;
 }
 
-void KeyboardShortcutManager::translate(int64_t keyCode, Action action) {
+EventRef KeyboardShortcutManager::passKeyDown(int64_t keyCode, EventRef event) {
+  // This press is new and reaches the application, so an older entry for the key is stale
+  // (its key-up never came, or came while no tap ran): dropping it keeps this press's own
+  // key-up from being swallowed, which would leave the key stuck down in the application.
+  consumedKeyUps.erase(keyCode);
+  heldByApplication.insert(keyCode);
+  return event;
+}
+
+void KeyboardShortcutManager::recordTranslated(int64_t keyCode, int64_t postedKey) {
   if (!heldByApplication.contains(keyCode)) {
     consumedKeyUps.insert(keyCode);
-  } else if (postedKey(action) == keyCode) {
+  } else if (postedKey == keyCode) {
     // The key went down untranslated and a modifier came during its auto-repeat: the
     // keystroke posted now is of the same key, and its key-up releases it in the
     // application, so the user's key-up is the translated one's.
@@ -71,7 +83,6 @@ void KeyboardShortcutManager::translate(int64_t keyCode, Action action) {
   }
   // Otherwise the application still holds the key from the press that passed (hold F4, then
   // Alt: Command-W is posted) and must see its key-up, so it is not recorded.
-  perform(action);
 }
 
 EventRef eventTapCallback(TapProxy /*proxy*/, EventType type, EventRef event, void* /*userInfo*/) {

@@ -11,6 +11,7 @@
 #include <span>
 #include <string_view>
 #include <thread>
+#include <vector>
 
 #include "engine/Action.h"
 #include "engine/ChangeNotifier.h"
@@ -34,6 +35,8 @@ inline constexpr std::string_view kActivityMonitorPath =
     "/System/Applications/Utilities/Activity Monitor.app";
 
 class KeyboardShortcutManager;
+class RuleTable;
+struct CompiledShortcut;
 
 // The tap thread's handle: owned while stored, detached (never joined) when released.
 class TapThreadHandle {
@@ -160,10 +163,26 @@ class KeyboardShortcutManager : public std::enable_shared_from_this<KeyboardShor
   static void runRenameFile(void* context);
 
   [[gnu::noinline]] EventRef decideKeyDown(int64_t keyCode, EventRef event);
-  void translate(int64_t keyCode, Action action);
+  [[gnu::noinline]] EventRef decideWithRules(int64_t keyCode, EventFlags flags, EventRef event);
+  EventRef passKeyDown(int64_t keyCode, EventRef event);
+  // Records a translated key-down's key code for its key-up; postedKey is the key of the
+  // keystroke posted at once for it, or -1.
+  void recordTranslated(int64_t keyCode, int64_t postedKey);
+  void performShortcut(const CompiledShortcut& shortcut);
+  bool isNamedNow(int64_t keyCode) const { return inKeySet(namedKeys_, keyCode); }
+  static bool inKeySet(const std::array<std::atomic<uint64_t>, 2>& set, int64_t keyCode) {
+    const auto code = static_cast<uint64_t>(keyCode);
+    return code < 128 && ((set[code >> 6].load(std::memory_order_relaxed) >> (code & 63)) & 1) != 0;
+  }
+  void publishRules(const RuleTable* table);
+  void reclaimRetiredRules();
   void postKeystrokeWithFlags(EventFlags flags, KeyCode key);
   DelayedHold* holdForDelayedWork();
-  Action actionFor(int64_t keyCode, EventFlags flags);
+  // The built-in rules, less the combinations disabled (combinationBit of each).
+  Action actionFor(int64_t keyCode, EventFlags flags, uint32_t disabled = 0);
+  BuiltinCombination combinationFor(int64_t keyCode, EventFlags flags, bool shiftTabOn);
+  // The Windows modifiers held (WindowsModifier bits) under the swap settings.
+  uint8_t windowsModifiers(EventFlags flags);
   void perform(Action action);
   // The key of the keystroke an action posts at once, or -1 (no keystroke, or a delayed one).
   static int64_t postedKey(Action action);
@@ -176,6 +195,18 @@ class KeyboardShortcutManager : public std::enable_shared_from_this<KeyboardShor
   uint64_t tapGeneration_ = 0;
 
   std::array<DelayedHold, kDelayedHoldCount> delayedHolds_;
+
+  // The user's compiled rules, or none. Written on the main thread, read on tap threads: a
+  // reader counts itself in ruleReaders_ before it loads the table and out when it is done, and
+  // a replaced table is freed only when it sees no reader (so none can still hold it).
+  std::atomic<const RuleTable*> ruleTable_{nullptr};
+  std::atomic<uint32_t> ruleReaders_{0};
+  std::vector<const RuleTable*> retiredRules_;  // main thread
+  // Codes the rules in use name (a key-down of any other passes at once), and codes any rules
+  // ever named (a key-up of any other cannot be owed).
+  std::array<std::atomic<uint64_t>, 2> namedKeys_;
+  std::array<std::atomic<uint64_t>, 2> everNamedKeys_;
+  friend class RuleReader;
 };
 
 }  // namespace corvane

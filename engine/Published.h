@@ -12,7 +12,8 @@ namespace corvane {
 
 class PublishedBool {
  public:
-  PublishedBool(const ChangeNotifier& notifier, bool initial) : notifier_(notifier), value_(initial) {}
+  PublishedBool(const ChangeNotifier& notifier, bool initial)
+      : notifier_(notifier), value_(initial) {}
   PublishedBool(const PublishedBool&) = delete;
   PublishedBool& operator=(const PublishedBool&) = delete;
 

@@ -8,18 +8,61 @@ namespace corvane {
 namespace {
 constexpr EventFlags kControlOptionCommand = kFlagControl | kFlagOption | kFlagCommand;
 constexpr EventFlags kAnyModifierButShift = kControlOptionCommand | kFlagFn;
+
+// The action of each built-in combination.
+constexpr std::array<Action, kBuiltinCombinationCount> kCombinationActions = {
+    Action::openFinder,
+    Action::copy,
+    Action::cut,
+    Action::paste,
+    Action::undo,
+    Action::redo,
+    Action::selectAll,
+    Action::find,
+    Action::save,
+    Action::print,
+    Action::newDoc,
+    Action::newTab,
+    Action::closeTab,
+    Action::deleteWord,
+    Action::deleteWord,
+    Action::focusAddressBar,
+    Action::switchTabNext,
+    Action::reopenTab,
+    Action::openActivityMonitor,
+    Action::reopenTab,
+    Action::getInfo,
+    Action::switchApps,
+    Action::closeWindow,
+    Action::lockComputer,
+    Action::renameFile,
+};
 }  // namespace
 
-Action KeyboardShortcutManager::actionFor(int64_t keyCode, EventFlags flags) {
+Action KeyboardShortcutManager::actionFor(int64_t keyCode, EventFlags flags, uint32_t disabled) {
+  using C = BuiltinCombination;
   if (!isNamedKey(keyCode)) return Action::none;  // spares the modifier work below
+  // A disabled Shift+Tab never asks which application is frontmost.
+  const bool shiftTabOn = (disabled & combinationBit(C::shiftTab)) == 0;
+  C combination = C::none;
   if ((flags & kAnyModifierButShift) == 0) {
     // Plain typing, with or without Shift: only F2 and the browser's Shift+Tab have a rule.
-    if (keyCode == kKeyF2) return Action::renameFile;
-    if (keyCode == kKeyTab && (flags & kFlagShift) != 0 && isBrowserFrontmost()) {
-      return Action::reopenTab;
+    if (keyCode == kKeyF2) {
+      combination = C::f2;
+    } else if (keyCode == kKeyTab && (flags & kFlagShift) != 0 && shiftTabOn &&
+               isBrowserFrontmost()) {
+      combination = C::shiftTab;
     }
-    return Action::none;
+  } else {
+    combination = combinationFor(keyCode, flags, shiftTabOn);
   }
+  if (combination == C::none || (disabled & combinationBit(combination)) != 0) return Action::none;
+  return kCombinationActions[static_cast<size_t>(combination)];
+}
+
+BuiltinCombination KeyboardShortcutManager::combinationFor(int64_t keyCode, EventFlags flags,
+                                                           bool shiftTabOn) {
+  using C = BuiltinCombination;
   const bool fnIsCtrl = swapFnAndControl.get();
   const bool optionIsWin = swapOptionAndCommand.get();
 
@@ -34,44 +77,74 @@ Action KeyboardShortcutManager::actionFor(int64_t keyCode, EventFlags flags) {
   const bool onlyAlt = alt && !ctrl && !win;
   const bool noneHeld = !ctrl && !win && !alt;
 
-  auto ctrlGives = [onlyCtrl](Action action) { return onlyCtrl ? action : Action::none; };
+  auto ctrlGives = [onlyCtrl](C combination) { return onlyCtrl ? combination : C::none; };
 
   switch (keyCode) {
-    case kKeyE: return onlyWin ? Action::openFinder : Action::none;
-    case kKeyC: return ctrlGives(Action::copy);
-    case kKeyX: return ctrlGives(Action::cut);
-    case kKeyV: return ctrlGives(Action::paste);
-    case kKeyZ: return ctrlGives(Action::undo);
-    case kKeyY: return ctrlGives(Action::redo);
-    case kKeyA: return ctrlGives(Action::selectAll);
-    case kKeyF: return ctrlGives(Action::find);
-    case kKeyS: return ctrlGives(Action::save);
-    case kKeyP: return ctrlGives(Action::print);
-    case kKeyN: return ctrlGives(Action::newDoc);
-    case kKeyT: return ctrlGives(Action::newTab);
-    case kKeyW: return ctrlGives(Action::closeTab);
+    case kKeyE:
+      return onlyWin ? C::winE : C::none;
+    case kKeyC:
+      return ctrlGives(C::ctrlC);
+    case kKeyX:
+      return ctrlGives(C::ctrlX);
+    case kKeyV:
+      return ctrlGives(C::ctrlV);
+    case kKeyZ:
+      return ctrlGives(C::ctrlZ);
+    case kKeyY:
+      return ctrlGives(C::ctrlY);
+    case kKeyA:
+      return ctrlGives(C::ctrlA);
+    case kKeyF:
+      return ctrlGives(C::ctrlF);
+    case kKeyS:
+      return ctrlGives(C::ctrlS);
+    case kKeyP:
+      return ctrlGives(C::ctrlP);
+    case kKeyN:
+      return ctrlGives(C::ctrlN);
+    case kKeyT:
+      return ctrlGives(C::ctrlT);
+    case kKeyW:
+      return ctrlGives(C::ctrlW);
     case kKeyDelete:
-    case kKeyForwardDelete: return ctrlGives(Action::deleteWord);
+      return ctrlGives(C::ctrlBackspace);
+    case kKeyForwardDelete:
+      return ctrlGives(C::ctrlDelete);
     case kKeyL:
-      if (onlyCtrl) return Action::focusAddressBar;
-      return onlyWin ? Action::lockComputer : Action::none;
+      if (onlyCtrl) return C::ctrlL;
+      return onlyWin ? C::winL : C::none;
     case kKeyTab:
-      if (onlyCtrl) return shift ? Action::reopenTab : Action::switchTabNext;
-      if (onlyAlt) return Action::switchApps;
+      if (onlyCtrl) return shift ? C::ctrlShiftTab : C::ctrlTab;
+      if (onlyAlt) return C::altTab;
       // The one rule that asks which application is frontmost, and only once the rest holds.
-      if (noneHeld && shift && isBrowserFrontmost()) return Action::reopenTab;
-      return Action::none;
-    case kKeyEscape: return onlyCtrl && shift ? Action::openActivityMonitor : Action::none;
-    case kKeyReturn: return onlyAlt ? Action::getInfo : Action::none;
+      if (noneHeld && shift && shiftTabOn && isBrowserFrontmost()) return C::shiftTab;
+      return C::none;
+    case kKeyEscape:
+      return onlyCtrl && shift ? C::ctrlShiftEsc : C::none;
+    case kKeyReturn:
+      return onlyAlt ? C::altEnter : C::none;
     case kKeyF4:
-      if (onlyAlt) return Action::closeWindow;
+      if (onlyAlt) return C::altF4;
       // Fn+Command+F4 with both swaps on reads as Ctrl+Alt+F4; the raw Command bit alone among
       // Control, Option and Command still closes the window.
-      if (optionIsWin && (flags & kControlOptionCommand) == kFlagCommand) return Action::closeWindow;
-      return Action::none;
-    case kKeyF2: return noneHeld ? Action::renameFile : Action::none;
-    default: return Action::none;
+      if (optionIsWin && (flags & kControlOptionCommand) == kFlagCommand) return C::altF4;
+      return C::none;
+    case kKeyF2:
+      return noneHeld ? C::f2 : C::none;
+    default:
+      return C::none;
   }
+}
+
+uint8_t KeyboardShortcutManager::windowsModifiers(EventFlags flags) {
+  const bool fnIsCtrl = swapFnAndControl.get();
+  const bool optionIsWin = swapOptionAndCommand.get();
+  uint8_t held = 0;
+  if ((flags & (fnIsCtrl ? kFlagFn : kFlagControl)) != 0) held |= kModCtrl;
+  if ((flags & (optionIsWin ? kFlagOption : kFlagCommand)) != 0) held |= kModWin;
+  if ((flags & (optionIsWin ? kFlagCommand : kFlagOption)) != 0) held |= kModAlt;
+  if ((flags & kFlagShift) != 0) held |= kModShift;
+  return held;
 }
 
 std::optional<std::string_view> KeyboardShortcutManager::actionForKeyDown(int64_t keyCode,

@@ -21,20 +21,44 @@ enum WindowsModifier : uint8_t { kModCtrl = 1, kModWin = 2, kModAlt = 4, kModShi
 // The built-in shortcuts by their Windows combination, as the file names them in "disable".
 // Alt+F4 stands for both of its rules.
 enum class BuiltinCombination : uint8_t {
-  winE, ctrlC, ctrlX, ctrlV, ctrlZ, ctrlY, ctrlA, ctrlF, ctrlS, ctrlP, ctrlN, ctrlT, ctrlW,
-  ctrlBackspace, ctrlDelete, ctrlL, ctrlTab, ctrlShiftTab, ctrlShiftEsc, shiftTab, altEnter,
-  altTab, altF4, winL, f2,
+  winE,
+  ctrlC,
+  ctrlX,
+  ctrlV,
+  ctrlZ,
+  ctrlY,
+  ctrlA,
+  ctrlF,
+  ctrlS,
+  ctrlP,
+  ctrlN,
+  ctrlT,
+  ctrlW,
+  ctrlBackspace,
+  ctrlDelete,
+  ctrlL,
+  ctrlTab,
+  ctrlShiftTab,
+  ctrlShiftEsc,
+  shiftTab,
+  altEnter,
+  altTab,
+  altF4,
+  winL,
+  f2,
   none,
 };
 inline constexpr size_t kBuiltinCombinationCount = static_cast<size_t>(BuiltinCombination::none);
 inline constexpr std::array<std::string_view, kBuiltinCombinationCount> kBuiltinCombinationNames = {
-    "Win+E",          "Ctrl+C",         "Ctrl+X",   "Ctrl+V",  "Ctrl+Z",    "Ctrl+Y",
-    "Ctrl+A",         "Ctrl+F",         "Ctrl+S",   "Ctrl+P",  "Ctrl+N",    "Ctrl+T",
-    "Ctrl+W",         "Ctrl+Backspace", "Ctrl+Delete", "Ctrl+L", "Ctrl+Tab", "Ctrl+Shift+Tab",
-    "Ctrl+Shift+Esc", "Shift+Tab",      "Alt+Enter", "Alt+Tab", "Alt+F4",    "Win+L",
-    "F2",
+    "Win+E",     "Ctrl+C",   "Ctrl+X",         "Ctrl+V",         "Ctrl+Z",
+    "Ctrl+Y",    "Ctrl+A",   "Ctrl+F",         "Ctrl+S",         "Ctrl+P",
+    "Ctrl+N",    "Ctrl+T",   "Ctrl+W",         "Ctrl+Backspace", "Ctrl+Delete",
+    "Ctrl+L",    "Ctrl+Tab", "Ctrl+Shift+Tab", "Ctrl+Shift+Esc", "Shift+Tab",
+    "Alt+Enter", "Alt+Tab",  "Alt+F4",         "Win+L",          "F2",
 };
-constexpr uint32_t combinationBit(BuiltinCombination c) { return uint32_t{1} << static_cast<unsigned>(c); }
+constexpr uint32_t combinationBit(BuiltinCombination c) {
+  return uint32_t{1} << static_cast<unsigned>(c);
+}
 
 // One shortcut of the user's, as written (and checked) in the file.
 struct UserShortcut {
@@ -46,11 +70,13 @@ struct UserShortcut {
   // What it does: a Mac keystroke (send) or opening an application (open).
   bool opens = false;
   uint8_t sendKeyCode = 0;
-  EventFlags sendModifiers = 0;  // the Mac modifier bits written (Command, Option, Control, Shift, Fn)
-  std::string send;              // canonical spelling, e.g. "Cmd+Shift+Left"; empty when it opens
-  std::string open;              // absolute path of the application; empty when it sends
+  EventFlags sendModifiers =
+      0;             // the Mac modifier bits written (Command, Option, Control, Shift, Fn)
+  std::string send;  // canonical spelling, e.g. "Cmd+Shift+Left"; empty when it opens
+  std::string open;  // absolute path of the application; empty when it sends
 
-  // Where it applies: bundle identifiers as written ("browsers" kept as written); empty: everywhere.
+  // Where it applies: bundle identifiers as written ("browsers" kept as written); empty:
+  // everywhere.
   std::vector<std::string> apps;
   std::string title;  // as written; empty when the file gives none (see displayTitle)
   int line = 0;       // where the shortcut starts in the file

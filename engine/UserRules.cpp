@@ -1,0 +1,138 @@
+// The user's rules file in the decision: publishing a compiled table from the main thread, and
+// deciding a key-down with it on the tap thread.
+#include "engine/KeyboardShortcutManager.h"
+#include "engine/ShortcutKeys.h"
+#include "engine/rules/RuleTable.h"
+
+namespace corvane {
+
+// Counts a tap thread in as a reader of the rule table for the length of one decision. The
+// count goes up before the table is loaded, so a main thread that sees no reader after
+// replacing the table knows nobody can still hold the old one.
+class RuleReader {
+ public:
+  explicit RuleReader(KeyboardShortcutManager& manager) : manager_(manager) {
+    manager_.ruleReaders_.fetch_add(1, std::memory_order_seq_cst);
+    table_ = manager_.ruleTable_.load(std::memory_order_seq_cst);
+  }
+  ~RuleReader() { manager_.ruleReaders_.fetch_sub(1, std::memory_order_release); }
+  RuleReader(const RuleReader&) = delete;
+  RuleReader& operator=(const RuleReader&) = delete;
+  const RuleTable* table() const { return table_; }
+
+ private:
+  KeyboardShortcutManager& manager_;
+  const RuleTable* table_;
+};
+
+namespace {
+
+// The frontmost application's bundle identifier, asked for at most once per decision.
+class Frontmost {
+ public:
+  explicit Frontmost(Workspace& workspace) : workspace_(workspace) {}
+  std::string_view get() {
+    if (!asked_) {
+      identifier_ = workspace_.frontmostBundleIdentifier();
+      asked_ = true;
+    }
+    return identifier_;
+  }
+
+ private:
+  Workspace& workspace_;
+  std::string_view identifier_;
+  bool asked_ = false;
+};
+
+}  // namespace
+
+// Releases the handles and the thread handle; performs none of the steps of stop. No tap thread
+// can be deciding (each holds the manager), so every table can go.
+KeyboardShortcutManager::~KeyboardShortcutManager() {
+  delete ruleTable_.load(std::memory_order_acquire);
+  for (const RuleTable* table : retiredRules_) delete table;
+}
+
+EventRef KeyboardShortcutManager::decideWithRules(int64_t keyCode, EventFlags flags,
+                                                  EventRef event) {
+  const RuleReader reader(*this);
+  const RuleTable* table = reader.table();
+  Frontmost frontmost(workspace_);
+
+  // The user's shortcuts first, in file order; the first that applies wins.
+  const CompiledShortcut* shortcut = nullptr;
+  if (table != nullptr && table->hasUserKey(keyCode)) {
+    for (const CompiledShortcut& candidate : table->candidates(keyCode, windowsModifiers(flags))) {
+      if (candidate.appsBegin == candidate.appsEnd ||
+          table->appliesIn(candidate, frontmost.get())) {
+        shortcut = &candidate;
+        break;
+      }
+    }
+  }
+  const Action action =
+      shortcut != nullptr ? Action::none : actionFor(keyCode, flags, table ? table->disabled() : 0);
+  if (shortcut == nullptr && action == Action::none) return passKeyDown(keyCode, event);
+  // Nothing is translated in an excluded application.
+  if (table != nullptr && table->hasExclusions() && table->excludes(frontmost.get())) {
+    return passKeyDown(keyCode, event);
+  }
+  if (shortcut != nullptr) {
+    recordTranslated(keyCode, shortcut->opens ? -1 : shortcut->sendKey);
+    performShortcut(*shortcut);
+  } else {
+    recordTranslated(keyCode, postedKey(action));
+    perform(action);
+  }
+  return nullptr;
+}
+
+void KeyboardShortcutManager::performShortcut(const CompiledShortcut& shortcut) {
+  if (shortcut.opens) {
+    workspace_.openApplication(*shortcut.open);
+  } else {
+    postKeystrokeWithFlags(shortcut.sendFlags, shortcut.sendKey);
+  }
+}
+
+void KeyboardShortcutManager::setRules(RulesFile rules) {
+  objectWillChange.send();
+  publishRules(new RuleTable(std::move(rules)));
+}
+
+void KeyboardShortcutManager::clearRules() {
+  objectWillChange.send();
+  publishRules(nullptr);
+}
+
+const RulesFile* KeyboardShortcutManager::rules() const {
+  // Only the main thread stores the table.
+  const RuleTable* table = ruleTable_.load(std::memory_order_relaxed);
+  return table != nullptr ? &table->source() : nullptr;
+}
+
+void KeyboardShortcutManager::publishRules(const RuleTable* table) {
+  // A key the new table names is let through the first test once the table is there; a key-up
+  // owed under any table stays owed.
+  const std::array<uint64_t, 2>& named = table != nullptr ? table->namedKeys() : kNamedKeys;
+  for (size_t i = 0; i < named.size(); ++i) {
+    everNamedKeys_[i].fetch_or(named[i], std::memory_order_relaxed);
+  }
+  const RuleTable* old = ruleTable_.exchange(table, std::memory_order_seq_cst);
+  for (size_t i = 0; i < named.size(); ++i)
+    namedKeys_[i].store(named[i], std::memory_order_relaxed);
+  if (old != nullptr) retiredRules_.push_back(old);
+  reclaimRetiredRules();
+}
+
+void KeyboardShortcutManager::reclaimRetiredRules() {
+  if (retiredRules_.empty()) return;
+  // A reader that came in after the exchange sees the new table; one still counted may hold an
+  // old one, so the old ones wait for the next publication.
+  if (ruleReaders_.load(std::memory_order_seq_cst) != 0) return;
+  for (const RuleTable* table : retiredRules_) delete table;
+  retiredRules_.clear();
+}
+
+}  // namespace corvane
