@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -14,7 +15,7 @@ namespace corvane::replay {
 namespace {
 
 constexpr std::string_view kUsage =
-    "Usage: corvane-replay [FILE]\n"
+    "Usage: corvane-replay [--rules RULES] [FILE]\n"
     "Replays a recorded key-event trace through Corvane's engine on a simulated keyboard\n"
     "session with a virtual clock, and prints what the frontmost application receives.\n"
     "\n"
@@ -31,10 +32,12 @@ constexpr std::string_view kUsage =
     "  {\"at\":T,\"do\":\"start\"|\"stop\"}\n"
     "  {\"at\":T,\"trusted\":false}\n"
     "  {\"at\":T,\"system\":\"disableTapByTimeout\"|\"disableTapByUserInput\"}\n"
+    "  {\"at\":T,\"rules\":{...}}   (a rules file's object; null: the built-in rules alone)\n"
     "Blank lines and lines starting with # are skipped. tools/README.md has the details.\n"
     "\n"
     "Options:\n"
-    "  -h, --help  print this help and exit\n"
+    "  --rules RULES  load a rules file (rules.json) before time 0, with its settings\n"
+    "  -h, --help     print this help and exit\n"
     "\n"
     "Exit status: 0 on success; 2 for a bad line (\"corvane-replay: line N: ...\"), an\n"
     "unreadable FILE or a bad argument; 3 when the replay itself fails.\n";
@@ -56,9 +59,26 @@ struct FileCloser {
 int runReplayTool(std::span<const char* const> args, std::FILE* in, std::FILE* out,
                   std::FILE* err) {
   const char* path = nullptr;
+  const char* rulesPath = nullptr;
   bool options = true;
   for (size_t i = 1; i < args.size(); ++i) {
     const std::string_view arg = args[i];
+    if (options && (arg == "--rules" || arg.starts_with("--rules="))) {
+      if (rulesPath != nullptr) {
+        message(err, "--rules is given twice (try --help)");
+        return kExitBadInput;
+      }
+      if (arg == "--rules") {
+        if (i + 1 >= args.size()) {
+          message(err, "--rules needs a file (try --help)");
+          return kExitBadInput;
+        }
+        rulesPath = args[++i];
+      } else {
+        rulesPath = args[i] + std::string_view("--rules=").size();
+      }
+      continue;
+    }
     if (options && (arg == "-h" || arg == "--help")) {
       print(out, kUsage);
       return std::fflush(out) == 0 ? kExitSuccess : kExitBadInput;
@@ -76,6 +96,20 @@ int runReplayTool(std::span<const char* const> args, std::FILE* in, std::FILE* o
       return kExitBadInput;
     }
     path = args[i];
+  }
+
+  std::optional<RulesFile> rules;
+  if (rulesPath != nullptr) {
+    RulesLoad load = loadRulesFile(rulesPath);
+    if (load.status == RulesLoad::Status::missing) {
+      message(err, std::string(rulesPath) + ": cannot read the file: " + std::strerror(ENOENT));
+      return kExitBadInput;
+    }
+    if (load.status == RulesLoad::Status::failed) {
+      message(err, std::string(rulesPath) + ": " + load.error.describe());
+      return kExitBadInput;
+    }
+    rules = std::move(load.rules);
   }
 
   std::unique_ptr<std::FILE, FileCloser> opened;
@@ -106,6 +140,7 @@ int runReplayTool(std::span<const char* const> args, std::FILE* in, std::FILE* o
   TraceReader::Status status = TraceReader::Status::end;
   try {
     Replayer replayer(sink);
+    if (rules) replayer.useRules(*rules);
     status = replayer.run(reader);
   } catch (const std::exception& failure) {
     std::fflush(out);

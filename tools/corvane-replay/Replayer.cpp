@@ -111,6 +111,13 @@ class Replayer::Impl {
     }
   }
 
+  // The rules file the program loads at launch, before the engine starts.
+  void useRules(const RulesFile& rules) {
+    settingSwap_ = true;
+    applyRules(std::make_shared<const RulesFile>(rules));
+    settingSwap_ = false;
+  }
+
   TraceReader::Status run(TraceReader& reader) {
     reader_ = &reader;
     // The program calls start at launch, before the first record.
@@ -210,6 +217,11 @@ class Replayer::Impl {
         settingSwap_ = false;
         break;
       }
+      case RecordKind::rules:
+        settingSwap_ = true;  // their will-change signals are not isEnabled assignments
+        applyRules(record.rules);
+        settingSwap_ = false;
+        break;
       case RecordKind::start:
         startManager();
         break;
@@ -219,6 +231,17 @@ class Replayer::Impl {
       default:
         break;
     }
+  }
+
+  // New rules, or none, with the settings they carry.
+  void applyRules(const std::shared_ptr<const RulesFile>& rules) {
+    if (!rules) {
+      manager_->clearRules();
+      return;
+    }
+    manager_->setRules(*rules);
+    if (rules->swapFnAndControl) manager_->swapFnAndControl = *rules->swapFnAndControl;
+    if (rules->swapOptionAndCommand) manager_->swapOptionAndCommand = *rules->swapOptionAndCommand;
   }
 
   // --- The main thread ---------------------------------------------------------------------
@@ -380,6 +403,9 @@ class Replayer::Impl {
 
 Replayer::Replayer(OutputSink& out) : impl_(std::make_unique<Impl>(out)) {}
 Replayer::~Replayer() = default;
+void Replayer::useRules(const RulesFile& rules) {
+  impl_->useRules(rules);
+}
 TraceReader::Status Replayer::run(TraceReader& reader) {
   return impl_->run(reader);
 }

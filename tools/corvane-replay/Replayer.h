@@ -9,6 +9,7 @@
 #include <stdexcept>
 #include <string_view>
 
+#include "engine/rules/RulesFile.h"
 #include "tools/corvane-replay/TraceReader.h"
 
 namespace corvane::replay {
@@ -47,6 +48,9 @@ class Replayer {
   ~Replayer();
   Replayer(const Replayer&) = delete;
   Replayer& operator=(const Replayer&) = delete;
+
+  // Loads rules before time 0, with their settings, as the program does at launch.
+  void useRules(const RulesFile& rules);
 
   // Replays the trace to its end and writes the output. Returns TraceReader::Status::end, or the
   // reader's badLine / readFailed status: the run then ends at that line, and the output of the

@@ -27,15 +27,17 @@ enum Field : uint8_t {
   fDo,
   fTrusted,
   fSystem,
+  fRules,
   kFieldCount
 };
 
 constexpr std::array<std::string_view, kFieldCount> kFieldNames = {
     "at",  "key",   "code", "flags",   "userData", "frontmost",
-    "set", "value", "do",   "trusted", "system"};
+    "set", "value", "do",   "trusted", "system",   "rules"};
 
 // The keys that name a record, in the order the messages list them.
-constexpr std::array<Field, 6> kRecordFields = {fKey, fFrontmost, fSet, fDo, fTrusted, fSystem};
+constexpr std::array<Field, 7> kRecordFields = {fKey,     fFrontmost, fSet,  fDo,
+                                                fTrusted, fSystem,    fRules};
 
 struct Value {
   enum class Type : uint8_t {
@@ -303,6 +305,21 @@ bool readChoice(const Value& v, Field field, const std::array<std::string_view, 
   return fail(error, quotedName(field) + " must be " + choices + ", not " + describe(v));
 }
 
+// "rules": a rules file's object, read as the file would be, or null for the built-ins alone.
+bool readRules(std::string_view line, const Value& v, TraceRecord& r, std::string& error) {
+  if (v.type == Value::Type::null) return true;
+  if (v.type != Value::Type::object) {
+    return fail(error, "\"rules\" must be an object or null, not " + describe(v));
+  }
+  // The line is known to be valid JSON: take the object out of it whole.
+  const Json document = Json::parse(line.begin(), line.end(), nullptr, false);
+  const std::string text = document["rules"].dump(-1, ' ', false, Json::error_handler_t::replace);
+  RulesParse parsed = parseRules(text);
+  if (!parsed.rules) return fail(error, "rules: " + parsed.error.message);
+  r.rules = std::make_shared<const RulesFile>(std::move(*parsed.rules));
+  return true;
+}
+
 }  // namespace
 
 bool isSkippedLine(std::string_view line) {
@@ -369,7 +386,7 @@ bool TraceParser::parse(std::string_view line, TraceRecord& record) {
   if (kind == kFieldCount) {
     return fail(error,
                 "no record key: expected one of \"key\", \"frontmost\", \"set\", \"do\", "
-                "\"trusted\", \"system\"");
+                "\"trusted\", \"system\", \"rules\"");
   }
   for (Field field : {fCode, fFlags, fUserData}) {
     if (kind != fKey && h.values[field].type != Value::Type::absent) {
@@ -428,6 +445,10 @@ bool TraceParser::parse(std::string_view line, TraceRecord& record) {
     case fTrusted:
       r.kind = RecordKind::trusted;
       if (!readBoolean(v, fTrusted, r.value, error)) return false;
+      break;
+    case fRules:
+      r.kind = RecordKind::rules;
+      if (!readRules(line, v, r, error)) return false;
       break;
     default: {
       static constexpr std::array<std::string_view, 2> kReasons = {"disableTapByTimeout",

@@ -3,11 +3,13 @@
 
 #include <chrono>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 
 #include "engine/EventTypes.h"
+#include "engine/rules/RulesFile.h"
 
 namespace corvane::replay {
 
@@ -19,6 +21,7 @@ enum class RecordKind : uint8_t {
   stop,       // the start/stop button calls stop (main thread)
   trusted,    // the process becomes (or stops being) a trusted accessibility client
   system,     // the system disables the engine's tap
+  rules,      // the rules file changes (main thread)
 };
 
 enum class Setting : uint8_t { swapFnAndControl, swapOptionAndCommand };
@@ -40,10 +43,13 @@ struct TraceRecord {
   bool value = false;
   // system: kEventTapDisabledByTimeout or kEventTapDisabledByUserInput
   EventType reason = kEventTapDisabledByTimeout;
+  // rules: the new rules, or none for the built-in rules alone
+  std::shared_ptr<const RulesFile> rules;
 
-  // set, start and stop run on the main thread; the others act on the session at their time.
+  // set, start, stop and rules run on the main thread; the others act on the session at their time.
   bool onMainThread() const {
-    return kind == RecordKind::set || kind == RecordKind::start || kind == RecordKind::stop;
+    return kind == RecordKind::set || kind == RecordKind::start || kind == RecordKind::stop ||
+           kind == RecordKind::rules;
   }
 };
 
