@@ -1,0 +1,245 @@
+// Reading rules.json: good files and what they hold, bad files and the message a user sees.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+
+#include "engine/rules/KeyNames.h"
+#include "engine/rules/RulesFile.h"
+
+namespace corvane {
+namespace {
+
+struct BadFile {
+  const char* name;
+  std::string text;
+  const char* message;  // as RulesError::describe() gives it
+};
+
+class BadRulesFile : public ::testing::TestWithParam<BadFile> {};
+
+TEST_P(BadRulesFile, IsRefusedWithWhereAndWhat) {
+  const RulesParse parse = parseRules(GetParam().text);
+  ASSERT_FALSE(parse.rules.has_value());
+  EXPECT_EQ(parse.error.describe(), GetParam().message);
+}
+
+std::string shortcut(const char* body) {
+  return std::string("{\"shortcuts\": [\n  ") + body + "\n]}";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Messages, BadRulesFile,
+    ::testing::Values(
+        BadFile{"Empty", "", "line 1, column 1: the file is empty: it should hold one JSON object"},
+        BadFile{"OnlyComments", "// nothing\n/* at all */\n",
+                "line 3, column 1: the file is empty: it should hold one JSON object"},
+        BadFile{"NotAnObject", "[1]",
+                "line 1, column 1: the file must hold one JSON object ({ ... }), not a list"},
+        BadFile{"UnknownMember", "{\n  \"shortcut\": []\n}",
+                "line 2, column 3: unknown member \"shortcut\"; did you mean \"shortcuts\"? (the "
+                "members are exclude, settings, disable, shortcuts)"},
+        BadFile{"DuplicateMember", "{\"exclude\": [],\n \"exclude\": []}",
+                "line 2, column 2: member \"exclude\" appears twice (line 1)"},
+        BadFile{"TrailingComma", "{\"exclude\": [\"a\",]}",
+                "line 1, column 18: a comma must be followed by another item (remove the last "
+                "comma)"},
+        BadFile{"UnclosedComment", "{} /* never",
+                "line 1, column 4: a /* comment is never closed with */"},
+        BadFile{"UnclosedObject", "{\"exclude\": []",
+                "line 1, column 1: a { is never closed with }"},
+        BadFile{"SingleQuotes", "{'exclude': []}",
+                "line 1, column 2: expected a member name in double quotes"},
+        BadFile{"NotUtf8", "{\"exclude\": [\"caf\xE9\"]}",
+                "line 1, column 18: the file is not valid UTF-8 text"},
+        BadFile{"TextAfterTheObject", "{}\n{}",
+                "line 2, column 1: unexpected text after the end of the object"},
+        BadFile{"Misspelt", "{\"shortcuts\": [\n  {\"press\": \"Ctlr+O\", \"send\": \"Cmd+O\"}\n]}",
+                "line 2, column 14: unknown key name \"Ctlr\"; did you mean \"Ctrl\"?"},
+        BadFile{"UnknownKey", shortcut(R"({"press": "Ctrl+Xyzzy", "send": "Cmd+O"})"),
+                "line 2, column 19: unknown key name \"Xyzzy\""},
+        BadFile{"MacNameInPress", shortcut(R"({"press": "Cmd+O", "send": "Cmd+O"})"),
+                "line 2, column 14: \"Cmd\" is a Mac key; \"press\" names the Windows keys Ctrl, "
+                "Win, Alt and Shift"},
+        BadFile{"WindowsNameInSend", shortcut(R"({"press": "Ctrl+O", "send": "Ctrl+O"})"),
+                "line 2, column 32: \"Ctrl\" is a Windows key; \"send\" names Mac keys: write "
+                "\"Control\""},
+        BadFile{"AltInSend", shortcut(R"({"press": "Ctrl+O", "send": "alt+O"})"),
+                "line 2, column 32: \"Alt\" is a Windows key; \"send\" names Mac keys: write "
+                "\"Option\""},
+        BadFile{"ModifierTwice", shortcut(R"({"press": "Ctrl+ctrl+O", "send": "Cmd+O"})"),
+                "line 2, column 19: \"Ctrl\" is named twice"},
+        BadFile{"NoKey", shortcut(R"({"press": "Ctrl+Shift", "send": "Cmd+O"})"),
+                "line 2, column 19: \"press\" needs a key after its modifiers (such as Ctrl+O)"},
+        BadFile{
+            "KeyBeforeModifier", shortcut(R"({"press": "O+Ctrl", "send": "Cmd+O"})"),
+            "line 2, column 14: only the last key of \"press\" may be a key; \"O\" is not one of "
+            "Ctrl, Win, Alt, Shift"},
+        BadFile{"EmptyPart", shortcut(R"({"press": "Ctrl++O", "send": "Cmd+O"})"),
+                "line 2, column 19: a key name is missing between two +"},
+        BadFile{"NoPress", shortcut(R"({"send": "Cmd+O"})"),
+                "line 2, column 3: a shortcut needs \"press\": the Windows keys to press"},
+        BadFile{"NoAction", shortcut(R"({"press": "Ctrl+O"})"),
+                "line 2, column 3: a shortcut needs \"send\" (a Mac keystroke) or \"open\" (an "
+                "application)"},
+        BadFile{"SendAndOpen",
+                shortcut(R"({"press": "Ctrl+O", "send": "Cmd+O", "open": "/A.app"})"),
+                "line 2, column 40: a shortcut has \"send\" (a keystroke) or \"open\" (an "
+                "application), not both"},
+        BadFile{"RelativeOpen", shortcut(R"({"press": "Win+T", "open": "Terminal.app"})"),
+                "line 2, column 30: \"open\" must be an absolute path (starting with /), such as "
+                "\"/System/Applications/Utilities/Terminal.app\""},
+        BadFile{"OpenNotAnApp", shortcut(R"({"press": "Win+T", "open": "/bin/sh"})"),
+                "line 2, column 30: \"open\" must be the path of an application, ending in .app"},
+        BadFile{"EmptyApps", shortcut(R"({"press": "F5", "send": "Cmd+R", "apps": []})"),
+                "line 2, column 44: \"apps\" must name at least one application (leave it out to "
+                "apply everywhere)"},
+        BadFile{"UnknownShortcutMember",
+                shortcut(R"({"press": "F5", "send": "Cmd+R", "app": ["x"]})"),
+                "line 2, column 36: unknown member \"app\" in a shortcut; did you mean \"apps\"? "
+                "(the members are press, send, open, apps, title)"},
+        BadFile{"Duplicate",
+                "{\"shortcuts\": [\n  {\"press\": \"Ctrl+O\", \"send\": \"Cmd+O\"},\n"
+                "  {\"press\": \"ctrl + o\", \"send\": \"Cmd+P\", \"apps\": [\"x\"]}\n]}",
+                "line 3, column 13: \"Ctrl+O\" is already a shortcut (line 2) in the same "
+                "applications"},
+        BadFile{"DuplicateThroughBrowsers",
+                "{\"shortcuts\": [\n  {\"press\": \"F5\", \"send\": \"Cmd+R\", \"apps\": "
+                "[\"browsers\"]},\n  {\"press\": \"F5\", \"send\": \"Cmd+R\", \"apps\": "
+                "[\"com.apple.Safari\"]}\n]}",
+                "line 3, column 13: \"F5\" is already a shortcut (line 2) in the same "
+                "applications"},
+        BadFile{"UnknownBuiltin", "{\"disable\": [\"Ctrl+Q\"]}",
+                "line 1, column 14: unknown built-in shortcut \"Ctrl+Q\"; did you mean \"Ctrl+C\"? "
+                "(the built-in ones are Win+E, Ctrl+C, Ctrl+X, Ctrl+V, Ctrl+Z, Ctrl+Y, Ctrl+A, "
+                "Ctrl+F, Ctrl+S, Ctrl+P, Ctrl+N, Ctrl+T, Ctrl+W, Ctrl+Backspace, Ctrl+Delete, "
+                "Ctrl+L, Ctrl+Tab, Ctrl+Shift+Tab, Ctrl+Shift+Esc, Shift+Tab, Alt+Enter, Alt+Tab, "
+                "Alt+F4, Win+L, F2)"},
+        BadFile{"SettingNotBoolean", "{\"settings\": {\"swapFnAndControl\": \"no\"}}",
+                "line 1, column 35: \"swapFnAndControl\" must be true or false, not a text"},
+        BadFile{"UnknownSetting", "{\"settings\": {\"swapFn\": false}}",
+                "line 1, column 15: unknown member \"swapFn\" in \"settings\" (the members are "
+                "swapFnAndControl, swapOptionAndCommand)"},
+        BadFile{"LongValueIsCut", "{\"disable\": [\"" + std::string(5000, 'x') + "\"]}",
+                "line 1, column 14: unknown built-in shortcut "
+                "\"xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx...\" (the built-in ones are Win+E, "
+                "Ctrl+C, Ctrl+X, Ctrl+V, Ctrl+Z, Ctrl+Y, Ctrl+A, Ctrl+F, Ctrl+S, Ctrl+P, Ctrl+N, "
+                "Ctrl+T, Ctrl+W, Ctrl+Backspace, Ctrl+Delete, Ctrl+L, Ctrl+Tab, Ctrl+Shift+Tab, "
+                "Ctrl+Shift+Esc, Shift+Tab, Alt+Enter, Alt+Tab, Alt+F4, Win+L, F2)"},
+        BadFile{"DeepNesting", std::string(100, '[') + std::string(100, ']'),
+                "line 1, column 33: the file nests too deep"},
+        BadFile{"TooLarge", "{}" + std::string(kMaxRulesFileSize, ' '),
+                "the file is larger than 256 KiB"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(RulesFile, AGoodFileHoldsWhatItSays) {
+  const RulesParse parse = parseRules(R"(
+    // Applications where nothing is translated.
+    {
+      "exclude": ["com.apple.Terminal", "com.googlecode.iterm2"],
+      "settings": { "swapFnAndControl": false },  /* PC keyboard */
+      "disable": ["Shift+Tab", "f2", "ALT + F4"],
+      "shortcuts": [
+        { "press": "ctrl+o", "send": "Command+O" },
+        { "press": "Shift+Home", "send": "Cmd+Shift+Left" },
+        { "press": "F5", "send": "Cmd+R", "apps": ["browsers"], "title": "Reload" },
+        { "press": "Win+T", "open": "/System/Applications/Utilities/Terminal.app" },
+        { "press": "Alt+Shift+Del", "send": "Fn+Control+Esc" }
+      ]
+    })");
+  ASSERT_TRUE(parse.rules) << parse.error.describe();
+  const RulesFile& rules = *parse.rules;
+  EXPECT_EQ(rules.exclude,
+            (std::vector<std::string>{"com.apple.Terminal", "com.googlecode.iterm2"}));
+  EXPECT_EQ(rules.swapFnAndControl, false);
+  EXPECT_FALSE(rules.swapOptionAndCommand.has_value());
+  EXPECT_EQ(rules.disable, (std::vector<std::string>{"Shift+Tab", "F2", "Alt+F4"}));
+  EXPECT_TRUE(rules.disables(BuiltinCombination::altF4));
+  EXPECT_FALSE(rules.disables(BuiltinCombination::ctrlC));
+  ASSERT_EQ(rules.shortcuts.size(), 5u);
+
+  const UserShortcut& open = rules.shortcuts[0];
+  EXPECT_EQ(open.press, "Ctrl+O");
+  EXPECT_EQ(open.modifiers, kModCtrl);
+  EXPECT_EQ(open.keyCode, 31);
+  EXPECT_EQ(open.send, "Cmd+O");
+  EXPECT_EQ(open.postedFlags(), kFlagCommand);
+  EXPECT_EQ(open.displayTitle(), "Cmd+O");
+  EXPECT_EQ(open.line, 8);
+
+  const UserShortcut& select = rules.shortcuts[1];
+  EXPECT_EQ(select.modifiers, kModShift);
+  EXPECT_EQ(select.keyCode, 115);
+  EXPECT_EQ(select.sendKeyCode, 123);
+  // Arrows are posted as the keyboard sends them: with Fn and the numeric-pad flag.
+  EXPECT_EQ(select.postedFlags(), kFlagCommand | kFlagShift | kFlagFn | kFlagNumericPad);
+
+  EXPECT_EQ(rules.shortcuts[2].apps, std::vector<std::string>{"browsers"});
+  EXPECT_EQ(rules.shortcuts[2].displayTitle(), "Reload");
+  EXPECT_EQ(rules.shortcuts[2].postedFlags(), kFlagCommand);
+
+  const UserShortcut& terminal = rules.shortcuts[3];
+  EXPECT_TRUE(terminal.opens);
+  EXPECT_EQ(terminal.open, "/System/Applications/Utilities/Terminal.app");
+  EXPECT_EQ(terminal.displayTitle(), "Terminal");
+
+  EXPECT_EQ(rules.shortcuts[4].press, "Alt+Shift+Delete");
+  EXPECT_EQ(rules.shortcuts[4].send, "Control+Fn+Escape");
+}
+
+TEST(RulesFile, EveryKeyNameHasADistinctCodeFromTheKeyboardsRange) {
+  std::map<uint8_t, std::string_view> first;
+  for (const KeyName& key : keyNames()) {
+    EXPECT_LT(key.code, 127) << key.name;
+    EXPECT_EQ(keyCodeNamed(key.name), key.code) << key.name;
+    first.try_emplace(key.code, key.name);
+  }
+  // Aliases share their key: 77 + 9 names, 4 of them aliases.
+  EXPECT_EQ(keyNames().size(), 86u);
+  EXPECT_EQ(first.size(), 82u);
+  EXPECT_EQ(keyNameOf(36), "Return");
+  EXPECT_EQ(keyCodeNamed("esc"), 53);
+  EXPECT_EQ(keyCodeNamed("PLUS"), 24);
+}
+
+TEST(RulesFile, OneShortcutPerPressInDisjointApplications) {
+  const RulesParse parse = parseRules(R"({"shortcuts": [
+      {"press": "F5", "send": "Cmd+R", "apps": ["com.apple.Safari"]},
+      {"press": "F5", "send": "Cmd+Shift+R", "apps": ["com.google.Chrome"]},
+      {"press": "Shift+F5", "send": "Cmd+R"}]})");
+  EXPECT_TRUE(parse.rules) << parse.error.describe();
+}
+
+TEST(RulesFile, LoadsFromTheConfigurationFolder) {
+  const std::filesystem::path folder =
+      std::filesystem::temp_directory_path() / ("corvane-rules-" + std::to_string(::getpid()));
+  std::filesystem::create_directories(folder / "corvane");
+  ::setenv("XDG_CONFIG_HOME", folder.c_str(), 1);
+  const std::filesystem::path path = rulesFilePath();
+  EXPECT_EQ(path, folder / "corvane" / "rules.json");
+
+  EXPECT_EQ(loadRulesFile(path).status, RulesLoad::Status::missing);
+  std::ofstream(path) << "{\"disable\": [\"F2\"]}";
+  RulesLoad load = loadRulesFile(path);
+  ASSERT_EQ(load.status, RulesLoad::Status::loaded);
+  EXPECT_TRUE(load.rules->disables(BuiltinCombination::f2));
+  std::ofstream(path) << "{\"disable\": [\"F3\"]}";
+  load = loadRulesFile(path);
+  ASSERT_EQ(load.status, RulesLoad::Status::failed);
+  EXPECT_EQ(load.error.line, 1);
+  load = loadRulesFile(folder);
+  EXPECT_EQ(load.status, RulesLoad::Status::failed);
+  EXPECT_EQ(load.error.describe(), "cannot read the file: it is a folder");
+
+  ::setenv("XDG_CONFIG_HOME", "relative/ignored", 1);  // not absolute: ignored, as XDG says
+  EXPECT_EQ(rulesFilePath(),
+            std::filesystem::path(std::getenv("HOME")) / ".config/corvane/rules.json");
+  ::unsetenv("XDG_CONFIG_HOME");
+  std::filesystem::remove_all(folder);
+}
+
+}  // namespace
+}  // namespace corvane
