@@ -1,0 +1,42 @@
+// The rules file's reader on arbitrary bytes: every input gives an error with a readable place
+// and a bounded message, or rules whose compiled table finds each shortcut where it belongs.
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string_view>
+
+#include "engine/rules/RuleTable.h"
+#include "engine/rules/RulesFile.h"
+
+namespace {
+
+void check(bool condition, const char* what) {
+  if (condition) return;
+  std::fprintf(stderr, "rules fuzzer: %s\n", what);
+  std::abort();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  using namespace corvane;
+  const std::string_view text(reinterpret_cast<const char*>(data), size);
+  RulesParse parse = parseRules(text);
+  if (!parse.rules) {
+    const RulesError& error = parse.error;
+    check(!error.message.empty(), "an error without a message");
+    check(error.line >= 0 && (error.line == 0 || error.column >= 1), "an error without a place");
+    // Values are cut in messages: a long line of input never makes a long message.
+    check(error.message.size() < 1024, "a message longer than 1 KiB");
+    return 0;
+  }
+  const RuleTable table(std::move(*parse.rules));
+  for (const UserShortcut& shortcut : table.source().shortcuts) {
+    check(shortcut.keyCode < 128 && shortcut.modifiers < 16, "a shortcut outside the table");
+    check(table.hasUserKey(shortcut.keyCode), "a shortcut's key is not marked");
+    check(!table.candidates(shortcut.keyCode, shortcut.modifiers).empty(), "a shortcut is lost");
+    check(!shortcut.displayTitle().empty() || !shortcut.title.empty() || shortcut.opens,
+          "a shortcut without a title");
+  }
+  return 0;
+}
