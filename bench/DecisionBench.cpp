@@ -17,6 +17,7 @@ void nullDecision(benchmark::State& state, const DecisionCase& c) {
   auto platform = std::make_shared<NullPlatform>();
   platform->setFrontmost(c.frontmost);
   auto manager = std::make_shared<KeyboardShortcutManager>(platform);
+  if (c.withRules) manager->setRules(rulesForBench());
   NullEvent event = c.event;
   const EventRef ref = refOf(event);
 
@@ -44,6 +45,7 @@ void simulatedDecision(benchmark::State& state, const DecisionCase& c) {
   auto session = std::make_shared<sim::SimulatedSession>(sim::ClockMode::Virtual);
   session->setFrontmostApplication(c.frontmost);
   auto manager = std::make_shared<KeyboardShortcutManager>(session);
+  if (c.withRules) manager->setRules(rulesForBench());
   KeyboardEventServices& events = session->events();
   const EventRef event = events.eventCreateKeyboardEvent(nullptr, 0, true);
   events.eventSetIntegerValueField(event, kKeyboardEventKeycode, c.event.keyCode);

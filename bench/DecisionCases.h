@@ -3,10 +3,13 @@
 #pragma once
 
 #include <array>
+#include <cstdlib>
+#include <string>
 #include <string_view>
 
 #include "bench/NullPlatform.h"
 #include "engine/KeyboardShortcutManager.h"
+#include "engine/rules/KeyNames.h"
 
 namespace corvane::bench {
 
@@ -17,9 +20,10 @@ struct DecisionCase {
   NullEvent event;
   std::string_view frontmost;  // what the workspace answers
   bool needsEntry;             // the key code must be in consumedKeyUps before each event
+  bool withRules = false;      // decided with a rules file of 500 shortcuts (rulesForBench)
 };
 
-inline constexpr std::array<DecisionCase, 10> kDecisionCases = {{
+inline constexpr std::array<DecisionCase, 14> kDecisionCases = {{
     {"untranslated-down",
      "unmarked untranslated key-down (H)",
      kEventKeyDown,
@@ -80,6 +84,64 @@ inline constexpr std::array<DecisionCase, 10> kDecisionCases = {{
      {120, 0, 0},
      "com.apple.Terminal",
      false},
+    {"rules-untranslated-down",
+     "500 shortcuts: unmarked untranslated key-down (H)",
+     kEventKeyDown,
+     {4, 0, 0},
+     "com.apple.TextEdit",
+     false,
+     true},
+    {"rules-untranslated-named-down",
+     "500 shortcuts: untranslated key-down of a key they name (O, no modifier)",
+     kEventKeyDown,
+     {31, 0, 0},
+     "com.apple.TextEdit",
+     false,
+     true},
+    {"rules-translated-down",
+     "500 shortcuts: translated built-in key-down Fn+C (copy)",
+     kEventKeyDown,
+     {8, kFlagFn, 0},
+     "com.apple.TextEdit",
+     false,
+     true},
+    {"rules-user-translated-down",
+     "500 shortcuts: translated key-down of the user's Fn+O (posts Command-O)",
+     kEventKeyDown,
+     {31, kFlagFn, 0},
+     "com.apple.TextEdit",
+     false,
+     true},
 }};
+
+// A rules file of 500 shortcuts over every key and eight modifier sets (every fifth one only in
+// one application), two excluded applications, and one built-in switched off. Ctrl+O sends
+// Command-O; Ctrl+C, C and H are left to the built-ins.
+inline RulesFile rulesForBench() {
+  static constexpr std::string_view kModifiers[] = {
+      "Ctrl+", "Ctrl+Shift+", "Win+", "Alt+", "Win+Shift+", "Alt+Shift+", "Ctrl+Alt+", "Shift+"};
+  std::string text = R"({"exclude": ["com.apple.Terminal", "com.googlecode.iterm2"],
+      "disable": ["Shift+Tab"], "shortcuts": [{"press": "Ctrl+O", "send": "Cmd+O"})";
+  int count = 1;
+  for (std::string_view modifiers : kModifiers) {
+    for (const KeyName& key : keyNames()) {
+      if (count == 500) break;
+      const std::string press = std::string(modifiers) + std::string(key.name);
+      if (key.name == "C" || key.name == "H" || press == "Ctrl+O" || key.name == "Plus" ||
+          key.name == "Enter" || key.name == "Esc" || key.name == "Del") {
+        continue;
+      }
+      text +=
+          ",{\"press\": \"" + press + "\", \"send\": \"Cmd+Option+" + std::string(key.name) + "\"";
+      if (count % 5 == 0) text += ", \"apps\": [\"com.example.App" + std::to_string(count) + "\"]";
+      text += "}";
+      ++count;
+    }
+  }
+  text += "]}";
+  RulesParse parse = parseRules(text);
+  if (!parse.rules || parse.rules->shortcuts.size() != 500) std::abort();
+  return std::move(*parse.rules);
+}
 
 }  // namespace corvane::bench

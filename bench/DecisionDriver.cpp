@@ -35,6 +35,7 @@ int main(int argc, char** argv) {
   auto platform = std::make_shared<NullPlatform>();
   platform->setFrontmost(chosen->frontmost);
   auto manager = std::make_shared<KeyboardShortcutManager>(platform);
+  if (chosen->withRules) manager->setRules(rulesForBench());
   NullEvent event = chosen->event;
   const EventRef ref = refOf(event);
   long swallowed = 0;

@@ -47,34 +47,27 @@ EventRef KeyboardShortcutManager::handleEvent(EventType type, EventRef event) {
 
 EventRef KeyboardShortcutManager::decideKeyDown(int64_t keyCode, EventRef event) {
   EventFlags flags = events_.eventGetFlags(event);
-  if (isFunctionKey(keyCode)) {
-    // The system sets Fn on every function key's events: Fn counts only when the Fn key is down.
-    flags = (flags & ~kFlagFn) | (fnKeyDown.load(std::memory_order_relaxed) ? kFlagFn : 0);
+  // The system sets Fn on every function key's events: for them Fn counts only when the Fn key
+  // is down. (Without the Fn bit and the Fn key, there is nothing to replace.)
+  const bool fnDown = fnKeyDown.load(std::memory_order_relaxed);
+  if (((flags & kFlagFn) != 0 || fnDown) && isFunctionKey(keyCode)) [[unlikely]] {
+    flags = (flags & ~kFlagFn) | (fnDown ? kFlagFn : 0);
   }
   // The user's rules, when there are any, are read under a guard, away from this path.
-  if (ruleTable_.load(std::memory_order_relaxed) != nullptr) {
+  if (ruleTable_.load(std::memory_order_relaxed) != nullptr) [[unlikely]] {
     return decideWithRules(keyCode, flags, event);
   }
   const Action action = actionFor(keyCode, flags);
   if (action == Action::none) return passKeyDown(keyCode, event);
-  recordTranslated(keyCode, postedKey(action));
+  recordTranslated(keyCode, action);
   perform(action);
   return nullptr;
 }
 
-EventRef KeyboardShortcutManager::passKeyDown(int64_t keyCode, EventRef event) {
-  // This press is new and reaches the application, so an older entry for the key is stale
-  // (its key-up never came, or came while no tap ran): dropping it keeps this press's own
-  // key-up from being swallowed, which would leave the key stuck down in the application.
-  consumedKeyUps.erase(keyCode);
-  heldByApplication.insert(keyCode);
-  return event;
-}
-
-void KeyboardShortcutManager::recordTranslated(int64_t keyCode, int64_t postedKey) {
+void KeyboardShortcutManager::recordTranslated(int64_t keyCode, Action action, int64_t userKey) {
   if (!heldByApplication.contains(keyCode)) {
     consumedKeyUps.insert(keyCode);
-  } else if (postedKey == keyCode) {
+  } else if ((action != Action::none ? postedKey(action) : userKey) == keyCode) {
     // The key went down untranslated and a modifier came during its auto-repeat: the
     // keystroke posted now is of the same key, and its key-up releases it in the
     // application, so the user's key-up is the translated one's.

@@ -164,10 +164,17 @@ class KeyboardShortcutManager : public std::enable_shared_from_this<KeyboardShor
 
   [[gnu::noinline]] EventRef decideKeyDown(int64_t keyCode, EventRef event);
   [[gnu::noinline]] EventRef decideWithRules(int64_t keyCode, EventFlags flags, EventRef event);
-  EventRef passKeyDown(int64_t keyCode, EventRef event);
-  // Records a translated key-down's key code for its key-up; postedKey is the key of the
-  // keystroke posted at once for it, or -1.
-  void recordTranslated(int64_t keyCode, int64_t postedKey);
+  // A key-down that reaches the application. The press is new, so an older entry for the key is
+  // stale (its key-up never came, or came while no tap ran): dropping it keeps this press's own
+  // key-up from being swallowed, which would leave the key stuck down in the application.
+  EventRef passKeyDown(int64_t keyCode, EventRef event) {
+    consumedKeyUps.erase(keyCode);
+    heldByApplication.insert(keyCode);
+    return event;
+  }
+  // Records a translated key-down's key code for its key-up. The keystroke posted at once for
+  // it is the built-in action's, or else userKey's (-1: none).
+  void recordTranslated(int64_t keyCode, Action action, int64_t userKey = -1);
   void performShortcut(const CompiledShortcut& shortcut);
   bool isNamedNow(int64_t keyCode) const { return inKeySet(namedKeys_, keyCode); }
   static bool inKeySet(const std::array<std::atomic<uint64_t>, 2>& set, int64_t keyCode) {
@@ -182,7 +189,17 @@ class KeyboardShortcutManager : public std::enable_shared_from_this<KeyboardShor
   Action actionFor(int64_t keyCode, EventFlags flags, uint32_t disabled = 0);
   BuiltinCombination combinationFor(int64_t keyCode, EventFlags flags, bool shiftTabOn);
   // The Windows modifiers held (WindowsModifier bits) under the swap settings.
-  uint8_t windowsModifiers(EventFlags flags);
+  uint8_t windowsModifiers(EventFlags flags) const {
+    const bool fnIsCtrl = swapFnAndControl.get();
+    const bool optionIsWin = swapOptionAndCommand.get();
+    const auto held = [flags](EventFlags bit, uint8_t modifier) {
+      return (flags & bit) != 0 ? modifier : uint8_t{0};
+    };
+    return static_cast<uint8_t>(held(fnIsCtrl ? kFlagFn : kFlagControl, kModCtrl) |
+                                held(optionIsWin ? kFlagOption : kFlagCommand, kModWin) |
+                                held(optionIsWin ? kFlagCommand : kFlagOption, kModAlt) |
+                                held(kFlagShift, kModShift));
+  }
   void perform(Action action);
   // The key of the keystroke an action posts at once, or -1 (no keystroke, or a delayed one).
   static int64_t postedKey(Action action);

@@ -136,17 +136,6 @@ BuiltinCombination KeyboardShortcutManager::combinationFor(int64_t keyCode, Even
   }
 }
 
-uint8_t KeyboardShortcutManager::windowsModifiers(EventFlags flags) {
-  const bool fnIsCtrl = swapFnAndControl.get();
-  const bool optionIsWin = swapOptionAndCommand.get();
-  uint8_t held = 0;
-  if ((flags & (fnIsCtrl ? kFlagFn : kFlagControl)) != 0) held |= kModCtrl;
-  if ((flags & (optionIsWin ? kFlagOption : kFlagCommand)) != 0) held |= kModWin;
-  if ((flags & (optionIsWin ? kFlagCommand : kFlagOption)) != 0) held |= kModAlt;
-  if ((flags & kFlagShift) != 0) held |= kModShift;
-  return held;
-}
-
 std::optional<std::string_view> KeyboardShortcutManager::actionForKeyDown(int64_t keyCode,
                                                                           EventFlags flags) {
   const Action action = actionFor(keyCode, flags);

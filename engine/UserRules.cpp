@@ -25,28 +25,6 @@ class RuleReader {
   const RuleTable* table_;
 };
 
-namespace {
-
-// The frontmost application's bundle identifier, asked for at most once per decision.
-class Frontmost {
- public:
-  explicit Frontmost(Workspace& workspace) : workspace_(workspace) {}
-  std::string_view get() {
-    if (!asked_) {
-      identifier_ = workspace_.frontmostBundleIdentifier();
-      asked_ = true;
-    }
-    return identifier_;
-  }
-
- private:
-  Workspace& workspace_;
-  std::string_view identifier_;
-  bool asked_ = false;
-};
-
-}  // namespace
-
 // Releases the handles and the thread handle; performs none of the steps of stop. No tap thread
 // can be deciding (each holds the manager), so every table can go.
 KeyboardShortcutManager::~KeyboardShortcutManager() {
@@ -58,31 +36,42 @@ EventRef KeyboardShortcutManager::decideWithRules(int64_t keyCode, EventFlags fl
                                                   EventRef event) {
   const RuleReader reader(*this);
   const RuleTable* table = reader.table();
-  Frontmost frontmost(workspace_);
+  // The frontmost application is asked at most once, and only for a shortcut that names
+  // applications or once a key-down would be translated.
+  std::string_view frontmost;
+  bool asked = false;
+  const auto frontmostApplication = [&] {
+    if (!asked) {
+      frontmost = workspace_.frontmostBundleIdentifier();
+      asked = true;
+    }
+    return frontmost;
+  };
 
   // The user's shortcuts first, in file order; the first that applies wins.
   const CompiledShortcut* shortcut = nullptr;
   if (table != nullptr && table->hasUserKey(keyCode)) {
     for (const CompiledShortcut& candidate : table->candidates(keyCode, windowsModifiers(flags))) {
       if (candidate.appsBegin == candidate.appsEnd ||
-          table->appliesIn(candidate, frontmost.get())) {
+          table->appliesIn(candidate, frontmostApplication())) {
         shortcut = &candidate;
         break;
       }
     }
   }
+  // Then the built-in rules, less the disabled ones.
   const Action action =
       shortcut != nullptr ? Action::none : actionFor(keyCode, flags, table ? table->disabled() : 0);
   if (shortcut == nullptr && action == Action::none) return passKeyDown(keyCode, event);
   // Nothing is translated in an excluded application.
-  if (table != nullptr && table->hasExclusions() && table->excludes(frontmost.get())) {
+  if (table != nullptr && table->hasExclusions() && table->excludes(frontmostApplication())) {
     return passKeyDown(keyCode, event);
   }
   if (shortcut != nullptr) {
-    recordTranslated(keyCode, shortcut->opens ? -1 : shortcut->sendKey);
+    recordTranslated(keyCode, Action::none, shortcut->opens ? -1 : shortcut->sendKey);
     performShortcut(*shortcut);
   } else {
-    recordTranslated(keyCode, postedKey(action));
+    recordTranslated(keyCode, action);
     perform(action);
   }
   return nullptr;

@@ -1,6 +1,7 @@
 #include "engine/rules/RuleTable.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "engine/KeyboardShortcutManager.h"
 #include "engine/ShortcutKeys.h"
@@ -36,25 +37,50 @@ RuleTable::RuleTable(RulesFile source) : source_(std::move(source)), namedKeys_(
         apps_.push_back(app);
       }
     }
-    std::sort(apps_.begin() + c.appsBegin, apps_.end());
     c.appsEnd = static_cast<uint32_t>(apps_.size());
 
     userKeys_[s.keyCode >> 6] |= uint64_t{1} << (s.keyCode & 63);
     namedKeys_[s.keyCode >> 6] |= uint64_t{1} << (s.keyCode & 63);
   }
   exclude_.assign(source_.exclude.begin(), source_.exclude.end());
-  std::sort(exclude_.begin(), exclude_.end());
 }
+
+namespace {
+
+// Bundle identifiers share their beginnings ("com.apple."): two of the same length are told
+// apart by their last eight bytes before the whole is compared.
+bool sameIdentifier(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  if (a.size() >= 8) {
+    uint64_t tailA = 0;
+    uint64_t tailB = 0;
+    std::memcpy(&tailA, a.data() + a.size() - 8, 8);
+    std::memcpy(&tailB, b.data() + b.size() - 8, 8);
+    if (tailA != tailB) return false;
+  }
+  return std::memcmp(a.data(), b.data(), a.size()) == 0;
+}
+
+// Lists are short (a few applications): a scan beats a search.
+bool contains(std::span<const std::string_view> list, std::string_view identifier) {
+  for (std::string_view entry : list) {
+    if (sameIdentifier(entry, identifier)) return true;
+  }
+  return false;
+}
+
+}  // namespace
 
 bool RuleTable::appliesIn(const CompiledShortcut& shortcut,
                           std::string_view bundleIdentifier) const {
   if (shortcut.appsBegin == shortcut.appsEnd) return true;
-  return std::binary_search(apps_.begin() + shortcut.appsBegin, apps_.begin() + shortcut.appsEnd,
-                            bundleIdentifier);
+  return contains(
+      std::span(apps_).subspan(shortcut.appsBegin, shortcut.appsEnd - shortcut.appsBegin),
+      bundleIdentifier);
 }
 
 bool RuleTable::excludes(std::string_view bundleIdentifier) const {
-  return std::binary_search(exclude_.begin(), exclude_.end(), bundleIdentifier);
+  return contains(exclude_, bundleIdentifier);
 }
 
 }  // namespace corvane

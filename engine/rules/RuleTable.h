@@ -1,5 +1,5 @@
 // The user's rules compiled for the tap thread: shortcuts indexed by key code and Windows
-// modifiers, application lists sorted for lookup. Immutable once built; the tap thread reads it
+// modifiers, each with its applications. Immutable once built; the tap thread reads it
 // without a lock and without allocating.
 #pragma once
 
@@ -58,8 +58,8 @@ class RuleTable {
   std::array<uint64_t, 2> namedKeys_{};
   std::vector<uint32_t> slotStart_;  // 128 * 16 + 1 offsets into shortcuts_
   std::vector<CompiledShortcut> shortcuts_;
-  std::vector<std::string_view> apps_;     // each shortcut's range sorted; views into source_
-  std::vector<std::string_view> exclude_;  // sorted
+  std::vector<std::string_view> apps_;  // each shortcut's range; views into source_
+  std::vector<std::string_view> exclude_;
 };
 
 }  // namespace corvane
