@@ -163,6 +163,8 @@ class KeyboardShortcutManager : public std::enable_shared_from_this<KeyboardShor
   static void runRenameFile(void* context);
 
   [[gnu::noinline]] EventRef decideKeyDown(int64_t keyCode, EventRef event);
+  // An unnamed key-down while the user's rules are in use: kept track of, and passed.
+  [[gnu::noinline]] EventRef passUntrackedKeyDown(int64_t keyCode, EventRef event);
   [[gnu::noinline]] EventRef decideWithRules(int64_t keyCode, EventFlags flags, EventRef event);
   // A key-down that reaches the application. The press is new, so an older entry for the key is
   // stale (its key-up never came, or came while no tap ran): dropping it keeps this press's own
@@ -187,7 +189,6 @@ class KeyboardShortcutManager : public std::enable_shared_from_this<KeyboardShor
   DelayedHold* holdForDelayedWork();
   // The built-in rules, less the combinations disabled (combinationBit of each).
   Action actionFor(int64_t keyCode, EventFlags flags, uint32_t disabled = 0);
-  BuiltinCombination combinationFor(int64_t keyCode, EventFlags flags, bool shiftTabOn);
   // The Windows modifiers held (WindowsModifier bits) under the swap settings.
   uint8_t windowsModifiers(EventFlags flags) const {
     const bool fnIsCtrl = swapFnAndControl.get();
@@ -219,10 +220,13 @@ class KeyboardShortcutManager : public std::enable_shared_from_this<KeyboardShor
   std::atomic<const RuleTable*> ruleTable_{nullptr};
   std::atomic<uint32_t> ruleReaders_{0};
   std::vector<const RuleTable*> retiredRules_;  // main thread
-  // Codes the rules in use name (a key-down of any other passes at once), and codes any rules
-  // ever named (a key-up of any other cannot be owed).
+  // Codes the rules in use name (a key-down of any other passes at once), and codes whose
+  // presses the key sets keep track of (a key-up of any other cannot be owed): the built-in
+  // rules' until the user's rules are first used, from then on every code below 128, since a
+  // key can become named while it is held.
   std::array<std::atomic<uint64_t>, 2> namedKeys_;
-  std::array<std::atomic<uint64_t>, 2> everNamedKeys_;
+  std::array<std::atomic<uint64_t>, 2> trackedKeys_;
+  std::atomic<bool> tracksEveryKey_{false};
   friend class RuleReader;
 };
 

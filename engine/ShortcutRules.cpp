@@ -37,34 +37,12 @@ constexpr std::array<Action, kBuiltinCombinationCount> kCombinationActions = {
     Action::lockComputer,
     Action::renameFile,
 };
-}  // namespace
-
-Action KeyboardShortcutManager::actionFor(int64_t keyCode, EventFlags flags, uint32_t disabled) {
+// The built-in combination a key-down with modifiers is, or none.
+BuiltinCombination combinationFor(KeyboardShortcutManager& manager, int64_t keyCode,
+                                  EventFlags flags, bool shiftTabOn) {
   using C = BuiltinCombination;
-  if (!isNamedKey(keyCode)) return Action::none;  // spares the modifier work below
-  // A disabled Shift+Tab never asks which application is frontmost.
-  const bool shiftTabOn = (disabled & combinationBit(C::shiftTab)) == 0;
-  C combination = C::none;
-  if ((flags & kAnyModifierButShift) == 0) {
-    // Plain typing, with or without Shift: only F2 and the browser's Shift+Tab have a rule.
-    if (keyCode == kKeyF2) {
-      combination = C::f2;
-    } else if (keyCode == kKeyTab && (flags & kFlagShift) != 0 && shiftTabOn &&
-               isBrowserFrontmost()) {
-      combination = C::shiftTab;
-    }
-  } else {
-    combination = combinationFor(keyCode, flags, shiftTabOn);
-  }
-  if (combination == C::none || (disabled & combinationBit(combination)) != 0) return Action::none;
-  return kCombinationActions[static_cast<size_t>(combination)];
-}
-
-BuiltinCombination KeyboardShortcutManager::combinationFor(int64_t keyCode, EventFlags flags,
-                                                           bool shiftTabOn) {
-  using C = BuiltinCombination;
-  const bool fnIsCtrl = swapFnAndControl.get();
-  const bool optionIsWin = swapOptionAndCommand.get();
+  const bool fnIsCtrl = manager.swapFnAndControl.get();
+  const bool optionIsWin = manager.swapOptionAndCommand.get();
 
   const bool ctrl = (flags & (fnIsCtrl ? kFlagFn : kFlagControl)) != 0;
   const bool win = (flags & (optionIsWin ? kFlagOption : kFlagCommand)) != 0;
@@ -117,7 +95,7 @@ BuiltinCombination KeyboardShortcutManager::combinationFor(int64_t keyCode, Even
       if (onlyCtrl) return shift ? C::ctrlShiftTab : C::ctrlTab;
       if (onlyAlt) return C::altTab;
       // The one rule that asks which application is frontmost, and only once the rest holds.
-      if (noneHeld && shift && shiftTabOn && isBrowserFrontmost()) return C::shiftTab;
+      if (noneHeld && shift && shiftTabOn && manager.isBrowserFrontmost()) return C::shiftTab;
       return C::none;
     case kKeyEscape:
       return onlyCtrl && shift ? C::ctrlShiftEsc : C::none;
@@ -134,6 +112,29 @@ BuiltinCombination KeyboardShortcutManager::combinationFor(int64_t keyCode, Even
     default:
       return C::none;
   }
+}
+
+}  // namespace
+
+Action KeyboardShortcutManager::actionFor(int64_t keyCode, EventFlags flags, uint32_t disabled) {
+  using C = BuiltinCombination;
+  if (!isNamedKey(keyCode)) return Action::none;  // spares the modifier work below
+  // A disabled Shift+Tab never asks which application is frontmost.
+  const bool shiftTabOn = (disabled & combinationBit(C::shiftTab)) == 0;
+  C combination = C::none;
+  if ((flags & kAnyModifierButShift) == 0) {
+    // Plain typing, with or without Shift: only F2 and the browser's Shift+Tab have a rule.
+    if (keyCode == kKeyF2) {
+      combination = C::f2;
+    } else if (keyCode == kKeyTab && (flags & kFlagShift) != 0 && shiftTabOn &&
+               isBrowserFrontmost()) {
+      combination = C::shiftTab;
+    }
+  } else {
+    combination = combinationFor(*this, keyCode, flags, shiftTabOn);
+  }
+  if (combination == C::none || (disabled & combinationBit(combination)) != 0) return Action::none;
+  return kCombinationActions[static_cast<size_t>(combination)];
 }
 
 std::optional<std::string_view> KeyboardShortcutManager::actionForKeyDown(int64_t keyCode,

@@ -102,11 +102,14 @@ const RulesFile* KeyboardShortcutManager::rules() const {
 }
 
 void KeyboardShortcutManager::publishRules(const RuleTable* table) {
-  // A key the new table names is let through the first test once the table is there; a key-up
-  // owed under any table stays owed.
+  // From the first rules on, every key's presses are kept track of (a key held while the rules
+  // change keeps its key-up); a key the new table names is let through the first test once the
+  // table is there.
   const std::array<uint64_t, 2>& named = table != nullptr ? table->namedKeys() : kNamedKeys;
-  for (size_t i = 0; i < named.size(); ++i) {
-    everNamedKeys_[i].fetch_or(named[i], std::memory_order_relaxed);
+  if (table != nullptr && !tracksEveryKey_.load(std::memory_order_relaxed)) {
+    for (std::atomic<uint64_t>& word : trackedKeys_)
+      word.store(~uint64_t{0}, std::memory_order_relaxed);
+    tracksEveryKey_.store(true, std::memory_order_relaxed);
   }
   const RuleTable* old = ruleTable_.exchange(table, std::memory_order_seq_cst);
   for (size_t i = 0; i < named.size(); ++i)
