@@ -179,6 +179,23 @@ TEST_F(UserRulesTest, KeyUpsOwedFromBeforeAChangeOfRulesAreStillSwallowed) {
   EXPECT_TRUE(keyDown(kC, kFlagFn)) << "and Ctrl+C is enabled again";
 }
 
+// A key held down in the application while the rules come to name it: its auto-repeat is
+// translated, and its key-up still reaches the application.
+TEST_F(UserRulesTest, AKeyHeldWhileTheRulesComeToNameItKeepsItsKeyUp) {
+  RulesParse withoutEnd = parseRules(R"({"shortcuts": [{"press": "Ctrl+O", "send": "Cmd+O"}]})");
+  RulesParse withEnd = parseRules(R"({"shortcuts": [{"press": "End", "send": "Cmd+Right"}]})");
+  ASSERT_TRUE(withoutEnd.rules && withEnd.rules);
+  constexpr int64_t kEnd = 119;
+  manager->setRules(*withoutEnd.rules);
+  EXPECT_FALSE(keyDown(kEnd, kFlagFn));  // the application holds End
+  manager->setRules(*withEnd.rules);
+  EXPECT_TRUE(keyDown(kEnd, kFlagFn));  // its auto-repeat is the user's shortcut now
+  EXPECT_EQ(posted(), std::make_pair(int64_t{124}, kFlagCommand | kFlagFn | kNumericPad));
+  EXPECT_FALSE(keyUp(kEnd, kFlagFn)) << "the application must see End come up";
+  EXPECT_TRUE(keyDown(kEnd, kFlagFn));
+  EXPECT_TRUE(keyUp(kEnd, kFlagFn)) << "a press translated from the start is swallowed whole";
+}
+
 TEST_F(UserRulesTest, ChangingTheRulesSignalsTheWindow) {
   int signals = 0;
   manager->objectWillChange.subscribe([&] { ++signals; });
