@@ -2,7 +2,8 @@
 // a virtual clock, with an arbitrary stream of what a user does: key presses, auto-repeats and
 // releases under any modifiers and event markers, setting changes, start and stop, the
 // frontmost application, the Accessibility trust, the system switching the tap off, other
-// programs posting marked keystrokes, and time passing (delayed actions). After every step it
+// programs posting marked keystrokes, time passing (delayed actions), and the user's rules file
+// changing. After every step it
 // checks what the frontmost application has received, per key code:
 //
 //   no orphan key-up: the application never gets a key-up for a key whose key-down it has not
@@ -68,6 +69,31 @@ constexpr std::array<EventFlags, 5> kModifierBits = {kFlagShift, kFlagControl, k
 constexpr std::array<const char*, 4> kFrontmost = {"com.apple.Safari", "com.apple.Terminal",
                                                    nullptr, ""};
 
+// Two rules files: the user's shortcuts on keys of the alphabet (one posting the key it is
+// pressed on), one only in Safari, an application opened, a built-in switched off or replaced,
+// and Terminal excluded.
+const std::array<RulesFile, 2>& rulesFiles() {
+  static const std::array<RulesFile, 2> files = [] {
+    const char* texts[] = {
+        R"({"exclude": ["com.apple.Terminal"], "disable": ["Ctrl+C"], "shortcuts": [
+            {"press": "Ctrl+H", "send": "Cmd+H"}, {"press": "Home", "send": "Cmd+Left"},
+            {"press": "F5", "send": "Cmd+R", "apps": ["com.apple.Safari"]},
+            {"press": "Win+F5", "open": "/Applications/Notes.app"},
+            {"press": "Ctrl+Left", "send": "Option+Left"}]})",
+        R"({"shortcuts": [{"press": "Ctrl+C", "send": "Cmd+Shift+C"},
+            {"press": "H", "send": "Shift+H"}, {"press": "Alt+Left", "send": "Cmd+Left"}]})",
+    };
+    std::array<RulesFile, 2> parsed;
+    for (size_t i = 0; i < parsed.size(); ++i) {
+      RulesParse parse = parseRules(texts[i]);
+      if (!parse.rules) std::abort();
+      parsed[i] = std::move(*parse.rules);
+    }
+    return parsed;
+  }();
+  return files;
+}
+
 class Bytes {
  public:
   Bytes(const uint8_t* data, size_t size) : data_(data), size_(size) {}
@@ -125,7 +151,7 @@ class EngineRun {
  private:
   void step(Bytes& in) {
     const uint8_t op = in.next();
-    switch (op % 14) {
+    switch (op % 15) {
       case 0:
       case 1:
       case 2: {
@@ -178,6 +204,16 @@ class EngineRun {
       case 13:
         session_->setTrusted((in.next() & 1) == 0);
         break;
+      case 14: {
+        // The user's rules file changes: one of two, or none.
+        const uint8_t choice = in.next() % 3;
+        if (choice == 2) {
+          manager_->clearRules();
+        } else {
+          manager_->setRules(rulesFiles()[choice]);
+        }
+        break;
+      }
     }
     deliver();  // what time or the system brought, before the next step changes the user's keys
     check("after a step");
