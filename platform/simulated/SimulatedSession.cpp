@@ -474,7 +474,7 @@ MachPortRef SimulatedSession::tapCreate(TapLocation location, TapPlacement place
                                         TapOptions options, EventMask eventsOfInterest,
                                         EventTapCallback callback, void* userInfo) {
   std::lock_guard lock(graphMutex());
-  if (!trusted_.load() || callback == nullptr) {
+  if (!trusted_.load() || callback == nullptr) {  // (5)
     ++tapSetups_;
     changed_.notify_all();
     return nullptr;
@@ -534,7 +534,8 @@ void SimulatedSession::runLoopAddSource(RunLoopRef loopRef, RunLoopSourceRef sou
   std::lock_guard lock(graphMutex());
   Loop* loop = as<Loop>(loopRef);
   LoopSource* source = as<LoopSource>(sourceRef);
-  // The source of an invalidated port is not added; a source lives in one loop here.
+  // The source of an invalidated port is invalid itself and is not added (1); a source lives
+  // in one loop here.
   if (!source->tap->valid || source->loop != nullptr) return;
   retainObject(source);
   loop->sources.push_back(source);
@@ -548,7 +549,7 @@ void SimulatedSession::detachSourceLocked(LoopSource* source) {
   std::erase(loop->sources, source);
   source->loop = nullptr;
   passPendingLocked(loop, source->tap);
-  signalLoopLocked(loop);
+  // The loop is not woken (2): a loop left without sources notices only at its next wake-up.
   releaseLocked(source);
 }
 
@@ -558,20 +559,13 @@ void SimulatedSession::runLoopRemoveSource(RunLoopRef loopRef, RunLoopSourceRef 
   if (source->loop == as<Loop>(loopRef)) detachSourceLocked(source);
 }
 
-bool SimulatedSession::hasLiveSourceLocked(const Loop* loop) const {
-  return std::any_of(loop->sources.begin(), loop->sources.end(),
-                     [](const LoopSource* source) { return source->tap->valid; });
-}
-
 void SimulatedSession::runLoopRun() {
   Loop* loop = loopOfCurrentThread();
   std::unique_lock lock(graphMutex());
-  // A stop that came before the run ends it at once; a loop without sources returns at once.
-  if (loop->stopped) {
-    loop->stopped = false;
-    return;
-  }
-  if (!hasLiveSourceLocked(loop) || shuttingDown_) return;
+  // A loop without sources returns at once (3). Each run starts unstopped (4): a stop made
+  // while the loop was not running is gone.
+  if (loop->sources.empty() || shuttingDown_) return;
+  loop->stopped = false;
   loop->running = true;
   runningLoops_.push_back(loop);
   ++tapSetups_;
@@ -581,7 +575,7 @@ void SimulatedSession::runLoopRun() {
       loop->stopped = false;
       break;
     }
-    if (!hasLiveSourceLocked(loop)) break;
+    if (loop->sources.empty()) break;
     if (loop->pending.empty()) {
       const uint64_t seen = loop->signals.load(std::memory_order_relaxed);
       lock.unlock();
@@ -613,6 +607,7 @@ void SimulatedSession::runLoopRun() {
 void SimulatedSession::runLoopStop(RunLoopRef loopRef) {
   std::lock_guard lock(graphMutex());
   Loop* loop = as<Loop>(loopRef);
+  if (!loop->running) return;  // (4)
   loop->stopped = true;
   signalLoopLocked(loop);
 }
@@ -624,7 +619,7 @@ void SimulatedSession::machPortInvalidate(MachPortRef port) {
   tap->valid = false;
   tap->enabled = false;
   ++portsInvalidated_;
-  // An invalidated port's source leaves every run loop.
+  // An invalidated port's source is invalidated too and leaves its run loop (1).
   if (tap->source != nullptr) detachSourceLocked(tap->source);
   auto it = std::find(taps_.begin(), taps_.end(), tap);
   if (it != taps_.end()) {

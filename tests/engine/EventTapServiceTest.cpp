@@ -328,7 +328,10 @@ TEST_F(GatedTapServiceTest, StopWhileThePortIsStoredButNotTheLoopDoesNothing) {
 }
 
 // Everything is stored but the loop has not begun: stop acts, and the loop that then starts
-// returns at once instead of running forever.
+// returns at once instead of running forever. Its stop of the loop does nothing here (the loop
+// is not running yet); what ends the thread is the source stop took out: removed from the loop,
+// or, before it was added, invalidated with the port so that adding it does nothing, leaving a
+// loop without sources.
 TEST_F(GatedTapServiceTest, StopBetweenInstallationAndTheLoopStillEndsTheThread) {
   for (std::string_view step : {"runLoopAddSource", "runLoopRun"}) {
     gate->holdBefore(step);
