@@ -16,7 +16,9 @@ std::mutex& graphMutex() {
 std::atomic<uint64_t> gLiveObjects{0};
 std::atomic<uint64_t> gNextSerial{1};
 
-constexpr uint64_t typeBit(EventType type) { return type < 64 ? uint64_t{1} << type : 0; }
+constexpr uint64_t typeBit(EventType type) {
+  return type < 64 ? uint64_t{1} << type : 0;
+}
 
 // Set while the thread runs a tap callback: its posts are only queued.
 thread_local bool tInCallback = false;
@@ -212,13 +214,21 @@ void releaseLocked(Object* object) {
   if (object->refs.fetch_sub(1, std::memory_order_acq_rel) != 1) return;
   gLiveObjects.fetch_sub(1, std::memory_order_relaxed);
   switch (object->kind) {
-    case Object::Kind::event: recycleLocked(static_cast<Event*>(object)); return;
-    case Object::Kind::source: recycleLocked(static_cast<Source*>(object)); return;
-    default: delete object; return;
+    case Object::Kind::event:
+      recycleLocked(static_cast<Event*>(object));
+      return;
+    case Object::Kind::source:
+      recycleLocked(static_cast<Source*>(object));
+      return;
+    default:
+      delete object;
+      return;
   }
 }
 
-void retainObject(Object* object) { object->refs.fetch_add(1, std::memory_order_relaxed); }
+void retainObject(Object* object) {
+  object->refs.fetch_add(1, std::memory_order_relaxed);
+}
 
 Tap::~Tap() = default;
 
@@ -301,13 +311,19 @@ SimulatedSession::~SimulatedSession() {
   taps_.clear();
 }
 
-uint64_t SimulatedSession::liveObjects() { return gLiveObjects.load(); }
+uint64_t SimulatedSession::liveObjects() {
+  return gLiveObjects.load();
+}
 
 // ---------------------------------------------------------------------------------------------
 // The world
 
-void SimulatedSession::setTrusted(bool trusted) { trusted_.store(trusted); }
-bool SimulatedSession::trusted() const { return trusted_.load(); }
+void SimulatedSession::setTrusted(bool trusted) {
+  trusted_.store(trusted);
+}
+bool SimulatedSession::trusted() const {
+  return trusted_.load();
+}
 
 const std::string* SimulatedSession::internLocked(std::string_view text) {
   for (const auto& known : interned_) {
@@ -323,8 +339,12 @@ void SimulatedSession::setFrontmostApplication(std::optional<std::string_view> b
                    std::memory_order_release);
 }
 
-void SimulatedSession::refuseEventSources(bool refuse) { refuseSources_.store(refuse); }
-void SimulatedSession::refuseKeyboardEvents(bool refuse) { refuseEvents_.store(refuse); }
+void SimulatedSession::refuseEventSources(bool refuse) {
+  refuseSources_.store(refuse);
+}
+void SimulatedSession::refuseKeyboardEvents(bool refuse) {
+  refuseEvents_.store(refuse);
+}
 
 std::string_view SimulatedSession::frontmostBundleIdentifier() {
   frontmostQueries_.fetch_add(1, std::memory_order_relaxed);
@@ -591,9 +611,8 @@ void SimulatedSession::runLoopRun() {
     Tap* tap = delivery->tap;
     lock.unlock();
     tInCallback = true;
-    const EventRef verdict =
-        tap->callback(reinterpret_cast<TapProxy>(tap), delivery->type, delivery->event,
-                      tap->userInfo);
+    const EventRef verdict = tap->callback(reinterpret_cast<TapProxy>(tap), delivery->type,
+                                           delivery->event, tap->userInfo);
     tInCallback = false;
     lock.lock();
     completeLocked(delivery, verdict);
@@ -635,13 +654,18 @@ void SimulatedSession::machPortInvalidate(MachPortRef port) {
 int64_t SimulatedSession::eventGetIntegerValueField(EventRef eventRef, EventField field) {
   const Event* event = as<Event>(eventRef);
   switch (field) {
-    case kKeyboardEventKeycode: return event->keyCode;
-    case kEventSourceUserData: return event->userData;
-    default: return 0;
+    case kKeyboardEventKeycode:
+      return event->keyCode;
+    case kEventSourceUserData:
+      return event->userData;
+    default:
+      return 0;
   }
 }
 
-EventFlags SimulatedSession::eventGetFlags(EventRef eventRef) { return as<Event>(eventRef)->flags; }
+EventFlags SimulatedSession::eventGetFlags(EventRef eventRef) {
+  return as<Event>(eventRef)->flags;
+}
 
 EventSourceRef SimulatedSession::eventSourceCreate(EventSourceState state) {
   if (refuseSources_.load(std::memory_order_relaxed)) return nullptr;
@@ -810,8 +834,9 @@ size_t SimulatedSession::runDueMainWork(Nanoseconds wait) {
     std::unique_lock lock(graphMutex());
     auto until = deadline;
     if (!mainWork_.empty()) {
-      until = std::min(until, realStart_ + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
-                                               mainWork_.front().due));
+      until = std::min(until,
+                       realStart_ + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                                        mainWork_.front().due));
     }
     changed_.wait_until(lock, until);
   }
@@ -882,7 +907,9 @@ std::vector<OpenRequest> SimulatedSession::openRequests() const {
   return requests;
 }
 
-uint64_t SimulatedSession::frontmostQueries() const { return frontmostQueries_.load(); }
+uint64_t SimulatedSession::frontmostQueries() const {
+  return frontmostQueries_.load();
+}
 
 void SimulatedSession::takeRecords(std::vector<ReceivedEvent>& received,
                                    std::vector<OpenRequest>& opens) {

@@ -248,7 +248,7 @@ class SimulatedSession final : public Platform,
   uint64_t deliveredCount_ = 0;
   bool dispatching_ = false;
   bool shuttingDown_ = false;
-  std::vector<Tap*> taps_;  // valid taps, head first (retained)
+  std::vector<Tap*> taps_;           // valid taps, head first (retained)
   std::vector<Loop*> runningLoops_;  // loops inside runLoopRun
   uint64_t tapSetups_ = 0;
   uint64_t tapsCreated_ = 0;

@@ -158,9 +158,9 @@ TEST(TapCreationTest, FailsWhileTheProcessIsNotTrusted) {
   KeyboardEventServices& events = session.events();
   for (const bool trusted : {false, true}) {
     session.setTrusted(trusted);
-    const MachPortRef port = events.tapCreate(kSessionEventTap, kHeadInsertEventTap,
-                                              kEventTapOptionDefault, 0x1C00,
-                                              &swallowingCallback, nullptr);
+    const MachPortRef port =
+        events.tapCreate(kSessionEventTap, kHeadInsertEventTap, kEventTapOptionDefault, 0x1C00,
+                         &swallowingCallback, nullptr);
     EXPECT_EQ(port != nullptr, trusted) << "trusted: " << trusted;
     EXPECT_EQ(session.taps().size(), trusted ? 1u : 0u);
     if (port != nullptr) {
