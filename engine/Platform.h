@@ -27,13 +27,17 @@ class KeyboardEventServices {
   virtual RunLoopSourceRef machPortCreateRunLoopSource(MachPortRef port) = 0;
   // CFRunLoopGetCurrent: the calling thread's run loop, not owned.
   virtual RunLoopRef runLoopGetCurrent() = 0;
-  // Add / remove in the common modes. Removal is allowed from any thread.
+  // Add / remove in the common modes. Adding the source of an invalidated port does nothing.
+  // Removal is allowed from any thread and does not wake the loop.
   virtual void runLoopAddSource(RunLoopRef loop, RunLoopSourceRef source) = 0;
   virtual void runLoopRemoveSource(RunLoopRef loop, RunLoopSourceRef source) = 0;
-  // Runs the calling thread's run loop until it is stopped or has no source left.
+  // Runs the calling thread's run loop until it is stopped; returns at once when the loop has
+  // no source.
   virtual void runLoopRun() = 0;
-  // Allowed from any thread; a stop that comes before the loop runs still ends its next run.
+  // Allowed from any thread. Ends the run of a running loop; does nothing to a loop that is not
+  // running (a stop is not remembered for the next run).
   virtual void runLoopStop(RunLoopRef loop) = 0;
+  // The port is dead for good; its run loop source leaves every run loop.
   virtual void machPortInvalidate(MachPortRef port) = 0;
 
   virtual int64_t eventGetIntegerValueField(EventRef event, EventField field) = 0;

@@ -6,6 +6,8 @@
 
 #include <type_traits>
 
+#include "engine/KeyboardShortcutManager.h"
+
 namespace corvane::mac {
 
 // The engine is written in the platform's own values: hold it to them.
@@ -33,8 +35,6 @@ static_assert(kEventSourceStateHIDSystemState ==
 static_assert(std::is_same_v<EventFlags, CGEventFlags>);
 static_assert(std::is_same_v<EventMask, CGEventMask>);
 static_assert(std::is_same_v<KeyCode, CGKeyCode>);
-// The engine's callback differs from CGEventTapCallBack only in spelling CGEventType as its
-// underlying uint32_t and the references as opaque pointers: the same calling convention.
 static_assert(std::is_same_v<std::underlying_type_t<CGEventType>, EventType>);
 
 namespace {
@@ -55,15 +55,25 @@ CFRunLoopSourceRef cf(RunLoopSourceRef source) {
   return reinterpret_cast<CFRunLoopSourceRef>(source);
 }
 
+// The tap's callback as CoreGraphics calls it, with CoreGraphics' own types: it hands the event
+// to the engine's callback, each value converted on its own (no function pointer is cast).
+CGEventRef forwardToEngine(CGEventTapProxy proxy, CGEventType type, CGEventRef event,
+                           void* userInfo) {
+  return cg(eventTapCallback(reinterpret_cast<TapProxy>(proxy), static_cast<EventType>(type),
+                             reinterpret_cast<EventRef>(event), userInfo));
+}
+
 }  // namespace
 
 MachPortRef MacKeyboardEventServices::tapCreate(TapLocation location, TapPlacement placement,
                                                 TapOptions options, EventMask eventsOfInterest,
                                                 EventTapCallback callback, void* userInfo) {
+  // The engine taps with its one callback, which forwardToEngine calls; a tap for any other
+  // cannot be made here.
+  if (callback != &eventTapCallback) return nullptr;
   return reinterpret_cast<MachPortRef>(CGEventTapCreate(
       static_cast<CGEventTapLocation>(location), static_cast<CGEventTapPlacement>(placement),
-      static_cast<CGEventTapOptions>(options), eventsOfInterest,
-      reinterpret_cast<CGEventTapCallBack>(callback), userInfo));
+      static_cast<CGEventTapOptions>(options), eventsOfInterest, &forwardToEngine, userInfo));
 }
 
 void MacKeyboardEventServices::tapEnable(MachPortRef tap, bool enable) {

@@ -5,9 +5,10 @@
 
 namespace corvane::mac {
 
-// One CoreGraphics or CoreFoundation call per operation. The engine's opaque references are the
-// CG/CF objects themselves; every reference a create returns is owned by the caller, who gives
-// it back through release (CFRelease).
+// One CoreGraphics or CoreFoundation call per operation. tapCreate takes only the engine's
+// eventTapCallback, which CoreGraphics reaches through a forwarding function of its own type. The
+// engine's opaque references are the CG/CF objects themselves; every reference a create returns is
+// owned by the caller, who gives it back through release (CFRelease).
 class MacKeyboardEventServices final : public KeyboardEventServices {
  public:
   MachPortRef tapCreate(TapLocation location, TapPlacement placement, TapOptions options,

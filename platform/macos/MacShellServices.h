@@ -3,6 +3,10 @@
 
 #include "app/ShellServices.h"
 
+#ifdef __OBJC__
+@class NSError;
+#endif
+
 namespace corvane::mac {
 
 // AXIsProcessTrustedWithOptions with an options dictionary of exactly one entry,
@@ -29,6 +33,12 @@ class MacLoginItemService final : public LoginItemService {
 
   static constexpr const char* kUnavailableDescription = "login items need macOS 13.0 or later";
 };
+
+#ifdef __OBJC__
+// A failed login item call's result: the error's localized description, or, when that is empty,
+// its domain and code ("<domain> error <code>"); nil gives an empty text.
+LoginItemService::Result loginItemFailure(NSError* error);
+#endif
 
 // NSWorkspace openURL: with URLWithString:. False when the text is not a valid URL.
 class MacUrlOpener final : public UrlOpener {

@@ -21,13 +21,18 @@ NSString* stringFromUtf8(std::string_view text) {
                                 encoding:NSUTF8StringEncoding];
 }
 
-LoginItemService::Result failure(NSError* error) {
-  const char* description = error.localizedDescription.UTF8String;
-  // A failed call always fills its error slot; an empty one still has to read as a failure.
-  return {false, description != nullptr && *description != '\0' ? description : "unknown error"};
-}
-
 }  // namespace
+
+LoginItemService::Result loginItemFailure(NSError* error) {
+  if (error == nil) return {false, {}};
+  const char* description = error.localizedDescription.UTF8String;
+  if (description != nullptr && *description != '\0') return {false, description};
+  // No text of its own: name the error as Foundation does ("<domain> error <code>").
+  const char* identity =
+      [NSString stringWithFormat:@"%@ error %ld", error.domain, static_cast<long>(error.code)]
+          .UTF8String;
+  return {false, identity != nullptr ? identity : ""};
+}
 
 bool MacAccessibilityTrust::checkAccessibilityTrust() {
   const void* keys[] = {kAXTrustedCheckOptionPrompt};
@@ -61,7 +66,7 @@ LoginItemService::Result MacLoginItemService::registerMainApp() {
     @autoreleasepool {
       NSError* error = nil;
       if ([SMAppService.mainAppService registerAndReturnError:&error]) return {true, {}};
-      return failure(error);
+      return loginItemFailure(error);
     }
   }
   return {false, kUnavailableDescription};
@@ -72,7 +77,7 @@ LoginItemService::Result MacLoginItemService::unregisterMainApp() {
     @autoreleasepool {
       NSError* error = nil;
       if ([SMAppService.mainAppService unregisterAndReturnError:&error]) return {true, {}};
-      return failure(error);
+      return loginItemFailure(error);
     }
   }
   return {false, kUnavailableDescription};

@@ -16,7 +16,9 @@ std::mutex& graphMutex() {
 std::atomic<uint64_t> gLiveObjects{0};
 std::atomic<uint64_t> gNextSerial{1};
 
-constexpr uint64_t typeBit(EventType type) { return type < 64 ? uint64_t{1} << type : 0; }
+constexpr uint64_t typeBit(EventType type) {
+  return type < 64 ? uint64_t{1} << type : 0;
+}
 
 // Set while the thread runs a tap callback: its posts are only queued.
 thread_local bool tInCallback = false;
@@ -212,13 +214,21 @@ void releaseLocked(Object* object) {
   if (object->refs.fetch_sub(1, std::memory_order_acq_rel) != 1) return;
   gLiveObjects.fetch_sub(1, std::memory_order_relaxed);
   switch (object->kind) {
-    case Object::Kind::event: recycleLocked(static_cast<Event*>(object)); return;
-    case Object::Kind::source: recycleLocked(static_cast<Source*>(object)); return;
-    default: delete object; return;
+    case Object::Kind::event:
+      recycleLocked(static_cast<Event*>(object));
+      return;
+    case Object::Kind::source:
+      recycleLocked(static_cast<Source*>(object));
+      return;
+    default:
+      delete object;
+      return;
   }
 }
 
-void retainObject(Object* object) { object->refs.fetch_add(1, std::memory_order_relaxed); }
+void retainObject(Object* object) {
+  object->refs.fetch_add(1, std::memory_order_relaxed);
+}
 
 Tap::~Tap() = default;
 
@@ -301,13 +311,19 @@ SimulatedSession::~SimulatedSession() {
   taps_.clear();
 }
 
-uint64_t SimulatedSession::liveObjects() { return gLiveObjects.load(); }
+uint64_t SimulatedSession::liveObjects() {
+  return gLiveObjects.load();
+}
 
 // ---------------------------------------------------------------------------------------------
 // The world
 
-void SimulatedSession::setTrusted(bool trusted) { trusted_.store(trusted); }
-bool SimulatedSession::trusted() const { return trusted_.load(); }
+void SimulatedSession::setTrusted(bool trusted) {
+  trusted_.store(trusted);
+}
+bool SimulatedSession::trusted() const {
+  return trusted_.load();
+}
 
 const std::string* SimulatedSession::internLocked(std::string_view text) {
   for (const auto& known : interned_) {
@@ -323,8 +339,12 @@ void SimulatedSession::setFrontmostApplication(std::optional<std::string_view> b
                    std::memory_order_release);
 }
 
-void SimulatedSession::refuseEventSources(bool refuse) { refuseSources_.store(refuse); }
-void SimulatedSession::refuseKeyboardEvents(bool refuse) { refuseEvents_.store(refuse); }
+void SimulatedSession::refuseEventSources(bool refuse) {
+  refuseSources_.store(refuse);
+}
+void SimulatedSession::refuseKeyboardEvents(bool refuse) {
+  refuseEvents_.store(refuse);
+}
 
 std::string_view SimulatedSession::frontmostBundleIdentifier() {
   frontmostQueries_.fetch_add(1, std::memory_order_relaxed);
@@ -474,7 +494,7 @@ MachPortRef SimulatedSession::tapCreate(TapLocation location, TapPlacement place
                                         TapOptions options, EventMask eventsOfInterest,
                                         EventTapCallback callback, void* userInfo) {
   std::lock_guard lock(graphMutex());
-  if (!trusted_.load() || callback == nullptr) {
+  if (!trusted_.load() || callback == nullptr) {  // (5)
     ++tapSetups_;
     changed_.notify_all();
     return nullptr;
@@ -534,7 +554,8 @@ void SimulatedSession::runLoopAddSource(RunLoopRef loopRef, RunLoopSourceRef sou
   std::lock_guard lock(graphMutex());
   Loop* loop = as<Loop>(loopRef);
   LoopSource* source = as<LoopSource>(sourceRef);
-  // The source of an invalidated port is not added; a source lives in one loop here.
+  // The source of an invalidated port is invalid itself and is not added (1); a source lives
+  // in one loop here.
   if (!source->tap->valid || source->loop != nullptr) return;
   retainObject(source);
   loop->sources.push_back(source);
@@ -548,7 +569,7 @@ void SimulatedSession::detachSourceLocked(LoopSource* source) {
   std::erase(loop->sources, source);
   source->loop = nullptr;
   passPendingLocked(loop, source->tap);
-  signalLoopLocked(loop);
+  // The loop is not woken (2): a loop left without sources notices only at its next wake-up.
   releaseLocked(source);
 }
 
@@ -558,20 +579,13 @@ void SimulatedSession::runLoopRemoveSource(RunLoopRef loopRef, RunLoopSourceRef 
   if (source->loop == as<Loop>(loopRef)) detachSourceLocked(source);
 }
 
-bool SimulatedSession::hasLiveSourceLocked(const Loop* loop) const {
-  return std::any_of(loop->sources.begin(), loop->sources.end(),
-                     [](const LoopSource* source) { return source->tap->valid; });
-}
-
 void SimulatedSession::runLoopRun() {
   Loop* loop = loopOfCurrentThread();
   std::unique_lock lock(graphMutex());
-  // A stop that came before the run ends it at once; a loop without sources returns at once.
-  if (loop->stopped) {
-    loop->stopped = false;
-    return;
-  }
-  if (!hasLiveSourceLocked(loop) || shuttingDown_) return;
+  // A loop without sources returns at once (3). Each run starts unstopped (4): a stop made
+  // while the loop was not running is gone.
+  if (loop->sources.empty() || shuttingDown_) return;
+  loop->stopped = false;
   loop->running = true;
   runningLoops_.push_back(loop);
   ++tapSetups_;
@@ -581,7 +595,7 @@ void SimulatedSession::runLoopRun() {
       loop->stopped = false;
       break;
     }
-    if (!hasLiveSourceLocked(loop)) break;
+    if (loop->sources.empty()) break;
     if (loop->pending.empty()) {
       const uint64_t seen = loop->signals.load(std::memory_order_relaxed);
       lock.unlock();
@@ -597,9 +611,8 @@ void SimulatedSession::runLoopRun() {
     Tap* tap = delivery->tap;
     lock.unlock();
     tInCallback = true;
-    const EventRef verdict =
-        tap->callback(reinterpret_cast<TapProxy>(tap), delivery->type, delivery->event,
-                      tap->userInfo);
+    const EventRef verdict = tap->callback(reinterpret_cast<TapProxy>(tap), delivery->type,
+                                           delivery->event, tap->userInfo);
     tInCallback = false;
     lock.lock();
     completeLocked(delivery, verdict);
@@ -613,6 +626,7 @@ void SimulatedSession::runLoopRun() {
 void SimulatedSession::runLoopStop(RunLoopRef loopRef) {
   std::lock_guard lock(graphMutex());
   Loop* loop = as<Loop>(loopRef);
+  if (!loop->running) return;  // (4)
   loop->stopped = true;
   signalLoopLocked(loop);
 }
@@ -624,7 +638,7 @@ void SimulatedSession::machPortInvalidate(MachPortRef port) {
   tap->valid = false;
   tap->enabled = false;
   ++portsInvalidated_;
-  // An invalidated port's source leaves every run loop.
+  // An invalidated port's source is invalidated too and leaves its run loop (1).
   if (tap->source != nullptr) detachSourceLocked(tap->source);
   auto it = std::find(taps_.begin(), taps_.end(), tap);
   if (it != taps_.end()) {
@@ -640,13 +654,18 @@ void SimulatedSession::machPortInvalidate(MachPortRef port) {
 int64_t SimulatedSession::eventGetIntegerValueField(EventRef eventRef, EventField field) {
   const Event* event = as<Event>(eventRef);
   switch (field) {
-    case kKeyboardEventKeycode: return event->keyCode;
-    case kEventSourceUserData: return event->userData;
-    default: return 0;
+    case kKeyboardEventKeycode:
+      return event->keyCode;
+    case kEventSourceUserData:
+      return event->userData;
+    default:
+      return 0;
   }
 }
 
-EventFlags SimulatedSession::eventGetFlags(EventRef eventRef) { return as<Event>(eventRef)->flags; }
+EventFlags SimulatedSession::eventGetFlags(EventRef eventRef) {
+  return as<Event>(eventRef)->flags;
+}
 
 EventSourceRef SimulatedSession::eventSourceCreate(EventSourceState state) {
   if (refuseSources_.load(std::memory_order_relaxed)) return nullptr;
@@ -815,8 +834,9 @@ size_t SimulatedSession::runDueMainWork(Nanoseconds wait) {
     std::unique_lock lock(graphMutex());
     auto until = deadline;
     if (!mainWork_.empty()) {
-      until = std::min(until, realStart_ + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
-                                               mainWork_.front().due));
+      until = std::min(until,
+                       realStart_ + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                                        mainWork_.front().due));
     }
     changed_.wait_until(lock, until);
   }
@@ -887,7 +907,9 @@ std::vector<OpenRequest> SimulatedSession::openRequests() const {
   return requests;
 }
 
-uint64_t SimulatedSession::frontmostQueries() const { return frontmostQueries_.load(); }
+uint64_t SimulatedSession::frontmostQueries() const {
+  return frontmostQueries_.load();
+}
 
 void SimulatedSession::takeRecords(std::vector<ReceivedEvent>& received,
                                    std::vector<OpenRequest>& opens) {

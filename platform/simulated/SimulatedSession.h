@@ -11,6 +11,20 @@
 // decided and delivered; when another thread is delivering already, they wait until it has.
 // The hand-over to a tap's thread spins briefly before it sleeps, so a replay does not pay two
 // context switches per event.
+//
+// Where the engine relies on them, taps, ports and run loops behave as CoreFoundation's and
+// CoreGraphics' do (CFRunLoop.c and CFMachPort.c of CoreFoundation's public sources; the
+// CGEventTapCreate notes in CGEvent.h). Each is tested in tests/simulated.
+//  (1) Invalidating a port invalidates its run loop source, which leaves every run loop it is
+//      in; adding an invalid source to a run loop does nothing.
+//  (2) A source may be removed from a run loop on any thread. Its events stop reaching the
+//      callback at once, but the loop is not woken: a loop left without sources only returns
+//      when something next wakes it (a stop).
+//  (3) Running a loop that has no sources returns at once.
+//  (4) Stopping a loop that is not running does nothing; a stop does not carry over to the
+//      loop's next run. Stopping a running loop wakes it, and it returns once the callback in
+//      progress, if any, has returned.
+//  (5) Creating a tap fails (no port) while the process is not a trusted accessibility client.
 #pragma once
 
 #include <chrono>
@@ -220,7 +234,6 @@ class SimulatedSession final : public Platform,
   void passPendingLocked(Loop* loop, const Tap* tap);
   const std::string* internLocked(std::string_view text);
   bool popDueMainWork(Nanoseconds until, MainWork& out);
-  bool hasLiveSourceLocked(const Loop* loop) const;
 
   const ClockMode clockMode_;
   const uint64_t serial_;
@@ -235,7 +248,7 @@ class SimulatedSession final : public Platform,
   uint64_t deliveredCount_ = 0;
   bool dispatching_ = false;
   bool shuttingDown_ = false;
-  std::vector<Tap*> taps_;  // valid taps, head first (retained)
+  std::vector<Tap*> taps_;           // valid taps, head first (retained)
   std::vector<Loop*> runningLoops_;  // loops inside runLoopRun
   uint64_t tapSetups_ = 0;
   uint64_t tapsCreated_ = 0;

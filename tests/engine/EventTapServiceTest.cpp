@@ -306,7 +306,8 @@ class GatedTapServiceTest : public ::testing::Test {
   }
   std::shared_ptr<SimulatedSession> session = std::make_shared<SimulatedSession>(ClockMode::Real);
   std::shared_ptr<GatedPlatform> gate = std::make_shared<GatedPlatform>(session);
-  std::shared_ptr<KeyboardShortcutManager> manager = std::make_shared<KeyboardShortcutManager>(gate);
+  std::shared_ptr<KeyboardShortcutManager> manager =
+      std::make_shared<KeyboardShortcutManager>(gate);
 };
 
 // The port is stored but the run loop is not: stop must not act on that half-installed tap.
@@ -328,7 +329,10 @@ TEST_F(GatedTapServiceTest, StopWhileThePortIsStoredButNotTheLoopDoesNothing) {
 }
 
 // Everything is stored but the loop has not begun: stop acts, and the loop that then starts
-// returns at once instead of running forever.
+// returns at once instead of running forever. Its stop of the loop does nothing here (the loop
+// is not running yet); what ends the thread is the source stop took out: removed from the loop,
+// or, before it was added, invalidated with the port so that adding it does nothing, leaving a
+// loop without sources.
 TEST_F(GatedTapServiceTest, StopBetweenInstallationAndTheLoopStillEndsTheThread) {
   for (std::string_view step : {"runLoopAddSource", "runLoopRun"}) {
     gate->holdBefore(step);
@@ -342,7 +346,8 @@ TEST_F(GatedTapServiceTest, StopBetweenInstallationAndTheLoopStillEndsTheThread)
     for (int i = 0; i < 1000 && gate->runLoopReturns() == returnsBefore; ++i) {
       std::this_thread::sleep_for(5ms);
     }
-    EXPECT_EQ(gate->runLoopReturns(), returnsBefore + 1) << "the loop never returned after " << step;
+    EXPECT_EQ(gate->runLoopReturns(), returnsBefore + 1)
+        << "the loop never returned after " << step;
     EXPECT_TRUE(session->taps().empty());
   }
 }

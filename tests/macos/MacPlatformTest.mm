@@ -119,5 +119,28 @@ TEST(MacLoginItemServiceTest, IsAvailableExactlyFromMacOS13) {
   }
 }
 
+// The text after the failure message's prefix: the error's own description, else its identity.
+TEST(MacLoginItemServiceTest, AFailureReadsAsTheErrorsDescriptionOrItsDomainAndCode) {
+  const struct {
+    NSError* error;
+    const char* text;
+  } cases[] = {
+      {[NSError errorWithDomain:@"SMAppServiceErrorDomain"
+                           code:1
+                       userInfo:@{NSLocalizedDescriptionKey : @"Operation not permitted"}],
+       "Operation not permitted"},
+      {[NSError errorWithDomain:@"SMAppServiceErrorDomain"
+                           code:1
+                       userInfo:@{NSLocalizedDescriptionKey : @""}],
+       "SMAppServiceErrorDomain error 1"},
+      {nil, ""},
+  };
+  for (const auto& c : cases) {
+    const LoginItemService::Result result = loginItemFailure(c.error);
+    EXPECT_FALSE(result.succeeded);
+    EXPECT_EQ(result.errorDescription, c.text);
+  }
+}
+
 }  // namespace
 }  // namespace corvane::mac

@@ -2,7 +2,11 @@
 # shim in tests/macos-shim, on a machine that has no macOS SDK.
 #
 #   cmake -DCLANGXX=<clang++> -DPROJECT_DIR=<source root> -DFILES_DIR=<folder>
-#         [-DEXPECT=pass|fail] [-DEXTRA_SHIM=<folder>] -P SyntaxCheck.cmake
+#         [-DEXPECT=pass|fail] [-DEXTRA_SHIM=<folder>] [-DSYSROOT=<macOS SDK> -DTARGET=<triple>]
+#         -P SyntaxCheck.cmake
+#
+# With SYSROOT the files are compiled against that real SDK (and its libc++) instead of the shim:
+# the cross build (cmake/macos-cross.cmake) uses it to prove that the SDK rejects the probes too.
 #
 # EXPECT=pass (default): every .cpp, .mm and .h must compile cleanly (-Werror).
 # EXPECT=fail: every file must be rejected, with the text of its "// expect: <text>" line among
@@ -21,56 +25,65 @@ foreach(var PROJECT_DIR FILES_DIR)
   endif()
 endforeach()
 
-# The host's own C and C++ library headers stand in for the SDK's (the shim covers only Apple's
-# frameworks). Asking the host compiler for its search list keeps this independent of the
-# distribution's layout.
-execute_process(COMMAND "${CLANGXX}" -x c++ -std=c++20 -E -v -
-  INPUT_FILE /dev/null OUTPUT_QUIET ERROR_VARIABLE verbose RESULT_VARIABLE rc)
-if(NOT rc EQUAL 0)
-  message(FATAL_ERROR "${CLANGXX} cannot preprocess C++:\n${verbose}")
-endif()
-string(REPLACE "\n" ";" lines "${verbose}")
-set(in_list FALSE)
-set(system_includes)
-foreach(line IN LISTS lines)
-  if(line MATCHES "^#include <...> search starts here:")
-    set(in_list TRUE)
-  elseif(line MATCHES "^End of search list.")
-    set(in_list FALSE)
-  elseif(in_list)
-    string(STRIP "${line}" dir)
-    list(APPEND system_includes -isystem "${dir}")
+if(SYSROOT)
+  set(flags
+    -target ${TARGET} -isysroot "${SYSROOT}"
+    -stdlib=libc++ -nostdinc++ -isystem "${SYSROOT}/usr/include/c++/v1"
+    -fsyntax-only -std=c++20 -Wall -Wextra -Wpedantic -Werror
+    -I "${PROJECT_DIR}"
+  )
+else()
+  # The host's own C and C++ library headers stand in for the SDK's (the shim covers only Apple's
+  # frameworks). Asking the host compiler for its search list keeps this independent of the
+  # distribution's layout.
+  execute_process(COMMAND "${CLANGXX}" -x c++ -std=c++20 -E -v -
+    INPUT_FILE /dev/null OUTPUT_QUIET ERROR_VARIABLE verbose RESULT_VARIABLE rc)
+  if(NOT rc EQUAL 0)
+    message(FATAL_ERROR "${CLANGXX} cannot preprocess C++:\n${verbose}")
   endif()
-endforeach()
-if(NOT system_includes)
-  message(FATAL_ERROR "could not read the include search list of ${CLANGXX}:\n${verbose}")
-endif()
+  string(REPLACE "\n" ";" lines "${verbose}")
+  set(in_list FALSE)
+  set(system_includes)
+  foreach(line IN LISTS lines)
+    if(line MATCHES "^#include <...> search starts here:")
+      set(in_list TRUE)
+    elseif(line MATCHES "^End of search list.")
+      set(in_list FALSE)
+    elseif(in_list)
+      string(STRIP "${line}" dir)
+      list(APPEND system_includes -isystem "${dir}")
+    endif()
+  endforeach()
+  if(NOT system_includes)
+    message(FATAL_ERROR "could not read the include search list of ${CLANGXX}:\n${verbose}")
+  endif()
 
-execute_process(COMMAND "${CLANGXX}" -dumpmachine OUTPUT_VARIABLE machine
-  OUTPUT_STRIP_TRAILING_WHITESPACE)
-string(REGEX MATCH "^[^-]+" arch "${machine}")
-if(arch STREQUAL "aarch64")
-  set(arch arm64)
-endif()
+  execute_process(COMMAND "${CLANGXX}" -dumpmachine OUTPUT_VARIABLE machine
+    OUTPUT_STRIP_TRAILING_WHITESPACE)
+  string(REGEX MATCH "^[^-]+" arch "${machine}")
+  if(arch STREQUAL "aarch64")
+    set(arch arm64)
+  endif()
 
-set(extra_shim)
-if(EXTRA_SHIM)
-  set(extra_shim -isystem "${EXTRA_SHIM}")
+  set(extra_shim)
+  if(EXTRA_SHIM)
+    set(extra_shim -isystem "${EXTRA_SHIM}")
+  endif()
+  set(flags
+    # A macOS target: Apple's predefined macros, the Objective-C runtime of macOS, and availability
+    # checks against the deployment target the program supports.
+    -target ${arch}-apple-macos12.4
+    -fsyntax-only -std=c++20 -Wall -Wextra -Wpedantic -Werror
+    # On a macOS target clang predefines __nonnull as a nullability keyword, which the host's C
+    # headers define for themselves; they also expect the feature macro the host target sets.
+    -U__nonnull -D_GNU_SOURCE
+    -nostdinc -nostdinc++
+    -I "${PROJECT_DIR}"
+    ${extra_shim}
+    -isystem "${PROJECT_DIR}/tests/macos-shim"
+    ${system_includes}
+  )
 endif()
-set(flags
-  # A macOS target: Apple's predefined macros, the Objective-C runtime of macOS, and availability
-  # checks against the deployment target the program supports.
-  -target ${arch}-apple-macos12.4
-  -fsyntax-only -std=c++20 -Wall -Wextra -Wpedantic -Werror
-  # On a macOS target clang predefines __nonnull as a nullability keyword, which the host's C
-  # headers define for themselves; they also expect the feature macro the host target sets.
-  -U__nonnull -D_GNU_SOURCE
-  -nostdinc -nostdinc++
-  -I "${PROJECT_DIR}"
-  ${extra_shim}
-  -isystem "${PROJECT_DIR}/tests/macos-shim"
-  ${system_includes}
-)
 
 file(GLOB files "${FILES_DIR}/*.cpp" "${FILES_DIR}/*.mm" "${FILES_DIR}/*.h")
 list(SORT files)

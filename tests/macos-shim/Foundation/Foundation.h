@@ -41,6 +41,7 @@ enum : NSStringEncoding {
 };
 
 @interface NSString : NSObject
++ (instancetype)stringWithFormat:(NSString*)format, ... __attribute__((format(__NSString__, 1, 2)));
 - (nullable instancetype)initWithBytes:(const void*)bytes
                                 length:(NSUInteger)len
                               encoding:(NSStringEncoding)encoding;
@@ -55,7 +56,11 @@ enum : NSStringEncoding {
 + (nullable instancetype)URLWithString:(NSString*)URLString;
 @end
 
+typedef NSString* NSErrorDomain;
+
 @interface NSError : NSObject
+@property(readonly, copy) NSErrorDomain domain;
+@property(readonly) NSInteger code;
 @property(readonly, copy) NSString* localizedDescription;
 @end
 

@@ -10,6 +10,27 @@ typedef struct {
   NSInteger patchVersion;
 } NSOperatingSystemVersion;
 
+@protocol NSCopying
+@end
+
+@interface NSString (Copying) <NSCopying>
+@end
+
+@interface NSDictionary : NSObject
++ (instancetype)dictionaryWithObjects:(const id _Nonnull[_Nullable])objects
+                              forKeys:(const id<NSCopying> _Nonnull[_Nullable])keys
+                                count:(NSUInteger)count;
+@end
+
+typedef NSString* NSErrorUserInfoKey;
+FOUNDATION_EXPORT NSErrorUserInfoKey const NSLocalizedDescriptionKey;
+
+@interface NSError (Making)
++ (instancetype)errorWithDomain:(NSErrorDomain)domain
+                           code:(NSInteger)code
+                       userInfo:(nullable NSDictionary*)dict;
+@end
+
 @interface NSProcessInfo : NSObject
 @property(class, readonly, strong) NSProcessInfo* processInfo;
 - (BOOL)isOperatingSystemAtLeastVersion:(NSOperatingSystemVersion)version;
