@@ -1,5 +1,6 @@
 #include "ui/CollapsibleShortcutSection.h"
 
+#include <QGraphicsOpacityEffect>
 #include <QHBoxLayout>
 #include <QVBoxLayout>
 
@@ -53,9 +54,19 @@ CollapsibleShortcutSection::CollapsibleShortcutSection(const QString& title,
                                                        Binding isExpanded,
                                                        bool swapOptionAndCommand,
                                                        bool swapFnAndControl, QWidget* parent)
+    : CollapsibleShortcutSection(title, rowsOf(shortcuts), std::move(isExpanded),
+                                 swapOptionAndCommand, swapFnAndControl, parent) {
+  shortcuts_ = shortcuts;
+}
+
+CollapsibleShortcutSection::CollapsibleShortcutSection(const QString& title,
+                                                       std::vector<SectionRow> rows,
+                                                       Binding isExpanded,
+                                                       bool swapOptionAndCommand,
+                                                       bool swapFnAndControl, QWidget* parent)
     : QWidget(parent),
       title_(title),
-      shortcuts_(shortcuts),
+      sectionRows_(std::move(rows)),
       isExpanded_(std::move(isExpanded)),
       swapOptionAndCommand_(swapOptionAndCommand),
       swapFnAndControl_(swapFnAndControl) {
@@ -91,13 +102,30 @@ void CollapsibleShortcutSection::compose(bool swapOptionAndCommand, bool swapFnA
   const bool expanded = isExpanded_.get();
   chevron_->setSymbol(expanded ? Symbol::ChevronDown : Symbol::ChevronRight);
   // Rows are made again only when what they show would change.
-  if (composed_ && rowsExpanded_ == expanded &&
+  if (composed_ && !rowsChanged_ && rowsExpanded_ == expanded &&
       (!expanded || (rowsSwapOptionAndCommand_ == swapOptionAndCommand &&
                      rowsSwapFnAndControl_ == swapFnAndControl))) {
     return;
   }
   composed_ = true;
+  rowsChanged_ = false;
   rebuildRows(expanded);
+}
+
+void CollapsibleShortcutSection::setRows(std::vector<SectionRow> rows) {
+  if (rows == sectionRows_) return;
+  sectionRows_ = std::move(rows);
+  rowsChanged_ = true;
+}
+
+std::vector<SectionRow> CollapsibleShortcutSection::rowsOf(
+    std::span<const ShortcutItem> shortcuts) {
+  std::vector<SectionRow> rows;
+  rows.reserve(shortcuts.size());
+  for (const ShortcutItem& item : shortcuts) {
+    rows.push_back({fromUtf8(item.windowsKeys), fromUtf8(item.description), {}, {}, false});
+  }
+  return rows;
 }
 
 void CollapsibleShortcutSection::rebuildRows(bool expanded) {
@@ -113,19 +141,33 @@ void CollapsibleShortcutSection::rebuildRows(bool expanded) {
   auto* rows = new QVBoxLayout(rowsHost_);
   rows->setContentsMargins(0, 0, 0, 0);
   rows->setSpacing(8);
-  for (const ShortcutItem& item : shortcuts_) {
+  for (const SectionRow& item : sectionRows_) {
     auto* row = new QWidget(rowsHost_);
-    const QString description = fromUtf8(item.description);
-    row->setObjectName(description);
+    row->setObjectName(item.description);
     auto* layout = new QHBoxLayout(row);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(kDefaultSpacing);
-    layout->addWidget(new KeyBadge(displayKeys(fromUtf8(item.windowsKeys)), SystemColor::Gray, row),
-                      0, Qt::AlignVCenter);
-    layout->addWidget(
-        new StyledText(QStringLiteral("→"), TextStyle::Caption, SystemColor::Secondary, row), 0,
-        Qt::AlignVCenter);
-    layout->addWidget(new KeyBadge(description, SystemColor::Blue, row), 0, Qt::AlignVCenter);
+    auto add = [&](QWidget* widget) {
+      // A row the rules file switched off reads as inactive: its badges and texts are faded.
+      if (item.dimmed) {
+        auto* fade = new QGraphicsOpacityEffect(widget);
+        fade->setOpacity(kDimmedOpacity);
+        widget->setGraphicsEffect(fade);
+      }
+      layout->addWidget(widget, 0, Qt::AlignVCenter);
+    };
+    add(new KeyBadge(displayKeys(item.windowsKeys), SystemColor::Gray, row));
+    add(new StyledText(QStringLiteral("→"), TextStyle::Caption, SystemColor::Secondary, row));
+    add(new KeyBadge(item.description, SystemColor::Blue, row));
+    if (!item.where.isEmpty()) {
+      add(new StyledText(item.where, TextStyle::Caption, SystemColor::Secondary, row));
+    }
+    if (!item.mark.isEmpty()) {
+      // The mark itself stays legible.
+      auto* mark = new StyledText(item.mark, TextStyle::Caption, SystemColor::Secondary, row);
+      mark->setObjectName(QStringLiteral("mark"));
+      layout->addWidget(mark, 0, Qt::AlignVCenter);
+    }
     layout->addStretch(1);
     rows->addWidget(row);
   }

@@ -8,6 +8,7 @@
 #include <QWidget>
 #include <span>
 #include <string_view>
+#include <vector>
 
 #include "ui/Binding.h"
 #include "ui/ShortcutItem.h"
@@ -22,16 +23,41 @@ class SymbolImage;
 // "Ctrl" and then "Control" by "Fn". Every occurrence is replaced, scanning left to right.
 QString displayKeys(const QString& windowsKeys, bool swapOptionAndCommand, bool swapFnAndControl);
 
+// One row as the section shows it: the Windows keys (relabelled when shown) and what they do;
+// for the user's rules also where the shortcut applies, and how a built-in row stands when the
+// rules file switches it off (dimmed, with a mark such as "off").
+struct SectionRow {
+  QString windowsKeys;
+  QString description;
+  QString where;  // a caption after the description ("in browsers"); empty: none
+  QString mark;   // a caption at the end of the row ("off"); empty: none
+  bool dimmed = false;
+
+  bool operator==(const SectionRow&) const = default;
+};
+
 class CollapsibleShortcutSection : public QWidget {
  public:
   CollapsibleShortcutSection(const QString& title, std::span<const ShortcutItem> shortcuts,
                              Binding isExpanded, bool swapOptionAndCommand, bool swapFnAndControl,
                              QWidget* parent = nullptr);
+  // A section of rows made at run time (the user's own shortcuts).
+  CollapsibleShortcutSection(const QString& title, std::vector<SectionRow> rows,
+                             Binding isExpanded, bool swapOptionAndCommand, bool swapFnAndControl,
+                             QWidget* parent = nullptr);
 
   // Composes the section again with fresh copies of the two settings and the binding's value.
   void compose(bool swapOptionAndCommand, bool swapFnAndControl);
+  // What the rows show from the next composition on (a row per shortcut, in order).
+  void setRows(std::vector<SectionRow> rows);
+  const std::vector<SectionRow>& sectionRows() const { return sectionRows_; }
+  // The rows of a table of built-in shortcuts, unmarked.
+  static std::vector<SectionRow> rowsOf(std::span<const ShortcutItem> shortcuts);
 
   QString displayKeys(const QString& windowsKeys) const;
+
+  // The opacity of a dimmed row's badges and texts.
+  static constexpr qreal kDimmedOpacity = 0.4;
 
   const QString& title() const { return title_; }
   std::span<const ShortcutItem> shortcuts() const { return shortcuts_; }
@@ -49,6 +75,7 @@ class CollapsibleShortcutSection : public QWidget {
 
   QString title_;
   std::span<const ShortcutItem> shortcuts_;
+  std::vector<SectionRow> sectionRows_;
   Binding isExpanded_;
   bool swapOptionAndCommand_;
   bool swapFnAndControl_;
@@ -61,6 +88,7 @@ class CollapsibleShortcutSection : public QWidget {
   bool rowsSwapOptionAndCommand_ = false;
   bool rowsSwapFnAndControl_ = false;
   bool composed_ = false;
+  bool rowsChanged_ = false;
 };
 
 }  // namespace corvane::ui

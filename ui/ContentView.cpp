@@ -13,6 +13,8 @@
 #include "ui/CollapsibleShortcutSection.h"
 #include "ui/KeyBadge.h"
 #include "ui/PermissionsAlert.h"
+#include "ui/RulesNotes.h"
+#include "ui/RulesRows.h"
 #include "ui/ShortcutItem.h"
 #include "ui/StatusTag.h"
 #include "ui/StyledText.h"
@@ -137,9 +139,14 @@ ContentView::ContentView(QWidget* parent)
 
 ContentView::ContentView(std::shared_ptr<KeyboardShortcutManager> manager, ShellServices services,
                          QWidget* parent)
-    : QWidget(parent), shortcutManager_(std::move(manager)), services_(std::move(services)) {
+    : QWidget(parent),
+      shortcutManager_(std::move(manager)),
+      services_(std::move(services)),
+      rulesStatus_(std::make_shared<RulesStatus>(rulesFilePath())) {
   setObjectName(QStringLiteral("ContentView"));
   build();
+  rulesStatusConnection_ =
+      connect(rulesStatus_.get(), &RulesStatus::changed, this, [this] { scheduleRecompose(); });
   // The manager signals before it stores the new value: the composition is queued on this
   // view's (the main) thread and runs once the assignment is done. Several signals make one.
   subscription_ = shortcutManager_->objectWillChange.subscribe([this] { scheduleRecompose(); });
@@ -304,11 +311,24 @@ QWidget* ContentView::makeSeparator() {
 }
 
 QWidget* ContentView::makeListTitleRow() {
+  // The title row, and under it the rules file's lines (hidden, and so taking no room, while
+  // they have nothing to say).
+  auto* holder = new QWidget(this);
+  auto* column = new QVBoxLayout(holder);
+  column->setContentsMargins(20, 12, 20, 0);
+  column->setSpacing(4);
   QHBoxLayout* row = nullptr;
-  QWidget* holder = paddedRow(this, row, kDefaultSpacing, QMargins(20, 12, 20, 0));
+  QWidget* titleRow = paddedRow(holder, row, kDefaultSpacing, QMargins());
   row->addWidget(new StyledText(QStringLiteral("Shortcut List"), TextStyle::Title3,
-                                SystemColor::Primary, holder, true));
+                                SystemColor::Primary, titleRow, true));
   row->addStretch(1);
+  editRulesButton_ = new LinkButton(QStringLiteral("Edit…"), TextStyle::Body, titleRow);
+  editRulesButton_->setObjectName(QStringLiteral("editRulesButton"));
+  connect(editRulesButton_, &QAbstractButton::clicked, this, [this] { editRules(); });
+  row->addWidget(editRulesButton_, 0, Qt::AlignVCenter);
+  column->addWidget(titleRow);
+  rulesNotes_ = new RulesNotes([this] { editRules(); }, holder);
+  column->addWidget(rulesNotes_);
   return holder;
 }
 
@@ -331,8 +351,13 @@ QWidget* ContentView::makeSectionArea() {
   browserSection_ = new CollapsibleShortcutSection(
       QStringLiteral("Browser & Tabs"), browserShortcuts, binding(&ContentView::showBrowser_),
       swapOption, swapFn, leftColumn);
+  userSection_ = new CollapsibleShortcutSection(
+      QStringLiteral("Your Shortcuts"), std::vector<SectionRow>{},
+      binding(&ContentView::showUserShortcuts_), swapOption, swapFn, leftColumn);
+  userSection_->setVisible(false);
   left->addWidget(systemSection_);
   left->addWidget(browserSection_);
+  left->addWidget(userSection_);
 
   QVBoxLayout* right = nullptr;
   QWidget* rightColumn = equalShareColumn(area, right, 12);
@@ -362,11 +387,38 @@ void ContentView::recompose() {
   startStopButton_->update();
   swapFnAndControlBox_->setChecked(swapFn);
   swapOptionAndCommandBox_->setChecked(swapOption);
+
+  // The rules file: built-in rows it switches off, the user's own shortcuts, the exclusion and
+  // error lines. Without a file all of this is as if there were no rules file feature.
+  const RulesFile* rules = manager.rules();
+  systemSection_->setRows(builtinRows(systemShortcuts, rules));
+  browserSection_->setRows(builtinRows(browserShortcuts, rules));
+  editingSection_->setRows(builtinRows(editingShortcuts, rules));
+  filesSection_->setRows(builtinRows(fileShortcuts, rules));
+  std::vector<SectionRow> userRows =
+      rules != nullptr ? userShortcutRows(*rules) : std::vector<SectionRow>{};
+  userSection_->setVisible(!userRows.empty());
+  userSection_->setRows(std::move(userRows));
+  rulesNotes_->compose(exclusionLine(rules), rulesStatus_->describeError());
+
   for (CollapsibleShortcutSection* section :
-       {systemSection_, browserSection_, editingSection_, filesSection_}) {
+       {systemSection_, browserSection_, editingSection_, filesSection_, userSection_}) {
     section->compose(swapOption, swapFn);
   }
   permissionsAlert_->sync();
+}
+
+void ContentView::setRulesStatus(std::shared_ptr<RulesStatus> status) {
+  if (!status) return;
+  disconnect(rulesStatusConnection_);
+  rulesStatus_ = std::move(status);
+  rulesStatusConnection_ =
+      connect(rulesStatus_.get(), &RulesStatus::changed, this, [this] { scheduleRecompose(); });
+  recompose();
+}
+
+void ContentView::editRules() {
+  editRulesFile(rulesStatus_->path(), services_.urlOpener.get());
 }
 
 void ContentView::toggleShortcuts() {

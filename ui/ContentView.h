@@ -11,6 +11,7 @@
 #include "app/ShellServices.h"
 #include "engine/ChangeNotifier.h"
 #include "engine/KeyboardShortcutManager.h"
+#include "ui/RulesStatus.h"
 
 class QAbstractButton;
 class QCheckBox;
@@ -20,7 +21,9 @@ class QScrollArea;
 namespace corvane::ui {
 
 class CollapsibleShortcutSection;
+class LinkButton;
 class PermissionsAlert;
+class RulesNotes;
 class StatusTag;
 
 class ContentView : public QWidget {
@@ -42,6 +45,7 @@ class ContentView : public QWidget {
   bool showEditing() const { return showEditing_; }
   bool showBrowser() const { return showBrowser_; }
   bool showFiles() const { return showFiles_; }
+  bool showUserShortcuts() const { return showUserShortcuts_; }
 
   // The start/stop button: stop when enabled, else start; exactly one per press.
   void toggleShortcuts();
@@ -49,6 +53,13 @@ class ContentView : public QWidget {
   void requestPermissions();
   // "Open System Preferences" in the permissions alert.
   void openAccessibilitySettings();
+
+  // The rules file the view shows and edits (by default the one in the configuration folder,
+  // with no error); its changes recompose the view.
+  void setRulesStatus(std::shared_ptr<RulesStatus> status);
+  RulesStatus& rulesStatus() const { return *rulesStatus_; }
+  // "Edit…": opens the rules file, writing the starter file first when there is none.
+  void editRules();
 
   // Composes the content again from the view state and the manager's current values.
   void recompose();
@@ -65,6 +76,11 @@ class ContentView : public QWidget {
   CollapsibleShortcutSection* browserSection() const { return browserSection_; }
   CollapsibleShortcutSection* editingSection() const { return editingSection_; }
   CollapsibleShortcutSection* filesSection() const { return filesSection_; }
+  // The fifth section, "Your Shortcuts": shown while the rules file has shortcuts.
+  CollapsibleShortcutSection* userSection() const { return userSection_; }
+  // "Edit…" at the end of the list's title row, and the exclusion and error lines under it.
+  LinkButton* editRulesButton() const { return editRulesButton_; }
+  RulesNotes* rulesNotes() const { return rulesNotes_; }
 
  private:
   void build();
@@ -84,6 +100,9 @@ class ContentView : public QWidget {
   bool showEditing_ = false;
   bool showBrowser_ = false;
   bool showFiles_ = false;
+  bool showUserShortcuts_ = false;
+  std::shared_ptr<RulesStatus> rulesStatus_;
+  QMetaObject::Connection rulesStatusConnection_;
 
   ChangeNotifier::Token subscription_ = 0;
   std::atomic<bool> recomposeQueued_{false};
@@ -98,6 +117,9 @@ class ContentView : public QWidget {
   CollapsibleShortcutSection* browserSection_ = nullptr;
   CollapsibleShortcutSection* editingSection_ = nullptr;
   CollapsibleShortcutSection* filesSection_ = nullptr;
+  CollapsibleShortcutSection* userSection_ = nullptr;
+  LinkButton* editRulesButton_ = nullptr;
+  RulesNotes* rulesNotes_ = nullptr;
   PermissionsAlert* permissionsAlert_ = nullptr;
 };
 

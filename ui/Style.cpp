@@ -51,6 +51,8 @@ QColor systemColor(SystemColor color, const QPalette& palette) {
       return dark ? QColor(152, 152, 157) : QColor(142, 142, 147);
     case SystemColor::White:
       return QColor(255, 255, 255);
+    case SystemColor::Red:
+      return dark ? QColor(255, 69, 58) : QColor(215, 0, 21);
   }
   return palette.color(QPalette::WindowText);
 }

@@ -15,13 +15,13 @@ enum class TextStyle { Title2, Title3, Headline, Body, Caption };
 // headline = 13 semibold, body = 13, caption = 10.
 QFont textStyleFont(TextStyle style, bool semibold = false);
 
-enum class SystemColor { Primary, Secondary, Blue, Green, Gray, White };
+enum class SystemColor { Primary, Secondary, Blue, Green, Gray, White, Red };
 
 // A palette is dark when its window background is.
 bool isDarkPalette(const QPalette& palette);
 
 // The system colours in the palette's appearance: light and dark variants of blue, green, gray
-// and the secondary label colour; Primary is the palette's own text colour.
+// red and the secondary label colour; Primary is the palette's own text colour.
 QColor systemColor(SystemColor color, const QPalette& palette);
 
 // The toolkit's default padding (around a padded element) and default spacing (inside a row).

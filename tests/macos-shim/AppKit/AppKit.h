@@ -33,6 +33,7 @@ APPKIT_EXTERN __kindof NSApplication* _Null_unspecified NSApp;
 @property(class, readonly, strong) NSWorkspace* sharedWorkspace;
 @property(nullable, readonly, strong) NSRunningApplication* frontmostApplication;
 - (BOOL)openURL:(NSURL*)url;
+- (nullable NSURL*)URLForApplicationWithBundleIdentifier:(NSString*)bundleIdentifier;
 @end
 
 NS_ASSUME_NONNULL_END

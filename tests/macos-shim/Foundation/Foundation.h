@@ -54,6 +54,12 @@ enum : NSStringEncoding {
 @interface NSURL : NSObject
 + (NSURL*)fileURLWithPath:(NSString*)path;
 + (nullable instancetype)URLWithString:(NSString*)URLString;
+@property(nullable, readonly, copy) NSString* path;
+@end
+
+@interface NSFileManager : NSObject
+@property(class, readonly, strong) NSFileManager* defaultManager;
+- (NSString*)displayNameAtPath:(NSString*)path;
 @end
 
 typedef NSString* NSErrorDomain;

@@ -1,0 +1,48 @@
+// The rules file in the window's list title area: the "Edit…" control, the caption line that
+// says where nothing is translated, and the load error in red with an "Edit…" link.
+#pragma once
+
+#include <QAbstractButton>
+#include <QWidget>
+#include <functional>
+
+#include "ui/Style.h"
+
+namespace corvane::ui {
+
+class StyledText;
+
+// A plain button: no border and no background, its text in the accent colour so that it reads
+// as something to press.
+class LinkButton : public QAbstractButton {
+ public:
+  LinkButton(const QString& text, TextStyle style, QWidget* parent = nullptr);
+  QSize sizeHint() const override;
+  QSize minimumSizeHint() const override { return sizeHint(); }
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+};
+
+// The lines under the list's title row. Each shows only when it has something to say; with
+// neither the whole is hidden and takes no room, so the window is laid out as without it.
+class RulesNotes : public QWidget {
+ public:
+  // edit: what the error line's "Edit…" link does.
+  RulesNotes(std::function<void()> edit, QWidget* parent = nullptr);
+
+  // exclusion: "Not translated in …" or empty; error: the described load error or empty.
+  void compose(const QString& exclusion, const QString& error);
+
+  StyledText* exclusionText() const { return exclusion_; }
+  StyledText* errorText() const { return error_; }
+  LinkButton* editLink() const { return editLink_; }
+
+ private:
+  StyledText* exclusion_;
+  QWidget* errorRow_;
+  StyledText* error_;
+  LinkButton* editLink_;
+};
+
+}  // namespace corvane::ui

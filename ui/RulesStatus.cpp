@@ -1,0 +1,83 @@
+#include "ui/RulesStatus.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QUrl>
+
+#include "app/ShellServices.h"
+#include "ui/StarterRulesFile.h"
+
+namespace corvane::ui {
+namespace {
+
+QString toQString(const std::filesystem::path& path) {
+  const std::string text = path.string();
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+bool sameError(const std::optional<RulesError>& a, const std::optional<RulesError>& b) {
+  if (a.has_value() != b.has_value()) return false;
+  return !a || (a->line == b->line && a->column == b->column && a->message == b->message);
+}
+
+}  // namespace
+
+RulesStatus::RulesStatus(std::filesystem::path path, QObject* parent)
+    : QObject(parent), path_(std::move(path)) {}
+
+void RulesStatus::setError(std::optional<RulesError> error) {
+  if (sameError(error_, error)) return;
+  error_ = std::move(error);
+  emit changed();
+}
+
+QString RulesStatus::describeError() const {
+  return error_ ? describeRulesError(path_, *error_) : QString();
+}
+
+QString describeRulesError(const std::filesystem::path& path, const RulesError& error) {
+  const std::string where = path.filename().string();
+  const std::string what = error.describe();
+  return QString::fromUtf8(where.data(), static_cast<qsizetype>(where.size())) +
+         (error.line > 0 ? QStringLiteral(", ") : QStringLiteral(": ")) +
+         QString::fromUtf8(what.data(), static_cast<qsizetype>(what.size()));
+}
+
+StarterWrite writeStarterRulesFile(const std::filesystem::path& path) {
+  const QString file = toQString(path);
+  if (QFileInfo::exists(file) || QFileInfo(file).isSymLink()) return StarterWrite::existed;
+  if (!QDir().mkpath(QFileInfo(file).absolutePath())) return StarterWrite::failed;
+  // NewOnly: the file is created by this open or not at all, so a file that appears meanwhile
+  // (another editor, another copy of the program) is never overwritten.
+  QFile starter(file);
+  if (!starter.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+    return QFileInfo::exists(file) ? StarterWrite::existed : StarterWrite::failed;
+  }
+  const auto size = static_cast<qint64>(kStarterRulesFile.size());
+  const bool written = starter.write(kStarterRulesFile.data(), size) == size;
+  starter.close();
+  if (!written) {
+    starter.remove();
+    return StarterWrite::failed;
+  }
+  return StarterWrite::written;
+}
+
+bool editRulesFile(const std::filesystem::path& path, UrlOpener* opener) {
+  if (writeStarterRulesFile(path) == StarterWrite::failed) return false;
+  const QString file = toQString(path);
+  const QByteArray url = QUrl::fromLocalFile(file).toEncoded();
+  if (opener != nullptr && opener->openURL(std::string_view(url.constData(), url.size()))) {
+    return true;
+  }
+#ifdef Q_OS_MACOS
+  // No application claims .json files: the default text editor opens it.
+  return QProcess::startDetached(QStringLiteral("/usr/bin/open"), {QStringLiteral("-t"), file});
+#else
+  return false;
+#endif
+}
+
+}  // namespace corvane::ui

@@ -1,0 +1,55 @@
+// What the window knows of the rules file beyond the rules in use: where the file is, and what
+// is wrong with it when the last load failed. The shell's loader writes it; the window shows it
+// and offers to edit the file.
+#pragma once
+
+#include <QObject>
+#include <filesystem>
+#include <optional>
+
+#include "engine/rules/RulesFile.h"
+
+namespace corvane {
+class UrlOpener;
+}
+
+namespace corvane::ui {
+
+class RulesStatus : public QObject {
+  Q_OBJECT
+
+ public:
+  explicit RulesStatus(std::filesystem::path path, QObject* parent = nullptr);
+
+  const std::filesystem::path& path() const { return path_; }
+  // The error of the last load, or none when it loaded (or there is no file).
+  const std::optional<RulesError>& error() const { return error_; }
+  // Emits changed() when the error differs from the one held.
+  void setError(std::optional<RulesError> error);
+
+  // "rules.json, line 7, column 14: <message>" (the file's name, then the error).
+  QString describeError() const;
+
+ signals:
+  void changed();
+
+ private:
+  std::filesystem::path path_;
+  std::optional<RulesError> error_;
+};
+
+// "rules.json, line 7, column 14: <message>", or "rules.json: <message>" for an error of the
+// whole file.
+QString describeRulesError(const std::filesystem::path& path, const RulesError& error);
+
+enum class StarterWrite { written, existed, failed };
+// Writes the starter rules file at path (creating its folder) unless a file is there already:
+// an existing file is never touched, even when one appears while this runs.
+StarterWrite writeStarterRulesFile(const std::filesystem::path& path);
+
+// "Edit…": writes the starter file when there is none, then opens the file in the user's
+// default application for it (on a Mac, TextEdit when no application claims it). False when
+// nothing could be opened.
+bool editRulesFile(const std::filesystem::path& path, UrlOpener* opener);
+
+}  // namespace corvane::ui
