@@ -5,6 +5,7 @@
 #include <iostream>
 
 #include "app/MainWindow.h"
+#include "app/RulesLoader.h"
 #include "engine/KeyboardShortcutManager.h"
 #include "ui/ContentView.h"
 #include "ui/Symbols.h"
@@ -20,12 +21,15 @@ AppEnvironment AppEnvironment::defaults() {
   };
   environment.makeContentView = [] { return new ui::ContentView(); };
   environment.out = &std::cout;
+  environment.rulesFile = rulesFilePath();
+  environment.err = &std::cerr;
   return environment;
 }
 
 AppDelegate::AppDelegate(AppEnvironment environment, QObject* parent)
     : QObject(parent), environment_(std::move(environment)) {
   if (environment_.out == nullptr) environment_.out = &std::cout;
+  if (environment_.err == nullptr) environment_.err = &std::cerr;
   // The program keeps running with its status item alone when the window is hidden.
   QGuiApplication::setQuitOnLastWindowClosed(applicationShouldTerminateAfterLastWindowClosed());
   // Opening the program again while it runs makes it active: that is the reopen.
@@ -39,6 +43,15 @@ AppDelegate::~AppDelegate() = default;
 
 void AppDelegate::applicationDidFinishLaunching() {
   ShellServices& services = environment_.services;
+
+  // 0. The user's rules file, before the window is composed and the engine starts: the first
+  // composition and the first key-down see its rules and settings.
+  if (!environment_.rulesFile.empty()) {
+    rulesLoader_ = std::make_unique<RulesLoader>(
+        environment_.rulesFile, environment_.shortcutManager(), *environment_.err);
+    rulesLoader_->load();
+    rulesLoader_->watch();
+  }
 
   // 1. No Dock icon, no menu bar of our own.
   if (services.activation) services.activation->setAccessoryActivationPolicy();
@@ -61,6 +74,9 @@ void AppDelegate::applicationDidFinishLaunching() {
       content, [this](MainWindow* closing) { return windowShouldClose(closing); });
   window->center();
   window_ = std::move(window);
+  if (auto* view = qobject_cast<ui::ContentView*>(content); view != nullptr && rulesLoader_) {
+    view->setRulesStatus(rulesLoader_->status());
+  }
 
   // 6. On screen in front, key, and the program active.
   showAndActivate();

@@ -5,6 +5,7 @@
 
 #include <QObject>
 #include <QString>
+#include <filesystem>
 #include <functional>
 #include <iosfwd>
 #include <memory>
@@ -19,6 +20,7 @@ namespace corvane {
 
 class KeyboardShortcutManager;
 class MainWindow;
+class RulesLoader;
 
 // What the delegate works with. The program uses defaults(); tests put in their own.
 struct AppEnvironment {
@@ -27,9 +29,12 @@ struct AppEnvironment {
   std::function<KeyboardShortcutManager&()> shortcutManager;
   std::function<QWidget*()> makeContentView;  // a new ContentView
   std::ostream* out = nullptr;                // the two diagnostic lines
+  std::filesystem::path rulesFile;            // the user's rules file; empty: none is read
+  std::ostream* err = nullptr;                // what is wrong with the rules file
 
   // The build's services, the application's settings, the shared manager, a ContentView built
-  // with no arguments, and standard output.
+  // with no arguments, standard output, the rules file in the configuration folder, and
+  // standard error.
   static AppEnvironment defaults();
 };
 
@@ -57,6 +62,8 @@ class AppDelegate final : public QObject {
 
   QSystemTrayIcon* statusItem() const { return statusItem_.get(); }
   MainWindow* window() const { return window_.get(); }
+  // The rules file's loader, while the environment names a rules file.
+  RulesLoader* rulesLoader() const { return rulesLoader_.get(); }
   const QString launchAtLoginKey = QStringLiteral("launchAtLoginEnabled");
 
  private:
@@ -66,6 +73,7 @@ class AppDelegate final : public QObject {
   AppEnvironment environment_;
   std::unique_ptr<QSystemTrayIcon> statusItem_;
   std::unique_ptr<MainWindow> window_;
+  std::unique_ptr<RulesLoader> rulesLoader_;
 };
 
 }  // namespace corvane

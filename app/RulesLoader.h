@@ -1,0 +1,62 @@
+// The user's rules file in the running program: read before the engine starts, watched for
+// changes, and put in use by the manager. A bad file never takes rules away: at launch the
+// built-in rules run alone, on a reload the rules in use stay. What is wrong is printed once on
+// standard error and shown in the window (through the RulesStatus) until the file is fixed.
+#pragma once
+
+#include <QFileSystemWatcher>
+#include <QObject>
+#include <QTimer>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <ostream>
+#include <string>
+
+#include "engine/rules/RulesFile.h"
+#include "ui/RulesStatus.h"
+
+namespace corvane {
+
+class KeyboardShortcutManager;
+
+class RulesLoader final : public QObject {
+ public:
+  RulesLoader(std::filesystem::path path, KeyboardShortcutManager& manager, std::ostream& err,
+              QObject* parent = nullptr);
+
+  // Reads the file and puts its rules in use; its settings set the two swap settings.
+  void load();
+  // Watches the file and its folder (editors often replace the file instead of writing it), and
+  // reloads a little after each change.
+  void watch();
+  // Reads the file again: new rules go in use, settings that changed in the file are set, a
+  // missing file leaves the built-in rules alone, a bad file keeps the rules in use.
+  void reload();
+
+  const std::shared_ptr<ui::RulesStatus>& status() const { return status_; }
+  const std::filesystem::path& path() const { return path_; }
+
+  // How long a change is left to settle before the file is read: an editor's save is often
+  // several writes, or a delete and a create.
+  static constexpr int kSettleMs = 200;
+
+ private:
+  void apply(RulesLoad load);
+  void resyncWatches();
+  void scheduleReload();
+
+  std::filesystem::path path_;
+  KeyboardShortcutManager& manager_;
+  std::ostream& err_;
+  std::shared_ptr<ui::RulesStatus> status_;
+  QFileSystemWatcher watcher_;
+  QTimer settle_;
+  // The settings of the file last put in use, to tell which a reload changes.
+  std::optional<bool> fileSwapFnAndControl_;
+  std::optional<bool> fileSwapOptionAndCommand_;
+  // The error last printed, while the file stays bad (printed once, not at every reload).
+  std::optional<std::string> printedError_;
+};
+
+}  // namespace corvane
