@@ -47,8 +47,8 @@ void AppDelegate::applicationDidFinishLaunching() {
   // 0. The user's rules file, before the window is composed and the engine starts: the first
   // composition and the first key-down see its rules and settings.
   if (!environment_.rulesFile.empty()) {
-    rulesLoader_ = std::make_unique<RulesLoader>(
-        environment_.rulesFile, environment_.shortcutManager(), *environment_.err);
+    rulesLoader_ = std::make_unique<RulesLoader>(environment_.rulesFile,
+                                                 environment_.shortcutManager(), *environment_.err);
     rulesLoader_->load();
     rulesLoader_->watch();
   }

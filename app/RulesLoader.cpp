@@ -29,9 +29,13 @@ RulesLoader::RulesLoader(std::filesystem::path path, KeyboardShortcutManager& ma
   connect(&watcher_, &QFileSystemWatcher::directoryChanged, this, [this] { scheduleReload(); });
 }
 
-void RulesLoader::load() { apply(loadRulesFile(path_)); }
+void RulesLoader::load() {
+  apply(loadRulesFile(path_));
+}
 
-void RulesLoader::watch() { resyncWatches(); }
+void RulesLoader::watch() {
+  resyncWatches();
+}
 
 void RulesLoader::scheduleReload() {
   // Each change within the settling time restarts it: one read once the writes are done.

@@ -42,8 +42,8 @@ class CollapsibleShortcutSection : public QWidget {
                              Binding isExpanded, bool swapOptionAndCommand, bool swapFnAndControl,
                              QWidget* parent = nullptr);
   // A section of rows made at run time (the user's own shortcuts).
-  CollapsibleShortcutSection(const QString& title, std::vector<SectionRow> rows,
-                             Binding isExpanded, bool swapOptionAndCommand, bool swapFnAndControl,
+  CollapsibleShortcutSection(const QString& title, std::vector<SectionRow> rows, Binding isExpanded,
+                             bool swapOptionAndCommand, bool swapFnAndControl,
                              QWidget* parent = nullptr);
 
   // Composes the section again with fresh copies of the two settings and the binding's value.

@@ -11,21 +11,21 @@ const std::string_view kStarterRulesFile = R"json({
   // commas, and the last one has none. The whole format, every key name and ready-made files:
   // docs/rules.md in Corvane's source, and examples/rules/.
 
-  // "exclude": applications where Corvane translates nothing, by bundle identifier
+  // exclude: applications where Corvane translates nothing, by bundle identifier
   // (terminals, virtual machines, remote desktops).
   // "exclude": ["com.apple.Terminal", "com.googlecode.iterm2"],
 
-  // "settings": how the two swap settings of the window start. On a PC keyboard (no Fn key)
+  // settings: how the two swap settings of the window start. On a PC keyboard (no Fn key)
   // set "swapFnAndControl" to false so that Control plays Ctrl from the first key press.
   // "settings": { "swapFnAndControl": false, "swapOptionAndCommand": true },
 
-  // "disable": built-in shortcuts to switch off, named as Windows writes them:
+  // disable: built-in shortcuts to switch off, named as Windows writes them:
   // Win+E, Ctrl+C, Ctrl+X, Ctrl+V, Ctrl+Z, Ctrl+Y, Ctrl+A, Ctrl+F, Ctrl+S, Ctrl+P, Ctrl+N,
   // Ctrl+T, Ctrl+W, Ctrl+Backspace, Ctrl+Delete, Ctrl+L, Ctrl+Tab, Ctrl+Shift+Tab,
   // Ctrl+Shift+Esc, Shift+Tab, Alt+Enter, Alt+Tab, Alt+F4, Win+L, F2.
   // "disable": ["Shift+Tab", "F2"],
 
-  // "shortcuts": your own. "press" is what your Windows hands press (Ctrl, Win, Alt, Shift and
+  // shortcuts: your own. "press" is what your Windows hands press (Ctrl, Win, Alt, Shift and
   // one key); "send" is the Mac keystroke to post instead (Cmd, Option, Control, Shift, Fn and
   // one key), or "open" is an application to open. "apps" limits a shortcut to some
   // applications ("browsers" stands for the seven known browsers); "title" is what the window

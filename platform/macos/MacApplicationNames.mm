@@ -23,7 +23,8 @@ std::string applicationName(std::string_view bundleIdentifier) {
     name = display;
   }
   constexpr std::string_view suffix = ".app";
-  if (name.size() > suffix.size() && name.ends_with(suffix)) name.resize(name.size() - suffix.size());
+  if (name.size() > suffix.size() && name.ends_with(suffix))
+    name.resize(name.size() - suffix.size());
   return name;
 }
 

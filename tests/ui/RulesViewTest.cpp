@@ -1,0 +1,333 @@
+// The window with a rules file: the fifth section, built-in rows switched off, the exclusion and
+// error lines, and "Edit…". The rules are put in the manager as the program's loader does.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QFile>
+#include <QGraphicsOpacityEffect>
+#include <QLabel>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QUrl>
+#include <QVBoxLayout>
+#include <chrono>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "QtTestMain.h"
+#include "platform/simulated/SimulatedSession.h"
+#include "ui/CollapsibleShortcutSection.h"
+#include "ui/ContentView.h"
+#include "ui/RulesNotes.h"
+#include "ui/RulesRows.h"
+#include "ui/RulesStatus.h"
+#include "ui/ShortcutItem.h"
+#include "ui/StarterRulesFile.h"
+#include "ui/StyledText.h"
+
+namespace corvane::ui {
+namespace {
+
+using namespace std::chrono_literals;
+
+class RecordingOpener final : public UrlOpener {
+ public:
+  std::vector<std::string> opened;
+  bool openURL(std::string_view url) override {
+    opened.emplace_back(url);
+    return true;
+  }
+};
+
+RulesFile parsed(std::string_view text) {
+  RulesParse parse = parseRules(text);
+  EXPECT_TRUE(parse.rules.has_value()) << parse.error.describe();
+  return parse.rules.value_or(RulesFile{});
+}
+
+class RulesViewTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    window.setFixedSize(740, 520);
+    auto* layout = new QVBoxLayout(&window);
+    layout->setContentsMargins(0, 0, 0, 0);
+    view = new ContentView(manager, ShellServices{nullptr, nullptr, nullptr, opener}, &window);
+    view->setRulesStatus(status);
+    layout->addWidget(view);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+  }
+  void TearDown() override {
+    manager->stop();
+    session->waitForRunLoopsToEnd(5s);
+  }
+  static void settle() {
+    for (int i = 0; i < 3; ++i) QApplication::processEvents();
+  }
+  static void click(QWidget* widget) {
+    ASSERT_TRUE(widget->isVisible());
+    QTest::mouseClick(widget, Qt::LeftButton, {}, widget->rect().center());
+  }
+  // The texts of a row: keys, arrow, description, then any captions.
+  static QStringList rowTexts(QWidget* row) {
+    QStringList texts;
+    for (QLabel* label : row->findChildren<QLabel*>()) texts << label->text();
+    return texts;
+  }
+  static bool dimmed(QWidget* row) {
+    auto* badge = row->findChildren<QLabel*>().first();
+    auto* fade = qobject_cast<QGraphicsOpacityEffect*>(badge->graphicsEffect());
+    return fade != nullptr && fade->opacity() < 1.0;
+  }
+  QWidget* rowOf(CollapsibleShortcutSection* section, const QString& description) {
+    if (!section->isExpanded()) click(section->header());
+    for (QWidget* row : section->rows()) {
+      if (row->objectName() == description) return row;
+    }
+    ADD_FAILURE() << "no row " << description.toStdString();
+    return nullptr;
+  }
+
+  QTemporaryDir folder;
+  std::filesystem::path path = folder.filePath(QStringLiteral("corvane/rules.json")).toStdString();
+  std::shared_ptr<RulesStatus> status = std::make_shared<RulesStatus>(path);
+  std::shared_ptr<sim::SimulatedSession> session =
+      std::make_shared<sim::SimulatedSession>(sim::ClockMode::Virtual);
+  std::shared_ptr<KeyboardShortcutManager> manager =
+      std::make_shared<KeyboardShortcutManager>(session);
+  std::shared_ptr<RecordingOpener> opener = std::make_shared<RecordingOpener>();
+  QWidget window;
+  ContentView* view = nullptr;
+};
+
+TEST_F(RulesViewTest, WithoutRulesTheWindowIsAsBeforePlusEdit) {
+  EXPECT_TRUE(view->editRulesButton()->isVisible());
+  EXPECT_EQ(view->editRulesButton()->text(), "Edit…");
+  EXPECT_FALSE(view->userSection()->isVisibleTo(&window));
+  EXPECT_FALSE(view->rulesNotes()->isVisibleTo(&window));
+  for (auto* section : {view->systemSection(), view->browserSection(), view->editingSection(),
+                        view->filesSection()}) {
+    click(section->header());
+    for (QWidget* row : section->rows()) {
+      EXPECT_EQ(rowTexts(row).size(), 3) << row->objectName().toStdString();
+      EXPECT_FALSE(dimmed(row));
+    }
+  }
+}
+
+TEST_F(RulesViewTest, FifthSectionListsTheUserShortcutsRelabelledWithWhereTheyApply) {
+  manager->setRules(parsed(R"({"shortcuts": [
+      {"press": "Ctrl+Shift+Home", "send": "Cmd+Shift+Up"},
+      {"press": "F5", "send": "Cmd+R", "apps": ["browsers"], "title": "Reload"},
+      {"press": "Alt+O", "send": "Cmd+O", "apps": ["com.apple.Safari", "org.mozilla.firefox"]},
+      {"press": "Win+T", "open": "/System/Applications/Utilities/Terminal.app"}]})"));
+  settle();
+  CollapsibleShortcutSection* section = view->userSection();
+  ASSERT_TRUE(section->isVisible());
+  EXPECT_EQ(section->title(), "Your Shortcuts");
+  EXPECT_TRUE(section->rows().isEmpty()) << "collapsed at first";
+  EXPECT_FALSE(view->showUserShortcuts());
+  click(section->header());
+  EXPECT_TRUE(view->showUserShortcuts());
+  const QList<QWidget*> rows = section->rows();
+  ASSERT_EQ(rows.size(), 4);
+  // Both swaps on: Fn plays Ctrl, Option plays Win, Command plays Alt.
+  EXPECT_EQ(rowTexts(rows[0]), (QStringList{"Fn + Shift + Home", "→", "Cmd+Shift+Up"}));
+  EXPECT_EQ(rowTexts(rows[1]), (QStringList{"F5", "→", "Reload", "in browsers"}));
+  // Off the Mac the workspace knows no names: the identifiers are shown.
+  EXPECT_EQ(rowTexts(rows[2]),
+            (QStringList{"⌘ + O", "→", "Cmd+O", "in com.apple.Safari, org.mozilla.firefox"}));
+  EXPECT_EQ(rowTexts(rows[3]), (QStringList{"⌥ + T", "→", "Terminal"}));
+
+  manager->swapFnAndControl = false;
+  manager->swapOptionAndCommand = false;
+  settle();
+  EXPECT_EQ(rowTexts(section->rows()[0]).first(), "Ctrl + Shift + Home");
+  EXPECT_EQ(rowTexts(section->rows()[2]).first(), "⌥ + O");
+  EXPECT_TRUE(view->showUserShortcuts()) << "expansion survives recomposition";
+
+  // Back to the built-in rules alone: the section goes, its expansion is kept for next time.
+  manager->clearRules();
+  settle();
+  EXPECT_FALSE(section->isVisibleTo(&window));
+  manager->setRules(parsed(R"({"shortcuts": [{"press": "Ctrl+O", "send": "Cmd+O"}]})"));
+  settle();
+  ASSERT_TRUE(section->isVisible());
+  ASSERT_EQ(section->rows().size(), 1);
+  EXPECT_EQ(rowTexts(section->rows()[0]), (QStringList{"Ctrl + O", "→", "Cmd+O"}));
+}
+
+TEST_F(RulesViewTest, RulesWithoutShortcutsShowNoFifthSection) {
+  manager->setRules(parsed(R"({"disable": ["F2"], "settings": {"swapFnAndControl": false}})"));
+  settle();
+  EXPECT_FALSE(view->userSection()->isVisibleTo(&window));
+}
+
+struct OffCase {
+  const char* name;
+  const char* disable;  // the file's "disable" array
+  const char* description;
+  bool dimmed;
+  const char* mark;  // "" for none
+};
+
+class DisabledRows : public RulesViewTest, public ::testing::WithParamInterface<OffCase> {};
+
+TEST_P(DisabledRows, AreDimmedAndMarked) {
+  const OffCase& c = GetParam();
+  manager->setRules(parsed(std::string(R"({"disable": )") + c.disable + "}"));
+  settle();
+  QWidget* found = nullptr;
+  for (auto* section : {view->systemSection(), view->browserSection(), view->editingSection(),
+                        view->filesSection()}) {
+    click(section->header());
+    for (QWidget* row : section->rows()) {
+      const bool target = row->objectName() == QString::fromUtf8(c.description);
+      if (target) found = row;
+      const QStringList texts = rowTexts(row);
+      if (!target) {
+        EXPECT_EQ(texts.size(), 3) << row->objectName().toStdString() << " is marked";
+        EXPECT_FALSE(dimmed(row)) << row->objectName().toStdString();
+      }
+    }
+  }
+  ASSERT_NE(found, nullptr);
+  EXPECT_EQ(dimmed(found), c.dimmed);
+  const QStringList texts = rowTexts(found);
+  if (*c.mark == '\0') {
+    EXPECT_EQ(texts.size(), 3);
+  } else {
+    EXPECT_EQ(texts.last(), QString::fromUtf8(c.mark));
+    // The mark itself is never faded.
+    EXPECT_EQ(found->findChild<QLabel*>(QStringLiteral("mark"))->graphicsEffect(), nullptr);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    RulesView, DisabledRows,
+    ::testing::Values(OffCase{"Copy", R"(["ctrl+c"])", "Copy", true, "off"},
+                      OffCase{"RenameFile", R"(["F2"])", "Rename File", true, "off"},
+                      OffCase{"CloseWindowBothRules", R"(["Alt+F4"])", "Close Window", true, "off"},
+                      // The row "Ctrl + Delete" stands for two rules.
+                      OffCase{"DeleteWordBackspaceOnly", R"(["Ctrl+Backspace"])",
+                              "Delete Previous Word", false, "Ctrl+Backspace off"},
+                      OffCase{"DeleteWordForwardOnly", R"(["Ctrl+Delete"])", "Delete Previous Word",
+                              false, "Ctrl+Delete off"},
+                      OffCase{"DeleteWordBoth", R"(["Ctrl+Delete", "Ctrl+Backspace"])",
+                              "Delete Previous Word", true, "off"},
+                      // Shift+Tab has no row: nothing is marked.
+                      OffCase{"ShiftTabHasNoRow", R"(["Shift+Tab"])", "Next Tab", false, ""}),
+    [](const ::testing::TestParamInfo<OffCase>& info) { return std::string(info.param.name); });
+
+TEST(RulesRows, EveryRowStandsForTheBuiltInsItShows) {
+  std::set<BuiltinCombination> covered;
+  for (std::span<const ShortcutItem> table : {std::span<const ShortcutItem>(systemShortcuts),
+                                              std::span<const ShortcutItem>(browserShortcuts),
+                                              std::span<const ShortcutItem>(editingShortcuts),
+                                              std::span<const ShortcutItem>(fileShortcuts)}) {
+    for (const ShortcutItem& item : table) {
+      const auto combinations = combinationsOfRow(item);
+      EXPECT_FALSE(combinations.empty()) << item.windowsKeys;
+      covered.insert(combinations.begin(), combinations.end());
+    }
+  }
+  // Every combination has a row but the two that reopen a tab.
+  EXPECT_EQ(covered.size(), kBuiltinCombinationCount - 2);
+  EXPECT_EQ(covered.count(BuiltinCombination::ctrlShiftTab), 0u);
+  EXPECT_EQ(covered.count(BuiltinCombination::shiftTab), 0u);
+}
+
+TEST_F(RulesViewTest, ExclusionLineNamesTheApplications) {
+  manager->setRules(parsed(R"({"exclude": ["com.apple.Terminal", "com.googlecode.iterm2"]})"));
+  settle();
+  ASSERT_TRUE(view->rulesNotes()->isVisible());
+  EXPECT_TRUE(view->rulesNotes()->exclusionText()->isVisible());
+  EXPECT_EQ(view->rulesNotes()->exclusionText()->text(),
+            "Not translated in com.apple.Terminal, com.googlecode.iterm2");
+  EXPECT_EQ(view->rulesNotes()->exclusionText()->color(), SystemColor::Secondary);
+  EXPECT_FALSE(view->rulesNotes()->errorText()->isVisible());
+  manager->clearRules();
+  settle();
+  EXPECT_FALSE(view->rulesNotes()->isVisible());
+}
+
+TEST_F(RulesViewTest, ErrorLineInRedWithAnEditLinkUntilTheFileIsFixed) {
+  ASSERT_EQ(writeStarterRulesFile(path), StarterWrite::written);
+  status->setError(RulesError{3, 17, "unknown key name \"Ctlr\"; did you mean \"Ctrl\"?"});
+  settle();
+  RulesNotes* notes = view->rulesNotes();
+  ASSERT_TRUE(notes->errorText()->isVisible());
+  EXPECT_EQ(notes->errorText()->text(),
+            "rules.json, line 3, column 17: unknown key name \"Ctlr\"; did you mean \"Ctrl\"?");
+  EXPECT_EQ(notes->errorText()->color(), SystemColor::Red);
+  EXPECT_FALSE(notes->exclusionText()->isVisible());
+  click(notes->editLink());
+  EXPECT_EQ(
+      opener->opened,
+      std::vector<std::string>{
+          QUrl::fromLocalFile(QString::fromStdString(path.string())).toEncoded().toStdString()});
+  // An error of the whole file has no position.
+  status->setError(RulesError{0, 0, "the file is larger than 256 KiB"});
+  settle();
+  EXPECT_EQ(notes->errorText()->text(), "rules.json: the file is larger than 256 KiB");
+  status->setError(std::nullopt);
+  settle();
+  EXPECT_FALSE(notes->isVisible());
+}
+
+TEST_F(RulesViewTest, EditWritesTheStarterFileOnceAndNeverOverwrites) {
+  const QString file = QString::fromStdString(path.string());
+  ASSERT_FALSE(QFile::exists(file));
+  click(view->editRulesButton());
+  ASSERT_TRUE(QFile::exists(file)) << "written, folder and all";
+  QFile starter(file);
+  ASSERT_TRUE(starter.open(QIODevice::ReadOnly));
+  EXPECT_EQ(starter.readAll().toStdString(), kStarterRulesFile);
+  starter.close();
+  ASSERT_EQ(opener->opened.size(), 1u);
+  EXPECT_EQ(opener->opened[0], QUrl::fromLocalFile(file).toEncoded().toStdString());
+
+  // The user's file is opened as it is.
+  ASSERT_TRUE(starter.open(QIODevice::WriteOnly | QIODevice::Truncate));
+  starter.write(R"({"disable": ["F2"]})");
+  starter.close();
+  click(view->editRulesButton());
+  ASSERT_TRUE(starter.open(QIODevice::ReadOnly));
+  EXPECT_EQ(starter.readAll(), R"({"disable": ["F2"]})");
+  EXPECT_EQ(opener->opened.size(), 2u);
+  EXPECT_EQ(writeStarterRulesFile(path), StarterWrite::existed);
+}
+
+TEST(StarterRulesFile, IsAValidFileThatChangesNothing) {
+  RulesParse parse = parseRules(kStarterRulesFile);
+  ASSERT_TRUE(parse.rules.has_value()) << parse.error.describe();
+  EXPECT_TRUE(parse.rules->empty());
+}
+
+TEST(StarterRulesFile, ItsExamplesAreValidOnceUncommented) {
+  // Taking away every "// " that starts an example line (a line whose text after it is JSON)
+  // gives a file that loads with each example in use.
+  QString text =
+      QString::fromUtf8(kStarterRulesFile.data(), static_cast<qsizetype>(kStarterRulesFile.size()));
+  QStringList lines = text.split(QLatin1Char('\n'));
+  for (QString& line : lines) {
+    const QString trimmed = line.trimmed();
+    if (trimmed.startsWith(QStringLiteral("// \"")) ||
+        trimmed.startsWith(QStringLiteral("//   {")) || trimmed == QStringLiteral("// ]")) {
+      line.replace(line.indexOf(QStringLiteral("//")), 3, QString());
+    }
+  }
+  const QByteArray uncommented = lines.join(QLatin1Char('\n')).toUtf8();
+  RulesParse parse = parseRules(std::string_view(uncommented.constData(), uncommented.size()));
+  ASSERT_TRUE(parse.rules.has_value()) << parse.error.describe() << "\n"
+                                       << uncommented.toStdString();
+  EXPECT_EQ(parse.rules->exclude.size(), 2u);
+  EXPECT_EQ(parse.rules->disable.size(), 2u);
+  EXPECT_EQ(parse.rules->shortcuts.size(), 5u);
+  EXPECT_EQ(parse.rules->swapFnAndControl, false);
+}
+
+}  // namespace
+}  // namespace corvane::ui
