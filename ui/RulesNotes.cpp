@@ -1,6 +1,5 @@
 #include "ui/RulesNotes.h"
 
-#include <QHBoxLayout>
 #include <QPainter>
 #include <QVBoxLayout>
 
@@ -44,33 +43,32 @@ RulesNotes::RulesNotes(std::function<void()> edit, QWidget* parent) : QWidget(pa
   exclusion_->setWordWrap(true);
   column->addWidget(exclusion_);
 
-  errorRow_ = new QWidget(this);
-  auto* row = new QHBoxLayout(errorRow_);
-  row->setContentsMargins(0, 0, 0, 0);
-  row->setSpacing(kDefaultSpacing);
-  error_ = new StyledText(QString(), TextStyle::Body, SystemColor::Red, errorRow_);
+  // One text, so that the link follows the message and wraps with it.
+  error_ = new StyledText(QString(), TextStyle::Body, SystemColor::Red, this);
   error_->setObjectName(QStringLiteral("errorLine"));
+  error_->setTextFormat(Qt::RichText);
   error_->setWordWrap(true);
-  error_->setTextInteractionFlags(Qt::TextSelectableByMouse);
-  QSizePolicy stretch(QSizePolicy::Expanding, QSizePolicy::Preferred);
-  stretch.setHeightForWidth(true);
-  error_->setSizePolicy(stretch);
-  editLink_ = new LinkButton(QStringLiteral("Edit…"), TextStyle::Body, errorRow_);
-  editLink_->setObjectName(QStringLiteral("errorEditLink"));
-  connect(editLink_, &QAbstractButton::clicked, this, [edit = std::move(edit)] {
-    if (edit) edit();
+  error_->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
+  connect(error_, &QLabel::linkActivated, this, [edit = std::move(edit)](const QString& link) {
+    if (link == QStringLiteral("edit") && edit) edit();
   });
-  row->addWidget(error_, 1, Qt::AlignTop);
-  row->addWidget(editLink_, 0, Qt::AlignTop);
-  column->addWidget(errorRow_);
+  column->addWidget(error_);
   compose({}, {});
 }
 
 void RulesNotes::compose(const QString& exclusion, const QString& error) {
   exclusion_->setText(exclusion);
   exclusion_->setVisible(!exclusion.isEmpty());
-  error_->setText(error);
-  errorRow_->setVisible(!error.isEmpty());
+  {
+    // The link's colour is taken afresh at each composition (light or dark palette).
+    errorMessage_ = error;
+    const QString link = systemColor(SystemColor::Blue, error_->palette()).name();
+    error_->setText(error.toHtmlEscaped() + QStringLiteral("&nbsp;&nbsp;<a href=\"edit\" "
+                                                           "style=\"color: %1; "
+                                                           "text-decoration: none\">Edit…</a>")
+                                                .arg(link));
+  }
+  error_->setVisible(!error.isEmpty());
   setVisible(!exclusion.isEmpty() || !error.isEmpty());
 }
 

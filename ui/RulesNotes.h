@@ -35,14 +35,14 @@ class RulesNotes : public QWidget {
   void compose(const QString& exclusion, const QString& error);
 
   StyledText* exclusionText() const { return exclusion_; }
+  // The error in red, followed by the "Edit…" link (the link "edit" of its rich text).
   StyledText* errorText() const { return error_; }
-  LinkButton* editLink() const { return editLink_; }
+  const QString& errorMessage() const { return errorMessage_; }
 
  private:
   StyledText* exclusion_;
-  QWidget* errorRow_;
   StyledText* error_;
-  LinkButton* editLink_;
+  QString errorMessage_;
 };
 
 }  // namespace corvane::ui

@@ -11,12 +11,15 @@
 #include <QVBoxLayout>
 #include <chrono>
 #include <cstdio>
+#include <fstream>
 #include <memory>
+#include <sstream>
 
 #include "platform/simulated/SimulatedSession.h"
 #include "ui/CollapsibleShortcutSection.h"
 #include "ui/ContentView.h"
 #include "ui/PermissionsAlert.h"
+#include "ui/RulesStatus.h"
 #include "ui/Style.h"
 
 using corvane::KeyboardShortcutManager;
@@ -109,6 +112,18 @@ QPixmap withAlert(const QPixmap& window, const QPixmap& alert) {
   return result;
 }
 
+// A rules file of examples/rules/, read and checked.
+std::optional<corvane::RulesFile> exampleRules(const char* name) {
+  std::ifstream file(std::string(CORVANE_EXAMPLE_RULES_DIR) + "/" + name);
+  std::ostringstream text;
+  text << file.rdbuf();
+  corvane::RulesParse parse = corvane::parseRules(text.str());
+  if (!parse.rules) {
+    std::fprintf(stderr, "corvane-screenshots: %s: %s\n", name, parse.error.describe().c_str());
+  }
+  return parse.rules;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -167,9 +182,53 @@ int main(int argc, char** argv) {
   alert->cancelButton()->click();
   settle();
 
-  QApplication::setPalette(darkPalette());
+  // With pc-navigation.json, F2 switched off and Terminal excluded: the whole content, with the
+  // fifth section and "Files & Documents" expanded.
+  std::optional<corvane::RulesFile> rules = exampleRules("pc-navigation.json");
+  if (!rules) return 1;
+  rules->disable.emplace_back("F2");
+  rules->disabled |= corvane::combinationBit(corvane::BuiltinCombination::f2);
+  rules->exclude.emplace_back("com.apple.Terminal");
+  manager->setRules(*rules);
   manager->start();
   session->waitForTapSetups(2, std::chrono::seconds(5));
+  settle();
+  view->userSection()->header()->click();
+  view->filesSection()->header()->click();
+  settle();
+  // Tall enough for the whole list: both columns' last sections and the padding below them.
+  window.setFixedSize(740, 2000);
+  settle();
+  int bottom = 0;
+  for (QWidget* last :
+       {static_cast<QWidget*>(view->userSection()), static_cast<QWidget*>(view->filesSection())}) {
+    bottom = std::max(bottom, last->mapTo(&window, QPoint(0, last->height())).y());
+  }
+  window.setFixedSize(740, std::max(520, bottom + corvane::ui::kDefaultPadding));
+  settle();
+  ok = save(window.grab(), folder, "main-window-rules.png") && ok;
+  window.setFixedSize(740, 520);
+  setAllExpanded(*view, false);
+  view->userSection()->header()->click();
+  settle();
+
+  // A reload that found a mistake: the rules in use stay, the error shows under the title.
+  auto status = std::make_shared<corvane::ui::RulesStatus>(corvane::rulesFilePath());
+  view->setRulesStatus(status);
+  const corvane::RulesParse broken = corvane::parseRules(
+      "{\n  \"shortcuts\": [\n    { \"press\": \"Ctlr+O\", \"send\": \"Cmd+O\" }\n  ]\n}\n");
+  status->setError(broken.error);
+  settle();
+  ok = save(window.grab(), folder, "main-window-rules-error.png") && ok;
+  manager->stop();
+  session->waitForRunLoopsToEnd(std::chrono::seconds(5));
+  manager->clearRules();
+  status->setError(std::nullopt);
+  settle();
+
+  QApplication::setPalette(darkPalette());
+  manager->start();
+  session->waitForTapSetups(3, std::chrono::seconds(5));
   setAllExpanded(*view, true);
   settle();
   ok = save(window.grab(), folder, "main-window-active-expanded-dark.png") && ok;

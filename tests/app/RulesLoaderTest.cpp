@@ -84,7 +84,7 @@ class RulesLoaderTest : public DelegateTest {
   bool waitFor(const std::function<bool()>& condition) { return QTest::qWaitFor(condition, 1000); }
   QString errorLine() const {
     ui::RulesNotes* notes = view->rulesNotes();
-    return notes->errorText()->isVisibleTo(view) ? notes->errorText()->text() : QString();
+    return notes->errorText()->isVisibleTo(view) ? notes->errorMessage() : QString();
   }
 
   QTemporaryDir home;

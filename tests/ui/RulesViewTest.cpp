@@ -259,11 +259,14 @@ TEST_F(RulesViewTest, ErrorLineInRedWithAnEditLinkUntilTheFileIsFixed) {
   settle();
   RulesNotes* notes = view->rulesNotes();
   ASSERT_TRUE(notes->errorText()->isVisible());
-  EXPECT_EQ(notes->errorText()->text(),
+  EXPECT_EQ(notes->errorMessage(),
             "rules.json, line 3, column 17: unknown key name \"Ctlr\"; did you mean \"Ctrl\"?");
+  EXPECT_TRUE(notes->errorText()->text().startsWith(
+      "rules.json, line 3, column 17: unknown key name &quot;Ctlr&quot;"));
+  EXPECT_TRUE(notes->errorText()->text().contains(">Edit…</a>"));
   EXPECT_EQ(notes->errorText()->color(), SystemColor::Red);
   EXPECT_FALSE(notes->exclusionText()->isVisible());
-  click(notes->editLink());
+  emit notes->errorText()->linkActivated(QStringLiteral("edit"));
   EXPECT_EQ(
       opener->opened,
       std::vector<std::string>{
@@ -271,7 +274,7 @@ TEST_F(RulesViewTest, ErrorLineInRedWithAnEditLinkUntilTheFileIsFixed) {
   // An error of the whole file has no position.
   status->setError(RulesError{0, 0, "the file is larger than 256 KiB"});
   settle();
-  EXPECT_EQ(notes->errorText()->text(), "rules.json: the file is larger than 256 KiB");
+  EXPECT_EQ(notes->errorMessage(), "rules.json: the file is larger than 256 KiB");
   status->setError(std::nullopt);
   settle();
   EXPECT_FALSE(notes->isVisible());
