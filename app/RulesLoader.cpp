@@ -74,16 +74,13 @@ void RulesLoader::apply(RulesLoad load) {
       if (manager_.rules() != nullptr) manager_.clearRules();
       fileSwapFnAndControl_.reset();
       fileSwapOptionAndCommand_.reset();
-      printedError_.reset();
+      printedErrors_.clear();
       status_->setError(std::nullopt);
       return;
     case RulesLoad::Status::failed: {
       // The rules in use stay (at launch: none, the built-in rules alone).
       const std::string described = ui::describeRulesError(path_, load.error).toStdString();
-      if (printedError_ != described) {
-        err_ << described << '\n' << std::flush;
-        printedError_ = described;
-      }
+      if (printedErrors_.insert(described).second) err_ << described << '\n' << std::flush;
       status_->setError(std::move(load.error));
       return;
     }
@@ -102,7 +99,7 @@ void RulesLoader::apply(RulesLoad load) {
   }
   fileSwapFnAndControl_ = swapFn;
   fileSwapOptionAndCommand_ = swapOption;
-  printedError_.reset();
+  printedErrors_.clear();
   status_->setError(std::nullopt);
   if (rules.empty()) {
     if (manager_.rules() != nullptr) manager_.clearRules();

@@ -11,6 +11,7 @@
 #include <memory>
 #include <optional>
 #include <ostream>
+#include <set>
 #include <string>
 
 #include "engine/rules/RulesFile.h"
@@ -55,8 +56,8 @@ class RulesLoader final : public QObject {
   // The settings of the file last put in use, to tell which a reload changes.
   std::optional<bool> fileSwapFnAndControl_;
   std::optional<bool> fileSwapOptionAndCommand_;
-  // The error last printed, while the file stays bad (printed once, not at every reload).
-  std::optional<std::string> printedError_;
+  // The errors printed since the file last loaded: each is printed once, not at every reload.
+  std::set<std::string> printedErrors_;
 };
 
 }  // namespace corvane

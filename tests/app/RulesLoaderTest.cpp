@@ -150,13 +150,19 @@ TEST_F(RulesLoaderTest, AReloadThatBreaksTheFileKeepsTheRulesInUse) {
   EXPECT_EQ(press(31), translated(31)) << "the rules that were running stay";
   EXPECT_TRUE(view->userSection()->isVisible());
 
-  // A different mistake is printed; the same one again is not.
+  // A different mistake is printed too.
   write("{ \"exclude\": [\"a\"], }");
   ASSERT_TRUE(waitFor([&] { return err.str() != kBrokenError; }));
   EXPECT_EQ(err.str(), std::string(kBrokenError) +
                            "rules.json, line 1, column 21: a comma must be followed by another "
                            "member (remove the last comma)\n");
   EXPECT_EQ(press(31), translated(31));
+  // The first mistake again, with no fix in between: already said.
+  const std::string both = err.str();
+  write(kBroken);
+  ASSERT_TRUE(waitFor([&] { return errorLine().toStdString() + "\n" == kBrokenError; }));
+  QTest::qWait(100);
+  EXPECT_EQ(err.str(), both);
 }
 
 TEST_F(RulesLoaderTest, AFileReplacedAsAnEditorDoesIsReloadedWithinASecond) {
