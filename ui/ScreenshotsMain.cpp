@@ -112,6 +112,10 @@ QPixmap withAlert(const QPixmap& window, const QPixmap& alert) {
   return result;
 }
 
+#ifndef CORVANE_EXAMPLE_RULES_DIR
+#define CORVANE_EXAMPLE_RULES_DIR "examples/rules"  // the build sets the source tree's
+#endif
+
 // A rules file of examples/rules/, read and checked.
 std::optional<corvane::RulesFile> exampleRules(const char* name) {
   std::ifstream file(std::string(CORVANE_EXAMPLE_RULES_DIR) + "/" + name);
