@@ -94,10 +94,11 @@ class KeyboardShortcutManager : public std::enable_shared_from_this<KeyboardShor
   OwnedField<RunLoopRef, KeyboardShortcutManager> eventTapRunLoop{events_};
   TapThreadHandle eventTapThread;  // main thread only
 
-  // Key codes whose key-up is still to be swallowed. Tap thread only.
+  // Key codes whose key-up is still to be swallowed. Tap threads: after a stop and a start an
+  // old one may still be finishing a callback while the new one decides (see KeyCodeSet).
   KeyCodeSet consumedKeyUps;
   // Key codes whose key-down reached the application and whose key-up has not yet: the
-  // application holds these keys down. Tap thread only.
+  // application holds these keys down. Tap threads, like consumedKeyUps.
   KeyCodeSet heldByApplication;
   // Whether the Fn key (63) is down, from its own flags-changed events. Function keys carry the
   // Fn flag by themselves, so for them the rules read Fn from here. Tap thread; kept across stop

@@ -21,9 +21,9 @@ TEST_F(ManagerStateTest, NewManagerHasInitialValues) {
 
 // Each published value signals before it is stored, once per assignment, also when the value
 // does not change, on the assigning thread.
-class PublishedValueTest : public EngineTest,
-                           public ::testing::WithParamInterface<PublishedBool KeyboardShortcutManager::*> {
-};
+class PublishedValueTest
+    : public EngineTest,
+      public ::testing::WithParamInterface<PublishedBool KeyboardShortcutManager::*> {};
 
 TEST_P(PublishedValueTest, SignalsBeforeEveryAssignmentOnTheAssigningThread) {
   PublishedBool& value = (*manager).*GetParam();
@@ -86,23 +86,6 @@ TEST_F(ManagerStateTest, ChangingASettingLeavesTheRestAlone) {
   EXPECT_FALSE(manager->isEnabled);
   EXPECT_EQ(session->tapsCreated(), 0u);
   EXPECT_EQ(manager->actionForKeyDown(8, kFlagControl), "copy") << "takes effect at the next key";
-}
-
-TEST(KeyCodeSetTest, BitsetAndFallbackBehaveAsOneSet) {
-  KeyCodeSet set;
-  for (int64_t code : std::initializer_list<int64_t>{0, 63, 64, 255, 256, -1, INT64_MIN, INT64_MAX}) {
-    EXPECT_FALSE(set.contains(code)) << code;
-    EXPECT_TRUE(set.insert(code)) << code;
-    EXPECT_FALSE(set.insert(code)) << "no duplicates: " << code;
-    EXPECT_TRUE(set.contains(code)) << code;
-  }
-  EXPECT_EQ(set.size(), 8u);
-  for (int64_t code : std::initializer_list<int64_t>{255, -1, 0}) EXPECT_TRUE(set.erase(code));
-  EXPECT_FALSE(set.erase(-1));
-  EXPECT_FALSE(set.contains(255));
-  EXPECT_TRUE(set.contains(256));
-  EXPECT_TRUE(set.contains(INT64_MIN));
-  EXPECT_EQ(set.size(), 5u);
 }
 
 }  // namespace
