@@ -1,6 +1,7 @@
 #include "app/AppDelegate.h"
 
 #include <QApplication>
+#include <QShortcut>
 #include <QSystemTrayIcon>
 #include <iostream>
 
@@ -37,6 +38,15 @@ AppDelegate::AppDelegate(AppEnvironment environment, QObject* parent)
           [this](Qt::ApplicationState state) {
             if (state == Qt::ApplicationActive) applicationShouldHandleReopen();
           });
+  qApp->installEventFilter(this);
+  connect(qApp, &QCoreApplication::aboutToQuit, this,
+          [this] { environment_.shortcutManager().stop(); });
+}
+
+bool AppDelegate::eventFilter(QObject* watched, QEvent* event) {
+  // The quit request reaches the application before Qt asks each window to close.
+  if (watched == qApp && event->type() == QEvent::Quit) quitting_ = true;
+  return QObject::eventFilter(watched, event);
 }
 
 AppDelegate::~AppDelegate() = default;
@@ -70,9 +80,14 @@ void AppDelegate::applicationDidFinishLaunching() {
 
   // 3-5. The window, centred, hosting a new ContentView; created once for the process.
   QWidget* content = environment_.makeContentView ? environment_.makeContentView() : nullptr;
+  // While quitting, the window closes: otherwise its refusal would cancel the quit.
   auto window = std::make_unique<MainWindow>(
-      content, [this](MainWindow* closing) { return windowShouldClose(closing); });
+      content, [this](MainWindow* closing) { return quitting_ || windowShouldClose(closing); });
   window->center();
+  // Quit: Cmd+Q on a Mac, Ctrl+Q elsewhere.
+  auto* quit = new QShortcut(QKeySequence::Quit, window.get());
+  if (quit->key().isEmpty()) quit->setKey(QKeySequence(Qt::CTRL | Qt::Key_Q));
+  connect(quit, &QShortcut::activated, qApp, &QCoreApplication::quit);
   window_ = std::move(window);
   if (auto* view = qobject_cast<ui::ContentView*>(content); view != nullptr && rulesLoader_) {
     view->setRulesStatus(rulesLoader_->status());

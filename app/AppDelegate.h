@@ -60,6 +60,10 @@ class AppDelegate final : public QObject {
   // Registers or unregisters the program as a login item to match the stored flag.
   void applyLaunchAtLoginSetting();
 
+  // Quitting (the Quit shortcut, SIGINT, SIGTERM, the system's own quit): the window lets
+  // itself be closed, and the engine is stopped once the event loop ends.
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
   QSystemTrayIcon* statusItem() const { return statusItem_.get(); }
   MainWindow* window() const { return window_.get(); }
   // The rules file's loader, while the environment names a rules file.
@@ -74,6 +78,7 @@ class AppDelegate final : public QObject {
   std::unique_ptr<QSystemTrayIcon> statusItem_;
   std::unique_ptr<MainWindow> window_;
   std::unique_ptr<RulesLoader> rulesLoader_;
+  bool quitting_ = false;
 };
 
 }  // namespace corvane

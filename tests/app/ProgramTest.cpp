@@ -1,49 +1,255 @@
-// The real program in a process of its own, on the offscreen platform, with its config folder
-// in a temporary one: it starts, completes its launch and keeps running until stopped.
+// The real program in processes of its own, on the offscreen platform, with its home, config and
+// runtime folders in temporary ones: the command line, the launch as installed and as started
+// from the build folder, quitting on a signal, and one copy per user.
 #include <gtest/gtest.h>
+#include <signal.h>
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
+#include <memory>
 
 #include "QtTestMain.h"
 
 namespace {
 
-TEST(Program, StartsCompletesItsLaunchAndKeepsRunning) {
+constexpr int kLaunchMs = 20000;  // generous: only a broken or very busy build waits this long
+
+const QString kBuildTreeLine = QStringLiteral("started from its build folder");
+const QString kSimulatedLine = QStringLiteral("no system keyboard is tapped on this platform");
+const QString kHandedOver =
+    QStringLiteral("Corvane is already running: its window was brought forward.");
+
+// cmake --install of this build into a temporary prefix, once for the suite.
+class Installed {
+ public:
+  static const Installed& get() {
+    static const Installed installed;
+    return installed;
+  }
+  QString prefix() const { return folder_.path(); }
+  QString program() const { return folder_.filePath(QStringLiteral("bin/corvane")); }
+  QString log;
+  int status = -1;
+
+ private:
+  Installed() {
+    QProcess install;
+    install.setProcessChannelMode(QProcess::MergedChannels);
+    install.start(QStringLiteral(CORVANE_CMAKE),
+                  {QStringLiteral("--install"), QStringLiteral(CORVANE_BUILD_DIR),
+                   QStringLiteral("--prefix"), folder_.path()});
+    install.waitForFinished(60000);
+    log = QString::fromUtf8(install.readAll());
+    status = install.exitStatus() == QProcess::NormalExit ? install.exitCode() : -1;
+  }
+  QTemporaryDir folder_;
+};
+
+class ProgramTest : public ::testing::Test {
+ protected:
+  void TearDown() override {
+    for (auto& process : started_) {
+      if (process->state() == QProcess::NotRunning) continue;
+      process->kill();
+      process->waitForFinished(5000);
+    }
+  }
+
+  QString config() const { return home.filePath(QStringLiteral("config")); }
+  QString loginEntry() const { return config() + QStringLiteral("/autostart/corvane.desktop"); }
+
+  QProcessEnvironment environment(bool display = true) const {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("HOME"), home.path());
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), config());
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
+    if (display) {
+      env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    } else {
+      env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+      env.remove(QStringLiteral("DISPLAY"));
+      env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    }
+    return env;
+  }
+
+  QProcess& start(const QString& program, const QStringList& args = {}) {
+    started_.push_back(std::make_unique<QProcess>());
+    QProcess& process = *started_.back();
+    process.setProcessEnvironment(environment());
+    process.start(program, args);
+    EXPECT_TRUE(process.waitForStarted(10000)) << process.errorString().toStdString();
+    return process;
+  }
+
+  // The launch's last step writes the login item; the program is then fully up.
+  bool waitForLaunch(QProcess& process, const QString& entry) {
+    return QTest::qWaitFor(
+               [&] { return QFile::exists(entry) || process.state() == QProcess::NotRunning; },
+               kLaunchMs) &&
+           process.state() == QProcess::Running;
+  }
+
+  static QString output(QProcess& process) {
+    return QString::fromUtf8(process.readAllStandardOutput());
+  }
+
+  const QString buildProgram = QStringLiteral(CORVANE_PROGRAM);
   QTemporaryDir home;
+  QTemporaryDir runtime;
+
+ private:
+  std::vector<std::unique_ptr<QProcess>> started_;
+};
+
+// --- The command line: answered before Qt, so without any display ------------------------------
+
+struct CommandLineCase {
+  const char* name;
+  QStringList args;
+  int status;
+  QString out;  // regular expressions for the whole output
+  QString err;
+};
+
+class CommandLineTest : public ProgramTest,
+                        public ::testing::WithParamInterface<CommandLineCase> {};
+
+TEST_P(CommandLineTest, AnswersWithoutADisplay) {
+  const CommandLineCase& c = GetParam();
   QProcess program;
-  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-  environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-  environment.insert(QStringLiteral("HOME"), home.path());
-  environment.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral("config")));
-  program.setProcessEnvironment(environment);
-  program.start(QStringLiteral(CORVANE_PROGRAM), {});
-  ASSERT_TRUE(program.waitForStarted(10000)) << program.errorString().toStdString();
-
-  // The launch's last step writes the login item; then the program just runs.
-  const QString entry = home.filePath(QStringLiteral("config/autostart/corvane.desktop"));
-  EXPECT_TRUE(QTest::qWaitFor([&] { return QFile::exists(entry); }, 20000));
-  EXPECT_FALSE(program.waitForFinished(1500)) << "the program stopped by itself";
-  EXPECT_EQ(program.state(), QProcess::Running);
-
+  program.setProcessEnvironment(environment(/*display=*/false));
+  program.start(buildProgram, c.args);
+  ASSERT_TRUE(program.waitForFinished(10000)) << "the program kept running";
+  EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(program.exitCode(), c.status);
   const QString out = QString::fromUtf8(program.readAllStandardOutput());
-  EXPECT_EQ(out.count(QStringLiteral("no system keyboard is tapped on this platform")), 1)
-      << out.toStdString();
+  const QString err = QString::fromUtf8(program.readAllStandardError());
+  const auto whole = [](const QString& pattern) {
+    return QRegularExpression(QRegularExpression::anchoredPattern(pattern),
+                              QRegularExpression::DotMatchesEverythingOption);
+  };
+  EXPECT_TRUE(whole(c.out).match(out).hasMatch()) << out.toStdString();
+  EXPECT_TRUE(whole(c.err).match(err).hasMatch()) << err.toStdString();
+}
+
+const QString kUsage =
+    QStringLiteral("Usage: corvane \\[--help \\| --version\\]\n.*Quit with Ctrl\\+Q.*\n");
+
+INSTANTIATE_TEST_SUITE_P(
+    Program, CommandLineTest,
+    ::testing::Values(
+        CommandLineCase{"help", {"--help"}, 0, kUsage, ""},
+        CommandLineCase{"shortHelp", {"-h"}, 0, kUsage, ""},
+        CommandLineCase{"version",
+                        {"--version"},
+                        0,
+                        "Corvane " + QRegularExpression::escape(CORVANE_VERSION) + "\n",
+                        ""},
+        CommandLineCase{"helpAfterQtOption", {"-platform", "offscreen", "--help"}, 0, kUsage, ""},
+        CommandLineCase{"unknownOption",
+                        {"--verbose"},
+                        2,
+                        "",
+                        "corvane: unknown option --verbose\nUsage: corvane .*"},
+        CommandLineCase{"argument",
+                        {"notes.txt"},
+                        2,
+                        "",
+                        "corvane: unexpected argument notes.txt \\(Corvane opens no files\\)\n"
+                        "Usage: corvane .*"}),
+    [](const ::testing::TestParamInfo<CommandLineCase>& info) { return info.param.name; });
+
+// --- Installed and started from the build folder ------------------------------------------------
+
+TEST_F(ProgramTest, InstalledItRunsAsDescribedAndRegistersItsLoginItem) {
+  const Installed& installed = Installed::get();
+  ASSERT_EQ(installed.status, 0) << installed.log.toStdString();
+  for (const char* file : {"bin/corvane", "share/applications/corvane.desktop",
+                           "share/icons/hicolor/512x512/apps/corvane.png"}) {
+    EXPECT_TRUE(QFileInfo::exists(installed.prefix() + u'/' + QString::fromUtf8(file))) << file;
+  }
+
+  QProcess& program = start(installed.program());
+  ASSERT_TRUE(waitForLaunch(program, loginEntry()));
+  EXPECT_FALSE(program.waitForFinished(1500)) << "the program stopped by itself";
+
+  const QString out = output(program);
+  EXPECT_EQ(out.count(kSimulatedLine), 1) << out.toStdString();
+  EXPECT_FALSE(out.contains(kBuildTreeLine)) << out.toStdString();
   EXPECT_FALSE(out.contains(QStringLiteral("Accessibility permissions required")));
   EXPECT_FALSE(out.contains(QStringLiteral("LaunchAtLogin registration failed")));
-  QSettings stored(home.filePath(QStringLiteral("config/Corvane/Corvane.conf")),
-                   QSettings::IniFormat);
+  QSettings stored(config() + QStringLiteral("/Corvane/Corvane.conf"), QSettings::IniFormat);
   EXPECT_EQ(stored.value(QStringLiteral("launchAtLoginEnabled")).toString(),
             QStringLiteral("true"));
+}
 
-  program.terminate();
-  if (!program.waitForFinished(5000)) {
-    program.kill();
-    program.waitForFinished(5000);
-  }
+TEST_F(ProgramTest, FromTheBuildFolderItKeepsItsStateThereAndSaysSo) {
+  const QString folder = QStringLiteral(CORVANE_BUILD_DIR "/local-settings");
+  QFile::remove(folder + QStringLiteral("/autostart/corvane.desktop"));
+
+  QProcess& program = start(buildProgram);
+  ASSERT_TRUE(waitForLaunch(program, folder + QStringLiteral("/autostart/corvane.desktop")));
+  const QString out = output(program);
+  EXPECT_TRUE(out.contains(kBuildTreeLine +
+                           QStringLiteral(": settings and the login item are "
+                                          "kept in ") +
+                           folder + u'.'))
+      << out.toStdString();
+  EXPECT_TRUE(QFileInfo::exists(folder + QStringLiteral("/Corvane.conf")));
+  // Nothing of the trial in the user's own folders.
+  EXPECT_FALSE(QFileInfo::exists(loginEntry()));
+  EXPECT_FALSE(QFileInfo::exists(config() + QStringLiteral("/Corvane")));
+}
+
+// --- Quitting -----------------------------------------------------------------------------------
+
+class QuitSignalTest : public ProgramTest, public ::testing::WithParamInterface<int> {};
+
+TEST_P(QuitSignalTest, StopsAndExitsWithStatusZero) {
+  QProcess& program = start(Installed::get().program());
+  ASSERT_TRUE(waitForLaunch(program, loginEntry()));
+  ASSERT_EQ(::kill(static_cast<pid_t>(program.processId()), GetParam()), 0);
+  ASSERT_TRUE(program.waitForFinished(10000)) << "still running after the signal";
+  EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(program.exitCode(), 0);
+  // The copy that quit leaves nothing that holds up the next start.
+  EXPECT_TRUE(QDir(runtime.filePath(QStringLiteral("corvane")))
+                  .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System)
+                  .isEmpty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Program, QuitSignalTest, ::testing::Values(SIGINT, SIGTERM),
+                         [](const ::testing::TestParamInfo<int>& info) {
+                           return info.param == SIGINT ? "sigint" : "sigterm";
+                         });
+
+// --- One copy per user --------------------------------------------------------------------------
+
+TEST_F(ProgramTest, ASecondStartHandsOverAndACrashedCopyBlocksNothing) {
+  const QString program = Installed::get().program();
+  QProcess& first = start(program);
+  ASSERT_TRUE(waitForLaunch(first, loginEntry()));
+
+  QProcess& second = start(program);
+  ASSERT_TRUE(second.waitForFinished(10000)) << "the second copy kept running";
+  EXPECT_EQ(second.exitCode(), 0);
+  EXPECT_EQ(output(second), kHandedOver + u'\n');
+  EXPECT_EQ(first.state(), QProcess::Running);
+
+  // A crash leaves its lock and socket behind: the next start takes over.
+  first.kill();
+  first.waitForFinished(5000);
+  QFile::remove(loginEntry());
+  QProcess& third = start(program);
+  ASSERT_TRUE(waitForLaunch(third, loginEntry())) << output(third).toStdString();
+  EXPECT_FALSE(output(third).contains(kHandedOver));
 }
 
 }  // namespace

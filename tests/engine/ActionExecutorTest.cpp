@@ -2,6 +2,7 @@
 #include <thread>
 
 #include "tests/engine/EngineHarness.h"
+#include "tests/engine/TestNames.h"
 
 namespace corvane::testing {
 namespace {
@@ -53,8 +54,8 @@ INSTANTIATE_TEST_SUITE_P(
                       Stroke{"newDoc", 45, kFlagCommand}, Stroke{"deleteWord", 51, kFlagOption},
                       Stroke{"focusAddressBar", 37, kFlagCommand},
                       Stroke{"switchTabNext", 48, kFlagControl},
-                      Stroke{"switchApps", 48, kFlagCommand}, Stroke{"closeWindow", 13, kFlagCommand},
-                      Stroke{"getInfo", 34, kFlagCommand},
+                      Stroke{"switchApps", 48, kFlagCommand},
+                      Stroke{"closeWindow", 13, kFlagCommand}, Stroke{"getInfo", 34, kFlagCommand},
                       Stroke{"lockComputer", 12, kFlagCommand | kFlagControl}),
     [](const auto& info) { return std::string(info.param.action); });
 
@@ -75,7 +76,8 @@ INSTANTIATE_TEST_SUITE_P(
     Applications, OpenActionTest,
     ::testing::Values(std::pair{"openFinder", "/System/Library/CoreServices/Finder.app"},
                       std::pair{"openActivityMonitor",
-                                "/System/Applications/Utilities/Activity Monitor.app"}));
+                                "/System/Applications/Utilities/Activity Monitor.app"}),
+    [](const auto& info) { return std::string(info.param.first); });
 
 TEST_F(EngineTest, UnknownNamesDoNothing) {
   for (const char* name : {"", "Copy", "COPY", "copy ", "reopentab", "none", "openfinder"}) {
@@ -193,7 +195,13 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(ModifierList{{}, 0}, ModifierList{{kFlagCommand, kFlagShift}, 0x120000},
                       ModifierList{{kFlagCommand, kFlagControl}, 0x140000},
                       ModifierList{{kFlagCommand, kFlagCommand}, kFlagCommand},
-                      ModifierList{{kFlagOption, kFlagShift, kFlagControl, kFlagCommand}, 0x1E0000}));
+                      ModifierList{{kFlagOption, kFlagShift, kFlagControl, kFlagCommand},
+                                   0x1E0000}),
+    [](const auto& info) {
+      std::string name = "list";
+      for (EventFlags flags : info.param.list) name += "_" + hexName(flags);
+      return info.param.list.empty() ? std::string("empty") : name;
+    });
 
 TEST_F(EngineTest, WithoutASourceKeystrokesStillPostButTheReopenSequenceDoesNothing) {
   session->refuseEventSources(true);

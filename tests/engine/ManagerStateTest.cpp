@@ -53,7 +53,14 @@ TEST_P(PublishedValueTest, SignalsBeforeEveryAssignmentOnTheAssigningThread) {
 INSTANTIATE_TEST_SUITE_P(AllThree, PublishedValueTest,
                          ::testing::Values(&KeyboardShortcutManager::isEnabled,
                                            &KeyboardShortcutManager::swapFnAndControl,
-                                           &KeyboardShortcutManager::swapOptionAndCommand));
+                                           &KeyboardShortcutManager::swapOptionAndCommand),
+                         [](const auto& info) {
+                           if (info.param == &KeyboardShortcutManager::isEnabled)
+                             return "isEnabled";
+                           return info.param == &KeyboardShortcutManager::swapFnAndControl
+                                      ? "swapFnAndControl"
+                                      : "swapOptionAndCommand";
+                         });
 
 TEST_F(ManagerStateTest, UnsubscribedHandlersAreNotCalled) {
   int first = 0;
