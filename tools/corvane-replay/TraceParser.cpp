@@ -8,6 +8,7 @@
 #include <limits>
 #include <nlohmann/json.hpp>
 
+#include "tools/corvane-replay/MessageText.h"
 #include "tools/corvane-replay/TraceRecord.h"
 
 namespace corvane::replay {
@@ -60,7 +61,7 @@ struct Value {
 };
 
 std::string jsonQuoted(std::string_view text) {
-  return Json(std::string(text)).dump(-1, ' ', false, Json::error_handler_t::replace);
+  return quotedForMessage(text);
 }
 
 std::string quotedName(Field field) {
@@ -81,7 +82,7 @@ std::string describe(const Value& value) {
     case Value::Type::unsignedInteger:
       return std::to_string(value.unsignedInteger);
     case Value::Type::floating:
-      return value.text;
+      return cutForMessage(value.text);
     case Value::Type::string:
       return jsonQuoted(value.text);
     case Value::Type::object:
@@ -109,6 +110,7 @@ class LineHandler final : public nlohmann::json_sax<Json> {
  public:
   std::array<Value, kFieldCount> values;
   bool syntaxError = false;
+  bool numberOutOfRange = false;
   std::size_t errorColumn = 0;
   std::string errorDetail;
   bool notAnObject = false;
@@ -162,15 +164,13 @@ class LineHandler final : public nlohmann::json_sax<Json> {
     return true;
   }
 
-  bool parse_error(std::size_t position, const std::string& /*lastToken*/,
+  bool parse_error(std::size_t position, const std::string& lastToken,
                    const nlohmann::detail::exception& ex) override {
     syntaxError = true;
     errorColumn = position;
-    // nlohmann's text reads "[json.exception...] parse error at line 1, column N: <detail>".
-    const std::string_view what = ex.what();
-    const std::size_t colon = what.find(": ");
-    errorDetail =
-        colon == std::string_view::npos ? std::string(what) : std::string(what.substr(colon + 2));
+    // A number too large for a double (out_of_range 406) is valid JSON all the same.
+    numberOutOfRange = ex.id == 406;
+    errorDetail = numberOutOfRange ? cutForMessage(lastToken) : parserMessage(ex.what());
     return false;
   }
 
@@ -332,8 +332,9 @@ bool TraceParser::parse(std::string_view line, TraceRecord& record) {
   Json::sax_parse(line.begin(), line.end(), &h);
   std::string& error = error_;
   if (h.syntaxError) {
-    return fail(error,
-                "not valid JSON at column " + std::to_string(h.errorColumn) + ": " + h.errorDetail);
+    return fail(error, (h.numberOutOfRange ? "number out of range at column "
+                                           : "not valid JSON at column ") +
+                           std::to_string(h.errorColumn) + ": " + h.errorDetail);
   }
   if (h.notAnObject) return fail(error, "not a JSON object");
   if (!h.keyProblem.empty()) return fail(error, h.keyProblem);
