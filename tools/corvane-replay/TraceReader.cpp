@@ -17,7 +17,7 @@ bool FileLineSource::nextLine(std::string_view& line) {
   for (;;) {
     const char* begin = buffer_.data() + start_;
     const size_t available = buffer_.size() - start_;
-    const void* feed = std::memchr(begin, '\n', available);
+    const void* feed = available == 0 ? nullptr : std::memchr(begin, '\n', available);
     if (skipping_) {
       // The rest of a line too long to hand on: dropped as it comes.
       if (feed != nullptr) {
