@@ -70,9 +70,10 @@ void AppDelegate::applicationDidFinishLaunching() {
   statusItem_ = std::make_unique<QSystemTrayIcon>();
   statusItem_->setIcon(ui::keyboardStatusIcon());
   statusItem_->setToolTip(QStringLiteral("Corvane"));
+  // A double click is two clicks: two toggles (StatusItemClicks).
   connect(statusItem_.get(), &QSystemTrayIcon::activated, this,
           [this](QSystemTrayIcon::ActivationReason reason) {
-            if (reason == QSystemTrayIcon::Trigger) toggleMainWindow();
+            if (clicks_.isClick(reason, StatusItemClicks::Clock::now())) toggleMainWindow();
           });
   // Without a tray (a headless or tray-less desktop) the item stays hidden; the window is shown
   // all the same.

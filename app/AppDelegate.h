@@ -3,8 +3,10 @@
 // item in line with the stored preference.
 #pragma once
 
+#include <QGuiApplication>
 #include <QObject>
 #include <QString>
+#include <QStyleHints>
 #include <filesystem>
 #include <functional>
 #include <iosfwd>
@@ -12,6 +14,7 @@
 
 #include "app/PreferencesStore.h"
 #include "app/ShellServices.h"
+#include "app/StatusItemClicks.h"
 
 class QSystemTrayIcon;
 class QWidget;
@@ -79,6 +82,8 @@ class AppDelegate final : public QObject {
   std::unique_ptr<MainWindow> window_;
   std::unique_ptr<RulesLoader> rulesLoader_;
   bool quitting_ = false;
+  StatusItemClicks clicks_{
+      std::chrono::milliseconds(QGuiApplication::styleHints()->mouseDoubleClickInterval())};
 };
 
 }  // namespace corvane
