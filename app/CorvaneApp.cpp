@@ -1,5 +1,6 @@
 #include "app/CorvaneApp.h"
 
+#include <QStyleHints>
 #include <QTimer>
 
 #include "app/AppDelegate.h"
@@ -35,6 +36,8 @@ int runCorvane(QApplication& app, std::ostream& notice) {
   }
 
   ui::applyPlatformLook(app);
+  // Tab reaches every control, also on a Mac without Full Keyboard Access switched on.
+  QGuiApplication::styleHints()->setTabFocusBehavior(Qt::TabFocusAllControls);
 
   // Off the Mac: the engine's main-queue work runs on this event loop, and the user is told
   // that the real keyboard is not translated.

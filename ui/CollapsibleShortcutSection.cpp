@@ -2,6 +2,7 @@
 
 #include <QGraphicsOpacityEffect>
 #include <QHBoxLayout>
+#include <QPainter>
 #include <QVBoxLayout>
 
 #include "ui/KeyBadge.h"
@@ -35,7 +36,8 @@ QString displayKeys(const QString& windowsKeys, bool swapOptionAndCommand, bool 
 }
 
 // The header: a plain button (no border, no background) whose label is the chevron, the title
-// and a flexible spacer. The whole width of the header answers a press.
+// and a flexible spacer. The whole width of the header answers a press. Reached with Tab, it
+// shows a focus ring, and Space presses it.
 class CollapsibleShortcutSection::Header : public QAbstractButton {
  public:
   explicit Header(QWidget* parent) : QAbstractButton(parent) {
@@ -46,7 +48,23 @@ class CollapsibleShortcutSection::Header : public QAbstractButton {
   QSize minimumSizeHint() const override { return layout() ? layout()->minimumSize() : QSize(); }
 
  protected:
-  void paintEvent(QPaintEvent*) override {}
+  void paintEvent(QPaintEvent*) override {
+    if (!hasFocus()) return;
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    QColor ring = systemColor(SystemColor::Blue, palette());
+    ring.setAlphaF(0.6);
+    painter.setPen(QPen(ring, 2));
+    painter.drawPath(continuousRoundedRect(QRectF(rect()).adjusted(1, 1, -1, -1), 4));
+  }
+  void focusInEvent(QFocusEvent* event) override {
+    QAbstractButton::focusInEvent(event);
+    update();
+  }
+  void focusOutEvent(QFocusEvent* event) override {
+    QAbstractButton::focusOutEvent(event);
+    update();
+  }
 };
 
 CollapsibleShortcutSection::CollapsibleShortcutSection(const QString& title,
@@ -101,6 +119,8 @@ void CollapsibleShortcutSection::compose(bool swapOptionAndCommand, bool swapFnA
   swapFnAndControl_ = swapFnAndControl;
   const bool expanded = isExpanded_.get();
   chevron_->setSymbol(expanded ? Symbol::ChevronDown : Symbol::ChevronRight);
+  header_->setAccessibleDescription(expanded ? QStringLiteral("expanded")
+                                             : QStringLiteral("collapsed"));
   // Rows are made again only when what they show would change.
   if (composed_ && !rowsChanged_ && rowsExpanded_ == expanded &&
       (!expanded || (rowsSwapOptionAndCommand_ == swapOptionAndCommand &&

@@ -182,6 +182,9 @@ void ContentView::build() {
   scrollArea_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   scrollArea_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   scrollArea_->setWidgetResizable(true);
+  // Not a Tab stop of its own: it follows the focus, and Page Up and Down that the focused
+  // control does not take still scroll it.
+  scrollArea_->setFocusPolicy(Qt::NoFocus);
   rootLayout->addWidget(scrollArea_);
 
   auto* content = new QWidget(scrollArea_);
@@ -262,6 +265,7 @@ QWidget* ContentView::makeControlsRow() {
   swapFnAndControlBox_ = addSwapBox(QStringLiteral("Swap Fn and Control keys"), "swapFnAndControl");
   swapOptionAndCommandBox_ =
       addSwapBox(QStringLiteral("Swap Option (Alt) and Command (⌘)"), "swapOptionAndCommand");
+  swapOptionAndCommandBox_->setAccessibleName(QStringLiteral("Swap Option (Alt) and Command"));
   // A click writes straight through to the manager; the box then shows what the manager holds.
   connect(swapFnAndControlBox_, &QCheckBox::clicked, this,
           [this](bool checked) { shortcutManager_->swapFnAndControl = checked; });

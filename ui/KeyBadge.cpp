@@ -6,8 +6,17 @@
 
 namespace corvane::ui {
 
+QString spokenKeys(QString keys) {
+  keys.replace(QStringLiteral("⌘"), QStringLiteral("Command"));
+  keys.replace(QStringLiteral("⌥"), QStringLiteral("Option"));
+  keys.replace(QStringLiteral("⌃"), QStringLiteral("Control"));
+  keys.replace(QStringLiteral("⇧"), QStringLiteral("Shift"));
+  return keys;
+}
+
 KeyBadge::KeyBadge(const QString& text, SystemColor color, QWidget* parent)
     : QLabel(text, parent), color_(color) {
+  setAccessibleName(spokenKeys(text));
   setFont(textStyleFont(TextStyle::Caption));
   setTextFormat(Qt::PlainText);
   setContentsMargins(8, 4, 8, 4);

@@ -9,6 +9,9 @@
 
 namespace corvane::ui {
 
+// Key symbols as a screen reader should say them: "⌘ + Tab" is "Command + Tab".
+QString spokenKeys(QString keys);
+
 class KeyBadge : public QLabel {
  public:
   KeyBadge(const QString& text, SystemColor color, QWidget* parent = nullptr);

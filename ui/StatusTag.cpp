@@ -45,6 +45,8 @@ void StatusTag::setIsActive(bool isActive) {
   dot_->active = isActive;
   label_->setText(isActive ? QStringLiteral("Active") : QStringLiteral("Inactive"));
   label_->setColor(isActive ? SystemColor::Green : SystemColor::Secondary);
+  setAccessibleName(isActive ? QStringLiteral("Shortcuts active")
+                             : QStringLiteral("Shortcuts inactive"));
   dot_->update();
   update();
 }
