@@ -3,14 +3,21 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <algorithm>
+#include <utility>
 
 namespace corvane::ui {
 
 QString spokenKeys(QString keys) {
-  keys.replace(QStringLiteral("⌘"), QStringLiteral("Command"));
-  keys.replace(QStringLiteral("⌥"), QStringLiteral("Option"));
-  keys.replace(QStringLiteral("⌃"), QStringLiteral("Control"));
-  keys.replace(QStringLiteral("⇧"), QStringLiteral("Shift"));
+  const std::pair<const char16_t*, const char16_t*> words[] = {{u"⌘", u"Command"},
+                                                               {u"⌥", u"Option"},
+                                                               {u"⌃", u"Control"},
+                                                               {u"^", u"Control"},
+                                                               {u"⇧", u"Shift"}};
+  // "Command (⌘)" says the key once; a symbol alone is said as its name.
+  for (const auto& [symbol, word] : words) {
+    keys.remove(QStringLiteral(" (") + QString::fromUtf16(symbol) + u')');
+    keys.replace(QString::fromUtf16(symbol), QString::fromUtf16(word));
+  }
   return keys;
 }
 
