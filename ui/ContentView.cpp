@@ -328,6 +328,7 @@ QWidget* ContentView::makeListTitleRow() {
   row->addStretch(1);
   editRulesButton_ = new LinkButton(QStringLiteral("Edit…"), TextStyle::Body, titleRow);
   editRulesButton_->setObjectName(QStringLiteral("editRulesButton"));
+  editRulesButton_->setAccessibleName(QStringLiteral("Edit the rules file"));
   connect(editRulesButton_, &QAbstractButton::clicked, this, [this] { editRules(); });
   row->addWidget(editRulesButton_, 0, Qt::AlignVCenter);
   column->addWidget(titleRow);

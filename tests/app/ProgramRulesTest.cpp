@@ -11,6 +11,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "InstalledProgram.h"
+
 namespace {
 
 constexpr const char* kBroken = "{\n  \"shortcuts\": [\n    { \"press\": \"Ctlr+O\" }\n  ]\n}\n";
@@ -56,7 +58,8 @@ class ProgramRules : public ::testing::Test {
     environment.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral("config")));
     environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
     program.setProcessEnvironment(environment);
-    program.start(QStringLiteral(CORVANE_PROGRAM), {});
+    // Installed: its settings and login item are in the temporary home, as a user's are.
+    program.start(corvane::testing::installedProgram(), {});
     ASSERT_TRUE(program.waitForStarted(10000)) << program.errorString().toStdString();
     const QString entry = home.filePath(QStringLiteral("config/autostart/corvane.desktop"));
     ASSERT_TRUE(QTest::qWaitFor([&] { return QFile::exists(entry); }, 20000));

@@ -14,9 +14,12 @@
 #include <QTest>
 #include <memory>
 
+#include "InstalledProgram.h"
 #include "QtTestMain.h"
 
 namespace {
+
+using corvane::testing::Installed;
 
 constexpr int kLaunchMs = 20000;  // generous: only a broken or very busy build waits this long
 
@@ -24,32 +27,6 @@ const QString kBuildTreeLine = QStringLiteral("started from its build folder");
 const QString kSimulatedLine = QStringLiteral("no system keyboard is tapped on this platform");
 const QString kHandedOver =
     QStringLiteral("Corvane is already running: its window was brought forward.");
-
-// cmake --install of this build into a temporary prefix, once for the suite.
-class Installed {
- public:
-  static const Installed& get() {
-    static const Installed installed;
-    return installed;
-  }
-  QString prefix() const { return folder_.path(); }
-  QString program() const { return folder_.filePath(QStringLiteral("bin/corvane")); }
-  QString log;
-  int status = -1;
-
- private:
-  Installed() {
-    QProcess install;
-    install.setProcessChannelMode(QProcess::MergedChannels);
-    install.start(QStringLiteral(CORVANE_CMAKE),
-                  {QStringLiteral("--install"), QStringLiteral(CORVANE_BUILD_DIR),
-                   QStringLiteral("--prefix"), folder_.path()});
-    install.waitForFinished(60000);
-    log = QString::fromUtf8(install.readAll());
-    status = install.exitStatus() == QProcess::NormalExit ? install.exitCode() : -1;
-  }
-  QTemporaryDir folder_;
-};
 
 class ProgramTest : public ::testing::Test {
  protected:

@@ -70,6 +70,8 @@ TEST_F(AccessibilityTest, TabReachesEveryControlInOrderAndEachShowsFocus) {
        QStringLiteral("Swap Fn and Control keys")},
       {view->findChild<QWidget*>(QStringLiteral("swapOptionAndCommand")),
        QStringLiteral("Swap Option (Alt) and Command")},
+      {view->findChild<QWidget*>(QStringLiteral("editRulesButton")),
+       QStringLiteral("Edit the rules file")},
       {view->systemSection()->header(), QStringLiteral("System & Window Management")},
       {view->browserSection()->header(), QStringLiteral("Browser & Tabs")},
       {view->editingSection()->header(), QStringLiteral("Editing & Clipboard")},
