@@ -2,9 +2,9 @@
 // and without a lock or an allocation.
 //
 // Codes 0 to 127 are stored, one bit each, in two atomic words. Every key a rule can name lies
-// there (a Mac keyboard's codes end at 126), and the decision touches these sets only for named
-// keys. Any other code is never stored: insert reports it as not added and contains() as absent,
-// so at worst the key-up of such a key would pass, which leaves no key stuck.
+// there (a Mac keyboard's codes end at 126). Any other code is never stored: insert reports it as
+// not added and contains() as absent, so at worst the key-up of such a key would pass, which leaves
+// no key stuck.
 //
 // Why atomic words: after a stop and a start, the old tap thread can still be inside a callback
 // (waiting on the workspace, say) while the new tap thread decides events. Plain `word |= bit`

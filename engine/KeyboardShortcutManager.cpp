@@ -14,7 +14,6 @@ KeyboardShortcutManager::KeyboardShortcutManager(std::shared_ptr<Platform> platf
       pauser_(platform_->pauser()) {
   for (size_t i = 0; i < kNamedKeys.size(); ++i) {
     namedKeys_[i].store(kNamedKeys[i], std::memory_order_relaxed);
-    trackedKeys_[i].store(kNamedKeys[i], std::memory_order_relaxed);
   }
 }
 
@@ -33,26 +32,14 @@ EventRef KeyboardShortcutManager::handleEvent(EventType type, EventRef event) {
   }
 
   if (type == kEventKeyDown) {
-    // A key that no rule names is not translated: it passes. Once the user's rules are in use,
-    // which keys are named can change while a key is held, so every key is kept track of.
-    if (!isNamedNow(keyCode)) {
-      if (tracksEveryKey_.load(std::memory_order_relaxed)) [[unlikely]] {
-        return passUntrackedKeyDown(keyCode, event);
-      }
-      return event;
-    }
+    // A key that no rule names is not translated: it passes. It is still kept track of: the
+    // user's rules can come to name it while it is held.
+    if (!isNamedNow(keyCode)) return passKeyDown(keyCode, event);
     return decideKeyDown(keyCode, event);
   }
-  // Neither set can hold a key that is not kept track of.
-  if (!inKeySet(trackedKeys_, keyCode)) return event;
   // The key-up of a translated key-down is swallowed once.
-  if (consumedKeyUps.erase(keyCode)) return nullptr;
-  heldByApplication.erase(keyCode);
-  return event;
-}
-
-EventRef KeyboardShortcutManager::passUntrackedKeyDown(int64_t keyCode, EventRef event) {
-  if (inKeySet(trackedKeys_, keyCode)) passKeyDown(keyCode, event);
+  if (consumedKeyUps.contains(keyCode) && consumedKeyUps.erase(keyCode)) return nullptr;
+  if (heldByApplication.contains(keyCode)) heldByApplication.erase(keyCode);
   return event;
 }
 

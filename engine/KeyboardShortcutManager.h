@@ -164,15 +164,14 @@ class KeyboardShortcutManager : public std::enable_shared_from_this<KeyboardShor
   static void runRenameFile(void* context);
 
   [[gnu::noinline]] EventRef decideKeyDown(int64_t keyCode, EventRef event);
-  // An unnamed key-down while the user's rules are in use: kept track of, and passed.
-  [[gnu::noinline]] EventRef passUntrackedKeyDown(int64_t keyCode, EventRef event);
   [[gnu::noinline]] EventRef decideWithRules(int64_t keyCode, EventFlags flags, EventRef event);
   // A key-down that reaches the application. The press is new, so an older entry for the key is
   // stale (its key-up never came, or came while no tap ran): dropping it keeps this press's own
   // key-up from being swallowed, which would leave the key stuck down in the application.
+  // The sets are only written when they change: an auto-repeat, the common case, reads them.
   EventRef passKeyDown(int64_t keyCode, EventRef event) {
-    consumedKeyUps.erase(keyCode);
-    heldByApplication.insert(keyCode);
+    if (consumedKeyUps.contains(keyCode)) consumedKeyUps.erase(keyCode);
+    if (!heldByApplication.contains(keyCode)) heldByApplication.insert(keyCode);
     return event;
   }
   // Records a translated key-down's key code for its key-up. The keystroke posted at once for
@@ -221,13 +220,8 @@ class KeyboardShortcutManager : public std::enable_shared_from_this<KeyboardShor
   std::atomic<const RuleTable*> ruleTable_{nullptr};
   std::atomic<uint32_t> ruleReaders_{0};
   std::vector<const RuleTable*> retiredRules_;  // main thread
-  // Codes the rules in use name (a key-down of any other passes at once), and codes whose
-  // presses the key sets keep track of (a key-up of any other cannot be owed): the built-in
-  // rules' until the user's rules are first used, from then on every code below 128, since a
-  // key can become named while it is held.
+  // Codes the rules in use name: a key-down of any other passes without a look at its flags.
   std::array<std::atomic<uint64_t>, 2> namedKeys_;
-  std::array<std::atomic<uint64_t>, 2> trackedKeys_;
-  std::atomic<bool> tracksEveryKey_{false};
   friend class RuleReader;
 };
 

@@ -52,9 +52,8 @@ constexpr bool isFunctionKey(int64_t keyCode) {
   return code < 128 && ((kFunctionKeys[code >> 6] >> (code & 63)) & 1) != 0;
 }
 
-// The key codes some rule names, as a 128-bit set. No other key press is ever translated, so
-// it is decided without looking at its modifiers, and neither consumedKeyUps nor
-// heldByApplication ever holds it.
+// The key codes some built-in rule names, as a 128-bit set. No other key press is translated by
+// them, so it is decided without looking at its modifiers.
 constexpr std::array<uint64_t, 2> kNamedKeys = [] {
   std::array<uint64_t, 2> bits{};
   // clang-format off

@@ -102,15 +102,8 @@ const RulesFile* KeyboardShortcutManager::rules() const {
 }
 
 void KeyboardShortcutManager::publishRules(const RuleTable* table) {
-  // From the first rules on, every key's presses are kept track of (a key held while the rules
-  // change keeps its key-up); a key the new table names is let through the first test once the
-  // table is there.
+  // A key the new table names is let through the first test once the table is there.
   const std::array<uint64_t, 2>& named = table != nullptr ? table->namedKeys() : kNamedKeys;
-  if (table != nullptr && !tracksEveryKey_.load(std::memory_order_relaxed)) {
-    for (std::atomic<uint64_t>& word : trackedKeys_)
-      word.store(~uint64_t{0}, std::memory_order_relaxed);
-    tracksEveryKey_.store(true, std::memory_order_relaxed);
-  }
   const RuleTable* old = ruleTable_.exchange(table, std::memory_order_seq_cst);
   for (size_t i = 0; i < named.size(); ++i)
     namedKeys_[i].store(named[i], std::memory_order_relaxed);
