@@ -91,11 +91,15 @@ void KeyboardShortcutManager::stop() {
   const RunLoopSourceRef source = runLoopSource.get();
 
   events_.tapEnable(port, false);
-  if (source != nullptr) {
-    events_.runLoopRemoveSource(loop, source);
-    events_.runLoopStop(loop);
-  }
+  // The port is invalidated before the loop is stopped. The tap thread may be between storing
+  // its run loop and running it: a stop reaches only a running loop, and taking a source out
+  // does not wake a loop, so a stop made before the thread's run, followed by an invalidation
+  // made after it, would leave the thread asleep in a loop with no source. Once the port is
+  // invalid its source can no longer be added, so the run that follows returns at once, and a
+  // run already under way is ended by the stop.
+  if (source != nullptr) events_.runLoopRemoveSource(loop, source);
   events_.machPortInvalidate(port);
+  if (source != nullptr) events_.runLoopStop(loop);
 
   eventTap.reset();
   runLoopSource.reset();

@@ -22,24 +22,23 @@ EventRef KeyboardShortcutManager::handleEvent(EventType type, EventRef event) {
   // consumedKeyUps alone.
   if (events_.eventGetIntegerValueField(event, kEventSourceUserData) == kEventMarker) return event;
   const int64_t keyCode = events_.eventGetIntegerValueField(event, kKeyboardEventKeycode);
-  // Flags-changed (modifier presses and releases) and every other type pass; the Fn key's own
-  // tells whether it is down.
-  if (type != kEventKeyUp && type != kEventKeyDown) {
-    if (type == kEventFlagsChanged && keyCode == kKeyFunction) {
-      fnKeyDown.store((events_.eventGetFlags(event) & kFlagFn) != 0, std::memory_order_relaxed);
-    }
-    return event;
-  }
-
   if (type == kEventKeyDown) {
     // A key that no rule names is not translated: it passes. It is still kept track of: the
     // user's rules can come to name it while it is held.
     if (!isNamedNow(keyCode)) return passKeyDown(keyCode, event);
     return decideKeyDown(keyCode, event);
   }
-  // The key-up of a translated key-down is swallowed once.
-  if (consumedKeyUps.contains(keyCode) && consumedKeyUps.erase(keyCode)) return nullptr;
-  if (heldByApplication.contains(keyCode)) heldByApplication.erase(keyCode);
+  if (type == kEventKeyUp) {
+    // The key-up of a translated key-down is swallowed once.
+    if (consumedKeyUps.contains(keyCode) && consumedKeyUps.erase(keyCode)) return nullptr;
+    if (heldByApplication.contains(keyCode)) heldByApplication.erase(keyCode);
+    return event;
+  }
+  // Flags-changed (modifier presses and releases) and every other type pass; the Fn key's own
+  // tells whether it is down.
+  if (type == kEventFlagsChanged && keyCode == kKeyFunction) {
+    fnKeyDown.store((events_.eventGetFlags(event) & kFlagFn) != 0, std::memory_order_relaxed);
+  }
   return event;
 }
 

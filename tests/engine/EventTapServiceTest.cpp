@@ -1,12 +1,14 @@
 // start, stop and the tap thread, with real threads on a simulated session.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <condition_variable>
 #include <mutex>
 #include <random>
 #include <string_view>
 #include <thread>
+#include <vector>
 
 #include "engine/KeyboardShortcutManager.h"
 #include "platform/simulated/SimulatedSession.h"
@@ -32,18 +34,31 @@ class GatedPlatform final : public Platform, private KeyboardEventServices {
   MainQueue& mainQueue() override { return session_->mainQueue(); }
   Pauser& pauser() override { return session_->pauser(); }
 
+  // Holds the next caller of the operation (any thread) until released; holdAlsoBefore adds a
+  // second gate to the first.
   void holdBefore(std::string_view operation) {
     std::lock_guard lock(mutex_);
-    gate_ = operation;
-    held_ = false;
+    gates_ = {operation};
+    heldAt_.clear();
   }
-  void waitUntilHeld() {
+  void holdAlsoBefore(std::string_view operation) {
+    std::lock_guard lock(mutex_);
+    gates_.push_back(operation);
+  }
+  void waitUntilHeld(std::string_view operation = {}) {
     std::unique_lock lock(mutex_);
-    ASSERT_TRUE(changed_.wait_for(lock, kWait, [this] { return held_; }));
+    ASSERT_TRUE(changed_.wait_for(lock, kWait, [this, operation] {
+      return operation.empty() ? !heldAt_.empty() : std::ranges::count(heldAt_, operation) > 0;
+    }));
   }
   void release() {
     std::lock_guard lock(mutex_);
-    gate_ = {};
+    gates_.clear();
+    changed_.notify_all();
+  }
+  void releaseOnly(std::string_view operation) {
+    std::lock_guard lock(mutex_);
+    std::erase(gates_, operation);
     changed_.notify_all();
   }
   int runLoopReturns() const { return runLoopReturns_.load(); }
@@ -51,10 +66,11 @@ class GatedPlatform final : public Platform, private KeyboardEventServices {
  private:
   void checkpoint(std::string_view operation) {
     std::unique_lock lock(mutex_);
-    if (gate_ != operation) return;
-    held_ = true;
+    const auto gated = [this, operation] { return std::ranges::count(gates_, operation) > 0; };
+    if (!gated()) return;
+    heldAt_.push_back(operation);
     changed_.notify_all();
-    changed_.wait(lock, [this, operation] { return gate_ != operation; });
+    changed_.wait(lock, [&] { return !gated(); });
   }
 
   MachPortRef tapCreate(TapLocation l, TapPlacement p, TapOptions o, EventMask m,
@@ -81,7 +97,10 @@ class GatedPlatform final : public Platform, private KeyboardEventServices {
     runLoopReturns_.fetch_add(1);
   }
   void runLoopStop(RunLoopRef l) override { inner_.runLoopStop(l); }
-  void machPortInvalidate(MachPortRef p) override { inner_.machPortInvalidate(p); }
+  void machPortInvalidate(MachPortRef p) override {
+    checkpoint("machPortInvalidate");
+    inner_.machPortInvalidate(p);
+  }
   int64_t eventGetIntegerValueField(EventRef e, EventField f) override {
     return inner_.eventGetIntegerValueField(e, f);
   }
@@ -105,8 +124,8 @@ class GatedPlatform final : public Platform, private KeyboardEventServices {
   KeyboardEventServices& inner_;
   std::mutex mutex_;
   std::condition_variable changed_;
-  std::string_view gate_;
-  bool held_ = false;
+  std::vector<std::string_view> gates_;
+  std::vector<std::string_view> heldAt_;
   std::atomic<int> runLoopReturns_{0};
 };
 
@@ -333,6 +352,32 @@ TEST_F(GatedTapServiceTest, StopWhileThePortIsStoredButNotTheLoopDoesNothing) {
 // is not running yet); what ends the thread is the source stop took out: removed from the loop,
 // or, before it was added, invalidated with the port so that adding it does nothing, leaving a
 // loop without sources.
+// The stop's steps interleaved with the installation: its source removal and loop stop come
+// before the tap thread adds its source and runs its loop, its invalidation after. A loop that
+// is not running cannot be stopped and a removal does not wake one, so the order of the stop's
+// steps decides whether the thread ever ends.
+TEST_F(GatedTapServiceTest, StopWhoseInvalidationComesAfterTheRunStartedStillEndsTheThread) {
+  gate->holdBefore("runLoopAddSource");
+  manager->start();
+  gate->waitUntilHeld("runLoopAddSource");
+  gate->holdAlsoBefore("machPortInvalidate");
+  std::thread stopper([this] { manager->stop(); });
+  gate->waitUntilHeld("machPortInvalidate");
+  const int returnsBefore = gate->runLoopReturns();
+  gate->releaseOnly("runLoopAddSource");
+  // The tap thread adds its source and runs its loop (or, with the port already invalid,
+  // returns at once).
+  for (int i = 0;
+       i < 1000 && session->runningRunLoops() == 0 && gate->runLoopReturns() == returnsBefore;
+       ++i) {
+    std::this_thread::sleep_for(1ms);
+  }
+  gate->releaseOnly("machPortInvalidate");
+  stopper.join();
+  EXPECT_TRUE(session->waitForRunLoopsToEnd(kWait)) << "the tap thread sleeps for ever";
+  EXPECT_FALSE(manager->isEnabled);
+}
+
 TEST_F(GatedTapServiceTest, StopBetweenInstallationAndTheLoopStillEndsTheThread) {
   for (std::string_view step : {"runLoopAddSource", "runLoopRun"}) {
     gate->holdBefore(step);
