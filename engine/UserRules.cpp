@@ -36,8 +36,8 @@ EventRef KeyboardShortcutManager::decideWithRules(int64_t keyCode, EventFlags fl
                                                   EventRef event) {
   const RuleReader reader(*this);
   const RuleTable* table = reader.table();
-  // The frontmost application is asked at most once, and only for a shortcut that names
-  // applications or once a key-down would be translated.
+  // The frontmost application is asked only for a shortcut that names applications, by the
+  // built-in Shift+Tab, and once a key-down would be translated; the user's shortcuts ask once.
   std::string_view frontmost;
   bool asked = false;
   const auto frontmostApplication = [&] {
@@ -59,10 +59,14 @@ EventRef KeyboardShortcutManager::decideWithRules(int64_t keyCode, EventFlags fl
       }
     }
   }
-  // Then the built-in rules, less the disabled ones.
-  const Action action =
-      shortcut != nullptr ? Action::none : actionFor(keyCode, flags, table ? table->disabled() : 0);
-  if (shortcut == nullptr && action == Action::none) return passKeyDown(keyCode, event);
+  // Then the built-in rules, less the disabled ones. Their browser test asks the workspace
+  // itself, which ends the life of an answer kept from before.
+  Action action = Action::none;
+  if (shortcut == nullptr) {
+    action = actionFor(keyCode, flags, table ? table->disabled() : 0);
+    if (action == Action::none) return passKeyDown(keyCode, event);
+    asked = false;
+  }
   // Nothing is translated in an excluded application.
   if (table != nullptr && table->hasExclusions() && table->excludes(frontmostApplication())) {
     return passKeyDown(keyCode, event);
