@@ -43,7 +43,6 @@ if(NOT CORVANE_MACOS_SYSROOT OR NOT CORVANE_MACOS_SYSROOT_OF STREQUAL CORVANE_MA
     message(FATAL_ERROR "macos-cross: ${sdk} is not a macOS SDK: no usr/include/c++/v1 with "
       "System/Library/Frameworks, nor include/c++/v1 with Frameworks")
   endif()
-  set(extras "${CMAKE_CURRENT_LIST_DIR}/macos-sdk-extras")
   if(include_dir STREQUAL "${sdk}/usr/include"
      AND EXISTS "${frameworks_dir}/ServiceManagement.framework")
     set(CORVANE_MACOS_SYSROOT "${sdk}")
@@ -60,14 +59,23 @@ if(NOT CORVANE_MACOS_SYSROOT OR NOT CORVANE_MACOS_SYSROOT_OF STREQUAL CORVANE_MA
       file(CREATE_LINK "${frameworks_dir}/${framework}"
         "${view}/System/Library/Frameworks/${framework}" SYMBOLIC)
     endforeach()
-    # Our own declarations of what we use of a framework the SDK lacks.
-    file(GLOB extra_frameworks RELATIVE "${extras}" "${extras}/*.framework")
-    foreach(framework IN LISTS extra_frameworks)
-      if(NOT EXISTS "${view}/System/Library/Frameworks/${framework}")
-        file(CREATE_LINK "${extras}/${framework}"
-          "${view}/System/Library/Frameworks/${framework}" SYMBOLIC)
-      endif()
-    endforeach()
+    # An SDK without ServiceManagement (hexops/xcode-frameworks) gets our own declaration of the
+    # few SMAppService members the macOS layer uses, written here into the build folder: no
+    # header shaped like Apple's is kept in the repository.
+    set(sm "${view}/System/Library/Frameworks/ServiceManagement.framework")
+    if(NOT EXISTS "${sm}")
+      file(WRITE "${sm}/Headers/ServiceManagement.h" [=[
+#pragma once
+#import <Foundation/Foundation.h>
+NS_ASSUME_NONNULL_BEGIN
+API_AVAILABLE(macos(13.0)) @interface SMAppService : NSObject
+@property(class, readonly) SMAppService* mainAppService;
+- (BOOL)registerAndReturnError:(NSError* _Nullable* _Nullable)error;
+- (BOOL)unregisterAndReturnError:(NSError* _Nullable* _Nullable)error;
+@end
+NS_ASSUME_NONNULL_END
+]=])
+    endif()
     set(CORVANE_MACOS_SYSROOT "${view}")
   endif()
 endif()
