@@ -189,17 +189,9 @@ class KeyboardShortcutManager : public std::enable_shared_from_this<KeyboardShor
   DelayedHold* holdForDelayedWork();
   // The built-in rules, less the combinations disabled (combinationBit of each).
   Action actionFor(int64_t keyCode, EventFlags flags, uint32_t disabled = 0);
-  // The Windows modifiers held (WindowsModifier bits) under the swap settings.
+  // The Windows modifiers held (WindowsModifier bits) under the current swap settings.
   uint8_t windowsModifiers(EventFlags flags) const {
-    const bool fnIsCtrl = swapFnAndControl.get();
-    const bool optionIsWin = swapOptionAndCommand.get();
-    const auto held = [flags](EventFlags bit, uint8_t modifier) {
-      return (flags & bit) != 0 ? modifier : uint8_t{0};
-    };
-    return static_cast<uint8_t>(held(fnIsCtrl ? kFlagFn : kFlagControl, kModCtrl) |
-                                held(optionIsWin ? kFlagOption : kFlagCommand, kModWin) |
-                                held(optionIsWin ? kFlagCommand : kFlagOption, kModAlt) |
-                                held(kFlagShift, kModShift));
+    return windowsModifiersOf(flags, swapFnAndControl.get(), swapOptionAndCommand.get());
   }
   void perform(Action action);
   // The key of the keystroke an action posts at once, or -1 (no keystroke, or a delayed one).

@@ -44,16 +44,15 @@ BuiltinCombination combinationFor(KeyboardShortcutManager& manager, int64_t keyC
   const bool fnIsCtrl = manager.swapFnAndControl.get();
   const bool optionIsWin = manager.swapOptionAndCommand.get();
 
-  const bool ctrl = (flags & (fnIsCtrl ? kFlagFn : kFlagControl)) != 0;
-  const bool win = (flags & (optionIsWin ? kFlagOption : kFlagCommand)) != 0;
-  const bool alt = (flags & (optionIsWin ? kFlagCommand : kFlagOption)) != 0;
-  const bool shift = (flags & kFlagShift) != 0;
+  const uint8_t held = windowsModifiersOf(flags, fnIsCtrl, optionIsWin);
+  const bool shift = (held & kModShift) != 0;
 
   // Exactly one of Ctrl, Win and Alt, or none of them; Shift is tested separately.
-  const bool onlyCtrl = ctrl && !win && !alt;
-  const bool onlyWin = win && !ctrl && !alt;
-  const bool onlyAlt = alt && !ctrl && !win;
-  const bool noneHeld = !ctrl && !win && !alt;
+  const uint8_t ctrlWinAlt = held & (kModCtrl | kModWin | kModAlt);
+  const bool onlyCtrl = ctrlWinAlt == kModCtrl;
+  const bool onlyWin = ctrlWinAlt == kModWin;
+  const bool onlyAlt = ctrlWinAlt == kModAlt;
+  const bool noneHeld = ctrlWinAlt == 0;
 
   auto ctrlGives = [onlyCtrl](C combination) { return onlyCtrl ? combination : C::none; };
 

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <system_error>
 
+#include "engine/KeyboardShortcutManager.h"
 #include "engine/ShortcutKeys.h"
 #include "engine/rules/JsonReader.h"
 #include "engine/rules/KeyNames.h"
@@ -25,11 +26,6 @@ constexpr std::array<std::string_view, 2> kSettingNames = {"swapFnAndControl",
                                                            "swapOptionAndCommand"};
 constexpr std::array<std::string_view, 5> kShortcutMembers = {"press", "send", "open", "apps",
                                                               "title"};
-constexpr std::array<std::string_view, 7> kBrowsers = {
-    "com.google.Chrome",          "org.chromium.Chromium", "com.apple.Safari",
-    "org.mozilla.firefox",        "com.microsoft.edgemac", "com.brave.Browser",
-    "company.thebrowser.Browser",
-};
 
 struct Failure {
   RulesError error;
@@ -233,7 +229,7 @@ std::vector<std::string_view> expandApps(const std::vector<std::string>& apps) {
   std::vector<std::string_view> out;
   for (const std::string& app : apps) {
     if (app == kBrowsersAlias) {
-      out.insert(out.end(), kBrowsers.begin(), kBrowsers.end());
+      out.insert(out.end(), kBrowserBundleIdentifiers.begin(), kBrowserBundleIdentifiers.end());
     } else {
       out.push_back(app);
     }

@@ -56,6 +56,18 @@ inline constexpr std::array<std::string_view, kBuiltinCombinationCount> kBuiltin
     "Ctrl+L",    "Ctrl+Tab", "Ctrl+Shift+Tab", "Ctrl+Shift+Esc", "Shift+Tab",
     "Alt+Enter", "Alt+Tab",  "Alt+F4",         "Win+L",          "F2",
 };
+// The Windows modifiers held in a key event's flags: Ctrl is Fn or Control, Win and Alt are
+// Option and Command one way round or the other, Shift is Shift.
+constexpr uint8_t windowsModifiersOf(EventFlags flags, bool fnIsCtrl, bool optionIsWin) {
+  const auto held = [flags](EventFlags bit, uint8_t modifier) {
+    return (flags & bit) != 0 ? modifier : uint8_t{0};
+  };
+  return static_cast<uint8_t>(held(fnIsCtrl ? kFlagFn : kFlagControl, kModCtrl) |
+                              held(optionIsWin ? kFlagOption : kFlagCommand, kModWin) |
+                              held(optionIsWin ? kFlagCommand : kFlagOption, kModAlt) |
+                              held(kFlagShift, kModShift));
+}
+
 constexpr uint32_t combinationBit(BuiltinCombination c) {
   return uint32_t{1} << static_cast<unsigned>(c);
 }
