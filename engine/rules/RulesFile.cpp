@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <span>
 #include <system_error>
 
 #include "engine/KeyboardShortcutManager.h"
@@ -110,87 +111,102 @@ std::string unknownKey(std::string_view text) {
   return "unknown key name " + inQuotes(text) + didYouMean(text, names);
 }
 
-void readPress(const Value& value, UserShortcut& shortcut) {
-  expectType(value, Value::Type::string, "\"press\"");
+// What "press" and "send" each take: their own modifiers, and how to point out the other's.
+struct KeysMember {
+  std::string_view name;                // "press" or "send"
+  std::span<const ModifierName> own;    // its modifiers, in the order they are written back
+  std::span<const ModifierName> other;  // the other member's, a mistake here
+  std::string_view ownNames;            // for messages
+  std::string_view example;             // a whole combination
+  std::string (*wrongSide)(std::string_view written, const ModifierName& other);
+};
+
+struct Keys {
+  uint64_t modifiers = 0;  // the own ModifierName bits
+  uint8_t code = 0;
+  std::string written;  // canonical: modifiers in the member's order, then the key
+};
+
+// "Ctrl+Shift+Home": modifiers, each at most once, then one key name.
+Keys readKeys(const Value& value, const KeysMember& member) {
+  const std::string quotedMember = inQuotes(member.name);
+  expectType(value, Value::Type::string, quotedMember);
   const std::vector<Part> parts = splitKeys(value);
+  Keys keys;
   for (size_t i = 0; i + 1 < parts.size(); ++i) {
     const Part& part = parts[i];
-    const ModifierName* modifier = findModifier(windowsModifierNames(), part.text);
+    const ModifierName* modifier = findModifier(member.own, part.text);
     if (modifier == nullptr) {
-      if (findModifier(macModifierNames(), part.text) != nullptr) {
-        fail(part.at, inQuotes(part.text) +
-                          " is a Mac key; \"press\" names the Windows keys Ctrl, "
-                          "Win, Alt and Shift");
+      if (const ModifierName* other = findModifier(member.other, part.text)) {
+        fail(part.at, member.wrongSide(part.text, *other));
       }
       if (keyCodeNamed(part.text)) {
-        fail(part.at, "only the last key of \"press\" may be a key; " + inQuotes(part.text) +
-                          " is not one of Ctrl, Win, Alt, Shift");
+        fail(part.at, "only the last key of " + quotedMember + " may be a key; " +
+                          inQuotes(part.text) + " is not one of " + std::string(member.ownNames));
       }
       fail(part.at, unknownKey(part.text));
     }
-    if ((shortcut.modifiers & modifier->bit) != 0) {
+    if ((keys.modifiers & modifier->bit) != 0) {
       fail(part.at, inQuotes(modifier->name) + " is named twice");
     }
-    shortcut.modifiers |= static_cast<uint8_t>(modifier->bit);
+    keys.modifiers |= modifier->bit;
   }
   const Part& key = parts.back();
   const std::optional<uint8_t> code = keyCodeNamed(key.text);
   if (!code) {
-    if (findModifier(windowsModifierNames(), key.text) != nullptr) {
-      fail(key.at, "\"press\" needs a key after its modifiers (such as Ctrl+O)");
+    if (findModifier(member.own, key.text) != nullptr ||
+        findModifier(member.other, key.text) != nullptr) {
+      fail(key.at, quotedMember + " needs a key after its modifiers (such as " +
+                       std::string(member.example) + ")");
     }
     fail(key.at, unknownKey(key.text));
   }
-  shortcut.keyCode = *code;
-  for (const ModifierName& m : windowsModifierNames()) {
-    if ((shortcut.modifiers & m.bit) != 0) shortcut.press += std::string(m.name) + "+";
+  keys.code = *code;
+  uint64_t written = 0;  // an alias (Command) is written back as its first name (Cmd)
+  for (const ModifierName& m : member.own) {
+    if ((keys.modifiers & m.bit) != 0 && (written & m.bit) == 0) {
+      keys.written += std::string(m.name) + "+";
+      written |= m.bit;
+    }
   }
-  shortcut.press += keyNameOf(*code);
+  keys.written += keyNameOf(*code);
+  return keys;
+}
+
+const KeysMember kPress = {
+    "press",
+    windowsModifierNames(),
+    macModifierNames(),
+    "Ctrl, Win, Alt, Shift",
+    "Ctrl+O",
+    [](std::string_view written, const ModifierName&) {
+      return inQuotes(written) +
+             " is a Mac key; \"press\" names the Windows keys Ctrl, Win, Alt "
+             "and Shift";
+    }};
+const KeysMember kSend = {"send",
+                          macModifierNames(),
+                          windowsModifierNames(),
+                          "Cmd, Option, Control, Shift, Fn",
+                          "Cmd+O",
+                          [](std::string_view, const ModifierName& windows) {
+                            return inQuotes(windows.name) +
+                                   " is a Windows key; \"send\" names Mac keys: write " +
+                                   inQuotes(macNameFor(windows.name));
+                          }};
+
+void readPress(const Value& value, UserShortcut& shortcut) {
+  Keys keys = readKeys(value, kPress);
+  shortcut.modifiers = static_cast<uint8_t>(keys.modifiers);
+  shortcut.keyCode = keys.code;
+  shortcut.press = std::move(keys.written);
 }
 
 void readSend(const Value& value, UserShortcut& shortcut) {
-  expectType(value, Value::Type::string, "\"send\"");
-  const std::vector<Part> parts = splitKeys(value);
-  for (size_t i = 0; i + 1 < parts.size(); ++i) {
-    const Part& part = parts[i];
-    const ModifierName* modifier = findModifier(macModifierNames(), part.text);
-    if (modifier == nullptr) {
-      const ModifierName* windows = findModifier(windowsModifierNames(), part.text);
-      if (windows != nullptr) {
-        fail(part.at, inQuotes(windows->name) +
-                          " is a Windows key; \"send\" names Mac keys: write " +
-                          inQuotes(macNameFor(windows->name)));
-      }
-      if (keyCodeNamed(part.text)) {
-        fail(part.at, "only the last key of \"send\" may be a key; " + inQuotes(part.text) +
-                          " is not one of Cmd, Option, Control, Shift, Fn");
-      }
-      fail(part.at, unknownKey(part.text));
-    }
-    if ((shortcut.sendModifiers & modifier->bit) != 0) {
-      fail(part.at, inQuotes(modifier->name) + " is named twice");
-    }
-    shortcut.sendModifiers |= modifier->bit;
-  }
-  const Part& key = parts.back();
-  const std::optional<uint8_t> code = keyCodeNamed(key.text);
-  if (!code) {
-    const ModifierName* windows = findModifier(windowsModifierNames(), key.text);
-    if (findModifier(macModifierNames(), key.text) != nullptr || windows != nullptr) {
-      fail(key.at, "\"send\" needs a key after its modifiers (such as Cmd+O)");
-    }
-    fail(key.at, unknownKey(key.text));
-  }
-  shortcut.sendKeyCode = *code;
-  static constexpr std::pair<EventFlags, std::string_view> kOrder[] = {{kFlagCommand, "Cmd"},
-                                                                       {kFlagOption, "Option"},
-                                                                       {kFlagControl, "Control"},
-                                                                       {kFlagShift, "Shift"},
-                                                                       {kFlagFn, "Fn"}};
-  for (const auto& [bit, name] : kOrder) {
-    if ((shortcut.sendModifiers & bit) != 0) shortcut.send += std::string(name) + "+";
-  }
-  shortcut.send += keyNameOf(*code);
+  Keys keys = readKeys(value, kSend);
+  shortcut.sendModifiers = keys.modifiers;
+  shortcut.sendKeyCode = keys.code;
+  shortcut.send = std::move(keys.written);
 }
 
 void readOpen(const Value& value, UserShortcut& shortcut) {
