@@ -7,7 +7,8 @@
 #   permission is granted to a signed identity. An ad-hoc identity changes with every build, so a
 #   rebuilt program has to be granted the permission again.
 # - `cmake --install` (and cpack) puts the bundle in the install tree, runs macdeployqt on it so
-#   that the Qt frameworks go inside, and signs it again, ad hoc, with everything in it.
+#   that the Qt frameworks go inside, and signs it again, ad hoc, with everything in it. The
+#   installed program's run path is @executable_path/../Frameworks.
 # - `cpack` (generator DragNDrop) makes package/Corvane-<version>.dmg in the build folder: the
 #   bundle beside a link to /Applications. Only the bundle goes in (install component Corvane).
 #
@@ -53,6 +54,12 @@ function(corvane_configure_bundle target)
     MACOSX_BUNDLE_BUNDLE_VERSION "${PROJECT_VERSION}"
     MACOSX_BUNDLE_SHORT_VERSION_STRING "${PROJECT_VERSION}"
     MACOSX_BUNDLE_ICON_FILE Corvane.icns
+    # The installed program finds the frameworks macdeployqt puts in Contents/Frameworks: Qt 6
+    # names them @rpath/QtWidgets.framework/..., and the install step drops the build's run
+    # paths, so without this dyld stops before main ("no LC_RPATH's found"). The plugins in
+    # Contents/PlugIns need nothing of their own: dyld also searches the program's run paths for
+    # the libraries of a plugin that Qt opens. scripts/check-bundle holds the bundle to this.
+    INSTALL_RPATH "@executable_path/../Frameworks"
   )
 
   find_program(CORVANE_CODESIGN codesign REQUIRED)
