@@ -1,6 +1,6 @@
 // Off the Mac there is no workspace that knows bundle identifiers: the window shows them as
 // written.
-#include "app/ApplicationNames.h"
+#include "ui/WindowServices.h"
 
 namespace corvane {
 

@@ -110,4 +110,8 @@ ShellServices makeDefaultShellServices() {
   };
 }
 
+WindowServices makeDefaultWindowServices() {
+  return makeDefaultShellServices().windowServices();
+}
+
 }  // namespace corvane

@@ -1,22 +1,16 @@
-// The few system services the shell and the window need beyond Qt, behind small interfaces:
-// macOS implements them with ApplicationServices, AppKit and ServiceManagement
-// (platform/macos), elsewhere they are answered by the simulated session and the desktop.
+// The few system services the shell needs beyond Qt, behind small interfaces: macOS implements
+// them with ApplicationServices, AppKit and ServiceManagement (platform/macos), elsewhere they
+// are answered by the simulated session and the desktop. The trust check and the URL opener are
+// the window's (ui/WindowServices.h); the shell hands them on to it.
 #pragma once
 
 #include <memory>
 #include <string>
 #include <string_view>
 
-namespace corvane {
+#include "ui/WindowServices.h"
 
-// AXIsProcessTrustedWithOptions with the single option kAXTrustedCheckOptionPrompt = true:
-// whether the process may observe and alter other applications' key events. When it may not,
-// the system shows its own prompt; the answer does not wait for the user.
-class AccessibilityTrust {
- public:
-  virtual ~AccessibilityTrust() = default;
-  virtual bool checkAccessibilityTrust() = 0;
-};
+namespace corvane {
 
 // The application object: no Dock icon, and coming to the front.
 class ApplicationActivation {
@@ -39,18 +33,13 @@ class LoginItemService {
   virtual Result unregisterMainApp() = 0;
 };
 
-// The workspace's openURL: for the settings deep link.
-class UrlOpener {
- public:
-  virtual ~UrlOpener() = default;
-  virtual bool openURL(std::string_view url) = 0;
-};
-
 struct ShellServices {
   std::shared_ptr<AccessibilityTrust> trust;
   std::shared_ptr<ApplicationActivation> activation;
   std::shared_ptr<LoginItemService> loginItem;
   std::shared_ptr<UrlOpener> urlOpener;
+
+  WindowServices windowServices() const { return {trust, urlOpener}; }
 };
 
 // The build's default services: macOS on Apple, the simulated session and the desktop elsewhere.

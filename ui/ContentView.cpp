@@ -134,10 +134,10 @@ QWidget* paddedRow(QWidget* parent, QHBoxLayout*& layout, int spacing, QMargins 
 }  // namespace
 
 ContentView::ContentView(QWidget* parent)
-    : ContentView(KeyboardShortcutManager::shared().shared_from_this(), makeDefaultShellServices(),
+    : ContentView(KeyboardShortcutManager::shared().shared_from_this(), makeDefaultWindowServices(),
                   parent) {}
 
-ContentView::ContentView(std::shared_ptr<KeyboardShortcutManager> manager, ShellServices services,
+ContentView::ContentView(std::shared_ptr<KeyboardShortcutManager> manager, WindowServices services,
                          QWidget* parent)
     : QWidget(parent),
       shortcutManager_(std::move(manager)),

@@ -8,10 +8,10 @@
 #include <atomic>
 #include <memory>
 
-#include "app/ShellServices.h"
 #include "engine/ChangeNotifier.h"
 #include "engine/KeyboardShortcutManager.h"
 #include "ui/RulesStatus.h"
+#include "ui/WindowServices.h"
 
 class QAbstractButton;
 class QCheckBox;
@@ -33,7 +33,7 @@ class ContentView : public QWidget {
   // The program's view: the shared manager and the build's default services.
   explicit ContentView(QWidget* parent = nullptr);
   // A view on a given manager and services (the trust check and the URL opener are used).
-  ContentView(std::shared_ptr<KeyboardShortcutManager> manager, ShellServices services,
+  ContentView(std::shared_ptr<KeyboardShortcutManager> manager, WindowServices services,
               QWidget* parent = nullptr);
   ~ContentView() override;
 
@@ -93,7 +93,7 @@ class ContentView : public QWidget {
   void scheduleRecompose();
 
   std::shared_ptr<KeyboardShortcutManager> shortcutManager_;
-  ShellServices services_;
+  WindowServices services_;
 
   bool showingPermissionsAlert_ = false;
   bool showSystem_ = false;

@@ -3,7 +3,7 @@
 
 #include <QMessageBox>
 
-#include "app/ShellServices.h"
+#include "ui/WindowServices.h"
 #include "ui/Binding.h"
 
 namespace corvane::ui {

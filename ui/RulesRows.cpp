@@ -2,7 +2,7 @@
 
 #include <QStringList>
 
-#include "app/ApplicationNames.h"
+#include "ui/WindowServices.h"
 
 namespace corvane::ui {
 namespace {

@@ -6,7 +6,7 @@
 #include <QProcess>
 #include <QUrl>
 
-#include "app/ShellServices.h"
+#include "ui/WindowServices.h"
 #include "ui/StarterRulesFile.h"
 
 namespace corvane::ui {

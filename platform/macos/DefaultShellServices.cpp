@@ -12,4 +12,8 @@ ShellServices makeDefaultShellServices() {
   };
 }
 
+WindowServices makeDefaultWindowServices() {
+  return makeDefaultShellServices().windowServices();
+}
+
 }  // namespace corvane

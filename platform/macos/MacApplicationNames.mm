@@ -1,5 +1,5 @@
 // Compiled with ARC (-fobjc-arc). Main thread only (the window asks while it composes).
-#include "app/ApplicationNames.h"
+#include "ui/WindowServices.h"
 
 #import <AppKit/AppKit.h>
 #import <Foundation/Foundation.h>

@@ -60,7 +60,7 @@ class DelegateTest : public ::testing::Test {
       log->push_back(std::string("contentView(statusItem=") +
                      (delegate && delegate->statusItem() ? "yes" : "no") +
                      ", window=" + (delegate && delegate->window() ? "yes" : "no") + ")");
-      view = new ui::ContentView(manager, ShellServices{trust, nullptr, nullptr, nullptr});
+      view = new ui::ContentView(manager, WindowServices{trust, nullptr});
       view->installEventFilter(&showRecorder);
       return view;
     };

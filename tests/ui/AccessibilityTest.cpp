@@ -11,6 +11,7 @@
 #include <chrono>
 #include <memory>
 
+#include "WindowHarness.h"
 #include "platform/simulated/SimulatedSession.h"
 #include "ui/CollapsibleShortcutSection.h"
 #include "ui/ContentView.h"
@@ -32,32 +33,12 @@ QString accessibleName(QWidget* widget) {
   return face != nullptr ? face->text(QAccessible::Name) : QString();
 }
 
-class AccessibilityTest : public ::testing::Test {
+class AccessibilityTest : public WindowHarness {
  protected:
   void SetUp() override {
-    window.setFixedSize(740, 520);
-    auto* layout = new QVBoxLayout(&window);
-    layout->setContentsMargins(0, 0, 0, 0);
-    view = new ContentView(
-        manager, ShellServices{std::make_shared<TrustedAlways>(), nullptr, nullptr, nullptr},
-        &window);
-    layout->addWidget(view);
-    window.show();
-    window.activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    build(WindowServices{std::make_shared<TrustedAlways>(), nullptr});
+    show(/*active=*/true);
   }
-  void TearDown() override {
-    manager->stop();
-    session->waitForRunLoopsToEnd(5s);
-    session->advance(1s);
-  }
-
-  std::shared_ptr<sim::SimulatedSession> session =
-      std::make_shared<sim::SimulatedSession>(sim::ClockMode::Virtual);
-  std::shared_ptr<KeyboardShortcutManager> manager =
-      std::make_shared<KeyboardShortcutManager>(session);
-  QWidget window;
-  ContentView* view = nullptr;
 };
 
 TEST_F(AccessibilityTest, TabReachesEveryControlInOrderAndEachShowsFocus) {

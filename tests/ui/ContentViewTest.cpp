@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "QtTestMain.h"
+#include "WindowHarness.h"
 #include "platform/simulated/SimulatedSession.h"
 #include "ui/CollapsibleShortcutSection.h"
 #include "ui/ContentView.h"
@@ -49,34 +50,13 @@ class RecordingOpener final : public UrlOpener {
   }
 };
 
-class ContentViewTest : public ::testing::Test {
+class ContentViewTest : public WindowHarness {
  protected:
   void SetUp() override {
-    window.setFixedSize(740, 520);
-    auto* layout = new QVBoxLayout(&window);
-    layout->setContentsMargins(0, 0, 0, 0);
-    view = new ContentView(manager, ShellServices{trust, nullptr, nullptr, opener}, &window);
-    layout->addWidget(view);
-    window.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    build(WindowServices{trust, opener});
+    show();
   }
 
-  void TearDown() override {
-    if (PermissionsAlert* alert = view->permissionsAlert(); alert->isVisible()) alert->hide();
-    manager->stop();
-    session->waitForRunLoopsToEnd(5s);
-    session->advance(1s);
-  }
-
-  static void settle() {
-    for (int i = 0; i < 3; ++i) QApplication::processEvents();
-  }
-
-  // A real click on a widget, at a point inside what it draws.
-  static void click(QWidget* widget) {
-    ASSERT_TRUE(widget->isVisible());
-    QTest::mouseClick(widget, Qt::LeftButton, {}, widget->rect().center());
-  }
   static void clickBox(QCheckBox* box) {
     QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(8, box->height() / 2));
   }
@@ -99,14 +79,8 @@ class ContentViewTest : public ::testing::Test {
     return texts;
   }
 
-  std::shared_ptr<sim::SimulatedSession> session =
-      std::make_shared<sim::SimulatedSession>(sim::ClockMode::Virtual);
-  std::shared_ptr<KeyboardShortcutManager> manager =
-      std::make_shared<KeyboardShortcutManager>(session);
   std::shared_ptr<FakeTrust> trust = std::make_shared<FakeTrust>();
   std::shared_ptr<RecordingOpener> opener = std::make_shared<RecordingOpener>();
-  QWidget window;
-  ContentView* view = nullptr;
 };
 
 TEST_F(ContentViewTest, NewViewShowsInitialState) {
@@ -348,7 +322,7 @@ TEST(ContentViewLifetime, DestroyedViewNoLongerListens) {
   auto session = std::make_shared<sim::SimulatedSession>(sim::ClockMode::Virtual);
   auto manager = std::make_shared<KeyboardShortcutManager>(session);
   {
-    ContentView view(manager, ShellServices{});
+    ContentView view(manager, WindowServices{});
     manager->isEnabled = true;  // a composition is queued for the view
   }
   manager->isEnabled = false;  // nobody listens any more

@@ -72,7 +72,7 @@ class DisplayKeysOnScreen : public ::testing::TestWithParam<Combination> {
       std::make_shared<sim::SimulatedSession>(sim::ClockMode::Virtual);
   std::shared_ptr<KeyboardShortcutManager> manager =
       std::make_shared<KeyboardShortcutManager>(session);
-  ContentView view{manager, ShellServices{}};
+  ContentView view{manager, WindowServices{}};
 };
 
 TEST_P(DisplayKeysOnScreen, EveryRowOfEveryTableIsRelabelled) {

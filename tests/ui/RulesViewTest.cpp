@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "QtTestMain.h"
+#include "WindowHarness.h"
 #include "platform/simulated/SimulatedSession.h"
 #include "ui/CollapsibleShortcutSection.h"
 #include "ui/ContentView.h"
@@ -47,28 +48,12 @@ RulesFile parsed(std::string_view text) {
   return parse.rules.value_or(RulesFile{});
 }
 
-class RulesViewTest : public ::testing::Test {
+class RulesViewTest : public WindowHarness {
  protected:
   void SetUp() override {
-    window.setFixedSize(740, 520);
-    auto* layout = new QVBoxLayout(&window);
-    layout->setContentsMargins(0, 0, 0, 0);
-    view = new ContentView(manager, ShellServices{nullptr, nullptr, nullptr, opener}, &window);
+    build(WindowServices{nullptr, opener});
     view->setRulesStatus(status);
-    layout->addWidget(view);
-    window.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
-  }
-  void TearDown() override {
-    manager->stop();
-    session->waitForRunLoopsToEnd(5s);
-  }
-  static void settle() {
-    for (int i = 0; i < 3; ++i) QApplication::processEvents();
-  }
-  static void click(QWidget* widget) {
-    ASSERT_TRUE(widget->isVisible());
-    QTest::mouseClick(widget, Qt::LeftButton, {}, widget->rect().center());
+    show();
   }
   // The texts of a row: keys, arrow, description, then any captions.
   static QStringList rowTexts(QWidget* row) {
@@ -93,13 +78,7 @@ class RulesViewTest : public ::testing::Test {
   QTemporaryDir folder;
   std::filesystem::path path = folder.filePath(QStringLiteral("corvane/rules.json")).toStdString();
   std::shared_ptr<RulesStatus> status = std::make_shared<RulesStatus>(path);
-  std::shared_ptr<sim::SimulatedSession> session =
-      std::make_shared<sim::SimulatedSession>(sim::ClockMode::Virtual);
-  std::shared_ptr<KeyboardShortcutManager> manager =
-      std::make_shared<KeyboardShortcutManager>(session);
   std::shared_ptr<RecordingOpener> opener = std::make_shared<RecordingOpener>();
-  QWidget window;
-  ContentView* view = nullptr;
 };
 
 TEST_F(RulesViewTest, WithoutRulesTheWindowIsAsBeforePlusEdit) {

@@ -146,8 +146,8 @@ int main(int argc, char** argv) {
 
   auto session = std::make_shared<corvane::sim::SimulatedSession>(corvane::sim::ClockMode::Virtual);
   auto manager = std::make_shared<KeyboardShortcutManager>(session);
-  corvane::ShellServices services{std::make_shared<FixedTrust>(), nullptr, nullptr,
-                                  std::make_shared<IgnoringOpener>()};
+  corvane::WindowServices services{std::make_shared<FixedTrust>(),
+                                   std::make_shared<IgnoringOpener>()};
 
   // The window as the shell builds it: 740 x 520 content, fixed, hosting one ContentView.
   QWidget window;

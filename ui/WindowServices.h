@@ -1,0 +1,43 @@
+// What the window asks of the system beyond Qt, behind small interfaces: the Accessibility trust
+// check, opening a URL, and an application's name. macOS implements them with ApplicationServices
+// and AppKit (platform/macos); elsewhere the simulated session and the desktop answer them. The
+// shell hands the window its services, and uses the trust check itself at launch.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace corvane {
+
+// AXIsProcessTrustedWithOptions with the single option kAXTrustedCheckOptionPrompt = true:
+// whether the process may observe and alter other applications' key events. When it may not,
+// the system shows its own prompt; the answer does not wait for the user.
+class AccessibilityTrust {
+ public:
+  virtual ~AccessibilityTrust() = default;
+  virtual bool checkAccessibilityTrust() = 0;
+};
+
+// The workspace's openURL: for the settings deep link and the rules file.
+class UrlOpener {
+ public:
+  virtual ~UrlOpener() = default;
+  virtual bool openURL(std::string_view url) = 0;
+};
+
+// The services a window is built with; either may be null (the control then does nothing).
+struct WindowServices {
+  std::shared_ptr<AccessibilityTrust> trust;
+  std::shared_ptr<UrlOpener> urlOpener;
+};
+
+// The build's default services (the ones the shell uses too).
+WindowServices makeDefaultWindowServices();
+
+// The name the workspace gives the installed application with this bundle identifier
+// ("Terminal" for com.apple.Terminal); the identifier itself where the workspace cannot tell
+// (no such application installed, or off the Mac).
+std::string applicationName(std::string_view bundleIdentifier);
+
+}  // namespace corvane
