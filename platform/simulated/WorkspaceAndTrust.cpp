@@ -1,0 +1,60 @@
+// The world the program runs in: whether it is trusted, the frontmost application, and the
+// applications it asks the workspace to open.
+#include "platform/simulated/SessionObjects.h"
+#include "platform/simulated/SimulatedSession.h"
+
+namespace corvane::sim {
+
+using detail::as;
+using detail::graphMutex;
+using detail::Object;
+using detail::refOf;
+using detail::releaseLocked;
+using detail::retainObject;
+
+void SimulatedSession::setTrusted(bool trusted) {
+  trusted_.store(trusted);
+}
+
+bool SimulatedSession::trusted() const {
+  return trusted_.load();
+}
+
+const std::string* SimulatedSession::internLocked(std::string_view text) {
+  for (const auto& known : interned_) {
+    if (*known == text) return known.get();
+  }
+  interned_.push_back(std::make_unique<const std::string>(text));
+  return interned_.back().get();
+}
+
+void SimulatedSession::setFrontmostApplication(std::optional<std::string_view> bundleIdentifier) {
+  std::lock_guard lock(graphMutex());
+  frontmost_.store(bundleIdentifier ? internLocked(*bundleIdentifier) : nullptr,
+                   std::memory_order_release);
+}
+
+std::string_view SimulatedSession::frontmostBundleIdentifier() {
+  frontmostQueries_.fetch_add(1, std::memory_order_relaxed);
+  const std::string* identifier = frontmost_.load(std::memory_order_acquire);
+  return identifier != nullptr ? std::string_view(*identifier) : std::string_view();
+}
+
+uint64_t SimulatedSession::frontmostQueries() const {
+  return frontmostQueries_.load();
+}
+
+bool SimulatedSession::openApplication(std::string_view absolutePath) {
+  std::lock_guard lock(graphMutex());
+  opens_.push_back({internLocked(absolutePath), {now(), std::this_thread::get_id()}});
+  return true;
+}
+
+std::vector<OpenRequest> SimulatedSession::openRequests() const {
+  std::lock_guard lock(graphMutex());
+  std::vector<OpenRequest> requests;
+  for (const auto& [path, when] : opens_) requests.push_back({*path, when.first, when.second});
+  return requests;
+}
+
+}  // namespace corvane::sim
