@@ -4,6 +4,7 @@
 #include <QFileInfo>
 
 #include "engine/KeyboardShortcutManager.h"
+#include "rules/RuleCompiler.h"
 
 namespace corvane {
 namespace {
@@ -104,7 +105,7 @@ void RulesLoader::apply(RulesLoad load) {
   if (rules.empty()) {
     if (manager_.rules() != nullptr) manager_.clearRules();
   } else {
-    manager_.setRules(std::move(rules));
+    setRules(manager_, std::move(rules));
   }
 }
 

@@ -14,7 +14,7 @@
 #include <set>
 #include <string>
 
-#include "engine/rules/RulesFile.h"
+#include "rules/RulesFile.h"
 #include "ui/RulesStatus.h"
 
 namespace corvane {

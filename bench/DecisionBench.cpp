@@ -9,6 +9,7 @@
 #include "bench/AllocationCounter.h"
 #include "bench/DecisionCases.h"
 #include "platform/simulated/SimulatedSession.h"
+#include "rules/RuleCompiler.h"
 
 namespace corvane::bench {
 namespace {
@@ -17,7 +18,7 @@ void nullDecision(benchmark::State& state, const DecisionCase& c) {
   auto platform = std::make_shared<NullPlatform>();
   platform->setFrontmost(c.frontmost);
   auto manager = std::make_shared<KeyboardShortcutManager>(platform);
-  if (c.withRules) manager->setRules(rulesForBench());
+  if (c.withRules) setRules(*manager, rulesForBench());
   NullEvent event = c.event;
   const EventRef ref = refOf(event);
 
@@ -45,7 +46,7 @@ void simulatedDecision(benchmark::State& state, const DecisionCase& c) {
   auto session = std::make_shared<sim::SimulatedSession>(sim::ClockMode::Virtual);
   session->setFrontmostApplication(c.frontmost);
   auto manager = std::make_shared<KeyboardShortcutManager>(session);
-  if (c.withRules) manager->setRules(rulesForBench());
+  if (c.withRules) setRules(*manager, rulesForBench());
   KeyboardEventServices& events = session->events();
   const EventRef event = events.eventCreateKeyboardEvent(nullptr, 0, true);
   events.eventSetIntegerValueField(event, kKeyboardEventKeycode, c.event.keyCode);

@@ -9,7 +9,8 @@
 
 #include "bench/NullPlatform.h"
 #include "engine/KeyboardShortcutManager.h"
-#include "engine/rules/KeyNames.h"
+#include "rules/KeyNames.h"
+#include "rules/RulesFile.h"
 
 namespace corvane::bench {
 

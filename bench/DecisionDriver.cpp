@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "bench/DecisionCases.h"
+#include "rules/RuleCompiler.h"
 
 int main(int argc, char** argv) {
   using namespace corvane;
@@ -35,7 +36,7 @@ int main(int argc, char** argv) {
   auto platform = std::make_shared<NullPlatform>();
   platform->setFrontmost(chosen->frontmost);
   auto manager = std::make_shared<KeyboardShortcutManager>(platform);
-  if (chosen->withRules) manager->setRules(rulesForBench());
+  if (chosen->withRules) setRules(*manager, rulesForBench());
   NullEvent event = chosen->event;
   const EventRef ref = refOf(event);
   long swallowed = 0;

@@ -14,12 +14,12 @@
 #include <vector>
 
 #include "engine/Action.h"
+#include "engine/BuiltinCombination.h"
 #include "engine/ChangeNotifier.h"
 #include "engine/KeyCodeSet.h"
 #include "engine/OwnedRef.h"
 #include "engine/Platform.h"
 #include "engine/Published.h"
-#include "engine/rules/RulesFile.h"
 
 namespace corvane {
 
@@ -37,6 +37,7 @@ inline constexpr std::string_view kActivityMonitorPath =
 class KeyboardShortcutManager;
 class RuleTable;
 struct CompiledShortcut;
+struct RulesFile;
 
 // The tap thread's handle: owned while stored, detached (never joined) when released.
 class TapThreadHandle {
@@ -131,11 +132,11 @@ class KeyboardShortcutManager : public std::enable_shared_from_this<KeyboardShor
   void start();
   void stop();
 
-  // The user's rules file (main thread). setRules compiles the rules and publishes them: the
-  // tap thread decides with them from its next key-down. clearRules goes back to the built-in
-  // rules alone. Both signal objectWillChange first; the file's settings are the caller's to
-  // apply.
-  void setRules(RulesFile rules);
+  // The user's rules, compiled (main thread; rules/RuleCompiler.h makes a table of a file).
+  // setRuleTable publishes the table: the tap thread decides with it from its next key-down.
+  // clearRules goes back to the built-in rules alone. Both signal objectWillChange first; the
+  // file's settings are the caller's to apply.
+  void setRuleTable(std::unique_ptr<const RuleTable> table);
   void clearRules();
   // The rules in use, or nullptr for the built-in rules alone. Main thread.
   const RulesFile* rules() const;

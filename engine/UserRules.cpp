@@ -1,8 +1,8 @@
 // The user's rules file in the decision: publishing a compiled table from the main thread, and
 // deciding a key-down with it on the tap thread.
 #include "engine/KeyboardShortcutManager.h"
+#include "engine/RuleTable.h"
 #include "engine/ShortcutKeys.h"
-#include "engine/rules/RuleTable.h"
 
 namespace corvane {
 
@@ -89,9 +89,9 @@ void KeyboardShortcutManager::performShortcut(const CompiledShortcut& shortcut) 
   }
 }
 
-void KeyboardShortcutManager::setRules(RulesFile rules) {
+void KeyboardShortcutManager::setRuleTable(std::unique_ptr<const RuleTable> table) {
   objectWillChange.send();
-  publishRules(new RuleTable(std::move(rules)));
+  publishRules(table.release());
 }
 
 void KeyboardShortcutManager::clearRules() {
@@ -102,7 +102,7 @@ void KeyboardShortcutManager::clearRules() {
 const RulesFile* KeyboardShortcutManager::rules() const {
   // Only the main thread stores the table.
   const RuleTable* table = ruleTable_.load(std::memory_order_relaxed);
-  return table != nullptr ? &table->source() : nullptr;
+  return table != nullptr ? table->source() : nullptr;
 }
 
 void KeyboardShortcutManager::publishRules(const RuleTable* table) {

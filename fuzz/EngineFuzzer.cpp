@@ -38,6 +38,7 @@
 
 #include "engine/KeyboardShortcutManager.h"
 #include "platform/simulated/SimulatedSession.h"
+#include "rules/RuleCompiler.h"
 
 namespace corvane::fuzz {
 namespace {
@@ -210,7 +211,7 @@ class EngineRun {
         if (choice == 2) {
           manager_->clearRules();
         } else {
-          manager_->setRules(rulesFiles()[choice]);
+          setRules(*manager_, rulesFiles()[choice]);
         }
         break;
       }

@@ -5,8 +5,9 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "engine/rules/RuleTable.h"
-#include "engine/rules/RulesFile.h"
+#include "engine/RuleTable.h"
+#include "rules/RuleCompiler.h"
+#include "rules/RulesFile.h"
 
 namespace {
 
@@ -30,8 +31,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     check(error.message.size() < 1024, "a message longer than 1 KiB");
     return 0;
   }
-  const RuleTable table(std::move(*parse.rules));
-  for (const UserShortcut& shortcut : table.source().shortcuts) {
+  const std::unique_ptr<const RuleTable> compiled = compileRules(std::move(*parse.rules));
+  const RuleTable& table = *compiled;
+  for (const UserShortcut& shortcut : table.source()->shortcuts) {
     check(shortcut.keyCode < 128 && shortcut.modifiers < 16, "a shortcut outside the table");
     check(table.hasUserKey(shortcut.keyCode), "a shortcut's key is not marked");
     check(!table.candidates(shortcut.keyCode, shortcut.modifiers).empty(), "a shortcut is lost");

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/rules/RulesFile.h"
+#include "rules/RulesFile.h"
 #include "ui/CollapsibleShortcutSection.h"
 #include "ui/ShortcutItem.h"
 

@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <optional>
 
-#include "engine/rules/RulesFile.h"
+#include "rules/RulesFile.h"
 
 namespace corvane {
 class UrlOpener;

@@ -4,6 +4,7 @@
 #include <span>
 #include <vector>
 
+#include "rules/RuleCompiler.h"
 #include "tests/engine/EngineHarness.h"
 
 namespace {
@@ -15,11 +16,21 @@ void* operator new(std::size_t size) {
   if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
   throw std::bad_alloc();
 }
-void* operator new[](std::size_t size) { return operator new(size); }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
+void* operator new[](std::size_t size) {
+  return operator new(size);
+}
+void operator delete(void* p) noexcept {
+  std::free(p);
+}
+void operator delete[](void* p) noexcept {
+  std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+  std::free(p);
+}
+void operator delete[](void* p, std::size_t) noexcept {
+  std::free(p);
+}
 
 namespace corvane::testing {
 namespace {
@@ -65,17 +76,27 @@ class AllocationTest : public EngineTest {
 TEST_F(AllocationTest, DecidingAMixedStreamAllocatesNothing) {
   session->setFrontmostApplication("com.apple.Safari");
   const Input stream[] = {
-      {kEventKeyDown, 8, kFlagFn, 0},           {kEventKeyUp, 8, 0, 0},  // copy
-      {kEventKeyDown, 6, kFlagFn | kFlagShift, 0}, {kEventKeyUp, 6, 0, 0},  // undo
-      {kEventKeyDown, 12, kFlagCommand, 0},     {kEventKeyUp, 12, 0, 0},  // lockComputer
-      {kEventKeyDown, 48, kFlagShift, 0},       // Shift+Tab in a browser: queried, a delayed
-      {kEventKeyDown, 4, 0, 0},                 {kEventKeyUp, 4, 0, 0},  // plain H
-      {kEventKeyDown, 9, kFlagFn, 1},           {kEventKeyUp, 9, 0, 1},  // marked
-      {kEventFlagsChanged, 63, kFlagFn, 0},     {kEventFlagsChanged, 63, 0, 0},
-      {kEventKeyDown, -5, kFlagFn, 0},          {kEventKeyUp, -5, 0, 0},
-      {kEventKeyDown, 300, kFlagFn, 0},         {kEventKeyUp, 300, 0, 0},
-      {kEventKeyDown, 8, kFlagFn, 0},           {kEventKeyDown, 8, 0, 0},  // repeat let go
-      {kEventKeyUp, 8, 0, 0},                   {kEventTapDisabledByTimeout, 0, 0, 0},
+      {kEventKeyDown, 8, kFlagFn, 0},
+      {kEventKeyUp, 8, 0, 0},  // copy
+      {kEventKeyDown, 6, kFlagFn | kFlagShift, 0},
+      {kEventKeyUp, 6, 0, 0},  // undo
+      {kEventKeyDown, 12, kFlagCommand, 0},
+      {kEventKeyUp, 12, 0, 0},             // lockComputer
+      {kEventKeyDown, 48, kFlagShift, 0},  // Shift+Tab in a browser: queried, a delayed
+      {kEventKeyDown, 4, 0, 0},
+      {kEventKeyUp, 4, 0, 0},  // plain H
+      {kEventKeyDown, 9, kFlagFn, 1},
+      {kEventKeyUp, 9, 0, 1},  // marked
+      {kEventFlagsChanged, 63, kFlagFn, 0},
+      {kEventFlagsChanged, 63, 0, 0},
+      {kEventKeyDown, -5, kFlagFn, 0},
+      {kEventKeyUp, -5, 0, 0},
+      {kEventKeyDown, 300, kFlagFn, 0},
+      {kEventKeyUp, 300, 0, 0},
+      {kEventKeyDown, 8, kFlagFn, 0},
+      {kEventKeyDown, 8, 0, 0},  // repeat let go
+      {kEventKeyUp, 8, 0, 0},
+      {kEventTapDisabledByTimeout, 0, 0, 0},
   };
   // Shift+Tab's reopen is a delayed action: it is scheduled with a small holder of the manager,
   // so it is decided here with a non-browser frontmost (the query still runs).
@@ -90,7 +111,7 @@ TEST_F(AllocationTest, DecidingWithAUsersRulesAllocatesNothing) {
       "shortcuts": [{"press": "Ctrl+O", "send": "Cmd+O"}, {"press": "Home", "send": "Cmd+Left"},
                     {"press": "F5", "send": "Cmd+R", "apps": ["browsers"]}]})");
   ASSERT_TRUE(parse.rules);
-  manager->setRules(std::move(*parse.rules));
+  setRules(*manager, std::move(*parse.rules));
   session->setFrontmostApplication("com.apple.Safari");
   // clang-format off
   const Input stream[] = {

@@ -9,6 +9,7 @@
 
 #include "engine/KeyboardShortcutManager.h"
 #include "platform/simulated/SimulatedSession.h"
+#include "rules/RuleCompiler.h"
 
 namespace corvane {
 namespace {
@@ -56,7 +57,7 @@ TEST(RulesRaceTest, ReplacingTheRulesWhileAFloodIsDecided) {
     if (i % 3 == 2) {
       manager->clearRules();
     } else {
-      manager->setRules(i % 3 == 0 ? first : second);
+      setRules(*manager, i % 3 == 0 ? first : second);
     }
   }
   flooding.store(false);

@@ -2,7 +2,8 @@
 // swap settings, applications, exclusions, precedence over and disabling of the built-ins.
 #include <map>
 
-#include "engine/rules/KeyNames.h"
+#include "rules/KeyNames.h"
+#include "rules/RuleCompiler.h"
 #include "tests/engine/EngineHarness.h"
 
 namespace corvane::testing {
@@ -34,7 +35,7 @@ class UserRulesTest : public EngineTest {
   void SetUp() override {
     RulesParse parse = parseRules(kRules);
     ASSERT_TRUE(parse.rules) << parse.error.describe();
-    manager->setRules(std::move(*parse.rules));
+    setRules(*manager, std::move(*parse.rules));
   }
 
   // The flags a Mac keyboard sends for these Windows modifiers under the current settings.
@@ -186,9 +187,9 @@ TEST_F(UserRulesTest, AKeyHeldWhileTheRulesComeToNameItKeepsItsKeyUp) {
   RulesParse withEnd = parseRules(R"({"shortcuts": [{"press": "End", "send": "Cmd+Right"}]})");
   ASSERT_TRUE(withoutEnd.rules && withEnd.rules);
   constexpr int64_t kEnd = 119;
-  manager->setRules(*withoutEnd.rules);
+  setRules(*manager, *withoutEnd.rules);
   EXPECT_FALSE(keyDown(kEnd, kFlagFn));  // the application holds End
-  manager->setRules(*withEnd.rules);
+  setRules(*manager, *withEnd.rules);
   EXPECT_TRUE(keyDown(kEnd, kFlagFn));  // its auto-repeat is the user's shortcut now
   EXPECT_EQ(posted(), std::make_pair(int64_t{124}, kFlagCommand | kFlagFn | kNumericPad));
   EXPECT_FALSE(keyUp(kEnd, kFlagFn)) << "the application must see End come up";
@@ -199,7 +200,7 @@ TEST_F(UserRulesTest, AKeyHeldWhileTheRulesComeToNameItKeepsItsKeyUp) {
 TEST_F(UserRulesTest, ChangingTheRulesSignalsTheWindow) {
   int signals = 0;
   manager->objectWillChange.subscribe([&] { ++signals; });
-  manager->setRules(RulesFile{});
+  setRules(*manager, RulesFile{});
   manager->clearRules();
   EXPECT_EQ(signals, 2);
 }

@@ -19,6 +19,7 @@
 #include "QtTestMain.h"
 #include "WindowHarness.h"
 #include "platform/simulated/SimulatedSession.h"
+#include "rules/RuleCompiler.h"
 #include "ui/CollapsibleShortcutSection.h"
 #include "ui/ContentView.h"
 #include "ui/RulesNotes.h"
@@ -97,7 +98,7 @@ TEST_F(RulesViewTest, WithoutRulesTheWindowIsAsBeforePlusEdit) {
 }
 
 TEST_F(RulesViewTest, FifthSectionListsTheUserShortcutsRelabelledWithWhereTheyApply) {
-  manager->setRules(parsed(R"({"shortcuts": [
+  setRules(*manager, parsed(R"({"shortcuts": [
       {"press": "Ctrl+Shift+Home", "send": "Cmd+Shift+Up"},
       {"press": "F5", "send": "Cmd+R", "apps": ["browsers"], "title": "Reload"},
       {"press": "Alt+O", "send": "Cmd+O", "apps": ["com.apple.Safari", "org.mozilla.firefox"]},
@@ -131,7 +132,7 @@ TEST_F(RulesViewTest, FifthSectionListsTheUserShortcutsRelabelledWithWhereTheyAp
   manager->clearRules();
   settle();
   EXPECT_FALSE(section->isVisibleTo(&window));
-  manager->setRules(parsed(R"({"shortcuts": [{"press": "Ctrl+O", "send": "Cmd+O"}]})"));
+  setRules(*manager, parsed(R"({"shortcuts": [{"press": "Ctrl+O", "send": "Cmd+O"}]})"));
   settle();
   ASSERT_TRUE(section->isVisible());
   ASSERT_EQ(section->rows().size(), 1);
@@ -139,7 +140,7 @@ TEST_F(RulesViewTest, FifthSectionListsTheUserShortcutsRelabelledWithWhereTheyAp
 }
 
 TEST_F(RulesViewTest, RulesWithoutShortcutsShowNoFifthSection) {
-  manager->setRules(parsed(R"({"disable": ["F2"], "settings": {"swapFnAndControl": false}})"));
+  setRules(*manager, parsed(R"({"disable": ["F2"], "settings": {"swapFnAndControl": false}})"));
   settle();
   EXPECT_FALSE(view->userSection()->isVisibleTo(&window));
 }
@@ -156,7 +157,7 @@ class DisabledRows : public RulesViewTest, public ::testing::WithParamInterface<
 
 TEST_P(DisabledRows, AreDimmedAndMarked) {
   const OffCase& c = GetParam();
-  manager->setRules(parsed(std::string(R"({"disable": )") + c.disable + "}"));
+  setRules(*manager, parsed(std::string(R"({"disable": )") + c.disable + "}"));
   settle();
   QWidget* found = nullptr;
   for (auto* section : {view->systemSection(), view->browserSection(), view->editingSection(),
@@ -219,7 +220,7 @@ TEST(RulesRows, EveryRowStandsForTheBuiltInsItShows) {
 }
 
 TEST_F(RulesViewTest, ExclusionLineNamesTheApplications) {
-  manager->setRules(parsed(R"({"exclude": ["com.apple.Terminal", "com.googlecode.iterm2"]})"));
+  setRules(*manager, parsed(R"({"exclude": ["com.apple.Terminal", "com.googlecode.iterm2"]})"));
   settle();
   ASSERT_TRUE(view->rulesNotes()->isVisible());
   EXPECT_TRUE(view->rulesNotes()->exclusionText()->isVisible());

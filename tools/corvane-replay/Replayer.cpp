@@ -21,6 +21,7 @@
 
 #include "engine/KeyboardShortcutManager.h"
 #include "platform/simulated/SimulatedSession.h"
+#include "rules/RuleCompiler.h"
 
 namespace corvane::replay {
 namespace {
@@ -239,7 +240,7 @@ class Replayer::Impl {
       manager_->clearRules();
       return;
     }
-    manager_->setRules(*rules);
+    setRules(*manager_, *rules);
     if (rules->swapFnAndControl) manager_->swapFnAndControl = *rules->swapFnAndControl;
     if (rules->swapOptionAndCommand) manager_->swapOptionAndCommand = *rules->swapOptionAndCommand;
   }

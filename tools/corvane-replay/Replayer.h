@@ -9,7 +9,7 @@
 #include <stdexcept>
 #include <string_view>
 
-#include "engine/rules/RulesFile.h"
+#include "rules/RulesFile.h"
 #include "tools/corvane-replay/TraceReader.h"
 
 namespace corvane::replay {

@@ -9,7 +9,7 @@
 #include <string_view>
 
 #include "engine/EventTypes.h"
-#include "engine/rules/RulesFile.h"
+#include "rules/RulesFile.h"
 
 namespace corvane::replay {
 

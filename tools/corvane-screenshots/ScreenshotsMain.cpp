@@ -16,6 +16,7 @@
 #include <sstream>
 
 #include "platform/simulated/SimulatedSession.h"
+#include "rules/RuleCompiler.h"
 #include "ui/CollapsibleShortcutSection.h"
 #include "ui/ContentView.h"
 #include "ui/PermissionsAlert.h"
@@ -193,7 +194,7 @@ int main(int argc, char** argv) {
   rules->disable.emplace_back("F2");
   rules->disabled |= corvane::combinationBit(corvane::BuiltinCombination::f2);
   rules->exclude.emplace_back("com.apple.Terminal");
-  manager->setRules(*rules);
+  setRules(*manager, *rules);
   manager->start();
   session->waitForTapSetups(2, std::chrono::seconds(5));
   settle();

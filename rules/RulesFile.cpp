@@ -1,5 +1,5 @@
 // Reading rules.json: the JSON, then every member checked, with the place of each mistake.
-#include "engine/rules/RulesFile.h"
+#include "rules/RulesFile.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -11,9 +11,9 @@
 
 #include "engine/KeyboardShortcutManager.h"
 #include "engine/ShortcutKeys.h"
-#include "engine/rules/JsonReader.h"
-#include "engine/rules/KeyNames.h"
-#include "engine/rules/Text.h"
+#include "rules/JsonReader.h"
+#include "rules/KeyNames.h"
+#include "rules/Text.h"
 
 namespace corvane {
 namespace {

@@ -7,8 +7,8 @@
 #include <fstream>
 #include <map>
 
-#include "engine/rules/KeyNames.h"
-#include "engine/rules/RulesFile.h"
+#include "rules/KeyNames.h"
+#include "rules/RulesFile.h"
 
 namespace corvane {
 namespace {

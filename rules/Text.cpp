@@ -1,4 +1,4 @@
-#include "engine/rules/Text.h"
+#include "rules/Text.h"
 
 #include <algorithm>
 #include <vector>

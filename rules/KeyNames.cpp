@@ -1,9 +1,9 @@
-#include "engine/rules/KeyNames.h"
+#include "rules/KeyNames.h"
 
 #include <array>
 
-#include "engine/rules/RulesFile.h"
-#include "engine/rules/Text.h"
+#include "rules/RulesFile.h"
+#include "rules/Text.h"
 
 namespace corvane {
 namespace {

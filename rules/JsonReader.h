@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "engine/rules/RulesFile.h"
+#include "rules/RulesFile.h"
 
 namespace corvane::json {
 

@@ -1,8 +1,8 @@
-#include "engine/rules/JsonReader.h"
+#include "rules/JsonReader.h"
 
 #include <cstdint>
 
-#include "engine/rules/Text.h"
+#include "rules/Text.h"
 
 namespace corvane::json {
 namespace {
