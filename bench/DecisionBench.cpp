@@ -19,6 +19,7 @@ void nullDecision(benchmark::State& state, const DecisionCase& c) {
   platform->setFrontmost(c.frontmost);
   auto manager = std::make_shared<KeyboardShortcutManager>(platform);
   if (c.withRules) setRules(*manager, rulesForBench());
+  if (c.viewerOpen) manager->openKeyViewer();
   NullEvent event = c.event;
   const EventRef ref = refOf(event);
 
@@ -47,6 +48,7 @@ void simulatedDecision(benchmark::State& state, const DecisionCase& c) {
   session->setFrontmostApplication(c.frontmost);
   auto manager = std::make_shared<KeyboardShortcutManager>(session);
   if (c.withRules) setRules(*manager, rulesForBench());
+  if (c.viewerOpen) manager->openKeyViewer();
   KeyboardEventServices& events = session->events();
   const EventRef event = events.eventCreateKeyboardEvent(nullptr, 0, true);
   events.eventSetIntegerValueField(event, kKeyboardEventKeycode, c.event.keyCode);

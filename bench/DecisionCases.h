@@ -22,9 +22,10 @@ struct DecisionCase {
   std::string_view frontmost;  // what the workspace answers
   bool needsEntry;             // the key code must be in consumedKeyUps before each event
   bool withRules = false;      // decided with a rules file of 500 shortcuts (rulesForBench)
+  bool viewerOpen = false;     // a key viewer is open: every key-down is recorded for it
 };
 
-inline constexpr std::array<DecisionCase, 14> kDecisionCases = {{
+inline constexpr std::array<DecisionCase, 16> kDecisionCases = {{
     {"untranslated-down",
      "unmarked untranslated key-down (H)",
      kEventKeyDown,
@@ -111,6 +112,22 @@ inline constexpr std::array<DecisionCase, 14> kDecisionCases = {{
      kEventKeyDown,
      {31, kFlagFn, 0},
      "com.apple.TextEdit",
+     false,
+     true},
+    {"viewer-untranslated-down",
+     "key viewer open: unmarked untranslated key-down (H), recorded",
+     kEventKeyDown,
+     {4, 0, 0},
+     "com.apple.Terminal",
+     false,
+     false,
+     true},
+    {"viewer-translated-down",
+     "key viewer open: translated key-down Fn+C (copy), recorded",
+     kEventKeyDown,
+     {8, kFlagFn, 0},
+     "com.apple.Terminal",
+     false,
      false,
      true},
 }};

@@ -37,6 +37,7 @@ int main(int argc, char** argv) {
   platform->setFrontmost(chosen->frontmost);
   auto manager = std::make_shared<KeyboardShortcutManager>(platform);
   if (chosen->withRules) setRules(*manager, rulesForBench());
+  if (chosen->viewerOpen) manager->openKeyViewer();
   NullEvent event = chosen->event;
   const EventRef ref = refOf(event);
   long swallowed = 0;

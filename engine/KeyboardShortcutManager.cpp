@@ -24,8 +24,12 @@ EventRef KeyboardShortcutManager::handleEvent(EventType type, EventRef event) {
   const int64_t keyCode = events_.eventGetIntegerValueField(event, kKeyboardEventKeycode);
   if (type == kEventKeyDown) {
     // A key that no rule names is not translated: it passes. It is still kept track of: the
-    // user's rules can come to name it while it is held.
+    // user's rules can come to name it while it is held. (While a key viewer is open every key
+    // counts as named, so that it is recorded: this path reads nothing more for the viewer.)
     if (!isNamedNow(keyCode)) return passKeyDown(keyCode, event);
+    if (keyViewerOpen_.load(std::memory_order_relaxed)) [[unlikely]] {
+      return decideKeyDownForViewer(keyCode, event);
+    }
     return decideKeyDown(keyCode, event);
   }
   if (type == kEventKeyUp) {
@@ -42,23 +46,85 @@ EventRef KeyboardShortcutManager::handleEvent(EventType type, EventRef event) {
   return event;
 }
 
-EventRef KeyboardShortcutManager::decideKeyDown(int64_t keyCode, EventRef event) {
-  EventFlags flags = events_.eventGetFlags(event);
+EventRef KeyboardShortcutManager::handleEvent(EventType type, EventRef event,
+                                              DecisionOutcome& outcome) {
+  if (type != kEventKeyDown ||
+      events_.eventGetIntegerValueField(event, kEventSourceUserData) == kEventMarker) {
+    return handleEvent(type, event);
+  }
+  const int64_t keyCode = events_.eventGetIntegerValueField(event, kKeyboardEventKeycode);
+  if (!isNamedNow(keyCode)) {
+    outcome = {OutcomeCode::noShortcut, kNoRuleIndex};
+    return passKeyDown(keyCode, event);
+  }
+  return decideKeyDown(keyCode, event, outcome);
+}
+
+EventRef KeyboardShortcutManager::decideKeyDownForViewer(int64_t keyCode, EventRef event) {
+  KeyRecord record;
+  record.type = kEventKeyDown;
+  record.keyCode = keyCode;
+  record.flags = flagsAsRead(keyCode, events_.eventGetFlags(event));
+  record.swapFnAndControl = swapFnAndControl.get();
+  record.swapOptionAndCommand = swapOptionAndCommand.get();
+  // A key no rule names comes to "no shortcut" here as well, only by a longer way.
+  EventRef verdict = decideKeyDown(keyCode, event, record.outcome);
+  keyViewer_.push(record);
+  return verdict;
+}
+
+EventFlags KeyboardShortcutManager::flagsAsRead(int64_t keyCode, EventFlags flags) const {
   // The system sets Fn on every function key's events: for them Fn counts only when the Fn key
   // is down. (Without the Fn bit and the Fn key, there is nothing to replace.)
   const bool fnDown = fnKeyDown.load(std::memory_order_relaxed);
   if (((flags & kFlagFn) != 0 || fnDown) && isFunctionKey(keyCode)) [[unlikely]] {
     flags = (flags & ~kFlagFn) | (fnDown ? kFlagFn : 0);
   }
+  return flags;
+}
+
+EventRef KeyboardShortcutManager::decideKeyDown(int64_t keyCode, EventRef event) {
+  const EventFlags flags = flagsAsRead(keyCode, events_.eventGetFlags(event));
   // The user's rules, when there are any, are read under a guard, away from this path.
   if (ruleTable_.load(std::memory_order_relaxed) != nullptr) [[unlikely]] {
-    return decideWithRules(keyCode, flags, event);
+    return decideWithRules(keyCode, flags, event, nullptr);
   }
   const Action action = actionFor(keyCode, flags);
   if (action == Action::none) return passKeyDown(keyCode, event);
   recordTranslated(keyCode, action);
   perform(action);
   return nullptr;
+}
+
+// The same decision as above, telling what it came to.
+EventRef KeyboardShortcutManager::decideKeyDown(int64_t keyCode, EventRef event,
+                                                DecisionOutcome& outcome) {
+  const EventFlags flags = flagsAsRead(keyCode, events_.eventGetFlags(event));
+  if (ruleTable_.load(std::memory_order_relaxed) != nullptr) {
+    return decideWithRules(keyCode, flags, event, &outcome);
+  }
+  const BuiltinCombination combination = builtinCombination(keyCode, flags, 0);
+  const Action action = actionOf(combination, 0);
+  if (action == Action::none) {
+    outcome = {OutcomeCode::noShortcut, kNoRuleIndex};
+    return passKeyDown(keyCode, event);
+  }
+  outcome = {OutcomeCode::builtin, static_cast<uint16_t>(combination)};
+  recordTranslated(keyCode, action);
+  perform(action);
+  return nullptr;
+}
+
+void KeyboardShortcutManager::openKeyViewer() {
+  keyViewer_.discard();
+  keyViewerOpen_.store(true, std::memory_order_relaxed);
+  publishNamedKeys();
+}
+
+void KeyboardShortcutManager::closeKeyViewer() {
+  keyViewerOpen_.store(false, std::memory_order_relaxed);
+  publishNamedKeys();
+  keyViewer_.discard();
 }
 
 void KeyboardShortcutManager::recordTranslated(int64_t keyCode, Action action, int64_t userKey) {

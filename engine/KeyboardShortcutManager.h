@@ -11,12 +11,15 @@
 #include <span>
 #include <string_view>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "engine/Action.h"
 #include "engine/BuiltinCombination.h"
 #include "engine/ChangeNotifier.h"
+#include "engine/DecisionOutcome.h"
 #include "engine/KeyCodeSet.h"
+#include "engine/KeyViewerRing.h"
 #include "engine/OwnedRef.h"
 #include "engine/Platform.h"
 #include "engine/Published.h"
@@ -112,6 +115,20 @@ class KeyboardShortcutManager : public std::enable_shared_from_this<KeyboardShor
 
   // The decision for one event: the same event (pass) or nullptr (swallow). Tap thread.
   EventRef handleEvent(EventType type, EventRef event);
+  // The same decision, telling what a key-down came to (other types leave outcome alone).
+  EventRef handleEvent(EventType type, EventRef event, DecisionOutcome& outcome);
+
+  // The key viewer (main thread). While it is open, the tap thread records every unmarked
+  // key-down it decides; closing it forgets them all, and nothing is recorded while it is closed.
+  void openKeyViewer();
+  void closeKeyViewer();
+  bool isKeyViewerOpen() const { return keyViewerOpen_.load(std::memory_order_relaxed); }
+  // Hands the key-downs recorded since the last call to take, oldest first; true when some were
+  // lost because the ring was full.
+  template <class Take>
+  bool drainKeyViewer(Take&& take) {
+    return keyViewer_.drain(std::forward<Take>(take));
+  }
 
   // The shortcut rules: the action a key-down stands for, or none. Reads each swap setting once.
   std::optional<std::string_view> actionForKeyDown(int64_t keyCode, EventFlags flags);
@@ -165,7 +182,15 @@ class KeyboardShortcutManager : public std::enable_shared_from_this<KeyboardShor
   static void runRenameFile(void* context);
 
   [[gnu::noinline]] EventRef decideKeyDown(int64_t keyCode, EventRef event);
-  [[gnu::noinline]] EventRef decideWithRules(int64_t keyCode, EventFlags flags, EventRef event);
+  [[gnu::noinline]] EventRef decideKeyDown(int64_t keyCode, EventRef event,
+                                           DecisionOutcome& outcome);
+  // outcome, when not null, is told what the decision came to.
+  [[gnu::noinline]] EventRef decideWithRules(int64_t keyCode, EventFlags flags, EventRef event,
+                                             DecisionOutcome* outcome);
+  // A key-down while a key viewer is open: decided as ever, and recorded for the viewer.
+  [[gnu::noinline]] EventRef decideKeyDownForViewer(int64_t keyCode, EventRef event);
+  // The flags as the rules read them: a function key's Fn bit is the Fn key's own.
+  EventFlags flagsAsRead(int64_t keyCode, EventFlags flags) const;
   // A key-down that reaches the application. The press is new, so an older entry for the key is
   // stale (its key-up never came, or came while no tap ran): dropping it keeps this press's own
   // key-up from being swallowed, which would leave the key stuck down in the application.
@@ -185,11 +210,18 @@ class KeyboardShortcutManager : public std::enable_shared_from_this<KeyboardShor
     return code < 128 && ((set[code >> 6].load(std::memory_order_relaxed) >> (code & 63)) & 1) != 0;
   }
   void publishRules(const RuleTable* table);
+  // Stores the key codes that go past the first test: those the rules in use name, or every one
+  // while a key viewer is open.
+  void publishNamedKeys();
   void reclaimRetiredRules();
   void postKeystrokeWithFlags(EventFlags flags, KeyCode key);
   DelayedHold* holdForDelayedWork();
   // The built-in rules, less the combinations disabled (combinationBit of each).
   Action actionFor(int64_t keyCode, EventFlags flags, uint32_t disabled = 0);
+  // The built-in combination a key-down is, disabled or not (a disabled Shift+Tab is named
+  // without asking which application is in front), and the action it gives.
+  BuiltinCombination builtinCombination(int64_t keyCode, EventFlags flags, uint32_t disabled);
+  static Action actionOf(BuiltinCombination combination, uint32_t disabled);
   // The Windows modifiers held (WindowsModifier bits) under the current swap settings.
   uint8_t windowsModifiers(EventFlags flags) const {
     return windowsModifiersOf(flags, swapFnAndControl.get(), swapOptionAndCommand.get());
@@ -216,6 +248,11 @@ class KeyboardShortcutManager : public std::enable_shared_from_this<KeyboardShor
   // Codes the rules in use name: a key-down of any other passes without a look at its flags.
   std::array<std::atomic<uint64_t>, 2> namedKeys_;
   friend class RuleReader;
+
+  // The key viewer: whether one is open, and the records on their way to it. An untranslated
+  // key-down reads nothing of it while none is open; a key-down some rule names reads the flag.
+  std::atomic<bool> keyViewerOpen_{false};
+  KeyViewerRing keyViewer_;
 };
 
 }  // namespace corvane

@@ -24,6 +24,7 @@ struct CompiledShortcut {
   const std::string* open = nullptr;  // the application's path, in the table's source
   uint32_t appsBegin = 0;             // into RuleTable's application list; begin == end: everywhere
   uint32_t appsEnd = 0;
+  uint32_t index = 0;  // the shortcut's place in the file
 };
 
 class RuleTable {

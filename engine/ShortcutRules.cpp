@@ -94,7 +94,8 @@ BuiltinCombination combinationFor(KeyboardShortcutManager& manager, int64_t keyC
       if (onlyCtrl) return shift ? C::ctrlShiftTab : C::ctrlTab;
       if (onlyAlt) return C::altTab;
       // The one rule that asks which application is frontmost, and only once the rest holds.
-      if (noneHeld && shift && shiftTabOn && manager.isBrowserFrontmost()) return C::shiftTab;
+      // A disabled Shift+Tab is named without asking: it translates nothing either way.
+      if (noneHeld && shift && (!shiftTabOn || manager.isBrowserFrontmost())) return C::shiftTab;
       return C::none;
     case kKeyEscape:
       return onlyCtrl && shift ? C::ctrlShiftEsc : C::none;
@@ -115,25 +116,32 @@ BuiltinCombination combinationFor(KeyboardShortcutManager& manager, int64_t keyC
 
 }  // namespace
 
-Action KeyboardShortcutManager::actionFor(int64_t keyCode, EventFlags flags, uint32_t disabled) {
+BuiltinCombination KeyboardShortcutManager::builtinCombination(int64_t keyCode, EventFlags flags,
+                                                               uint32_t disabled) {
   using C = BuiltinCombination;
-  if (!isNamedKey(keyCode)) return Action::none;  // spares the modifier work below
+  if (!isNamedKey(keyCode)) return C::none;  // spares the modifier work below
   // A disabled Shift+Tab never asks which application is frontmost.
   const bool shiftTabOn = (disabled & combinationBit(C::shiftTab)) == 0;
-  C combination = C::none;
   if ((flags & kAnyModifierButShift) == 0) {
     // Plain typing, with or without Shift: only F2 and the browser's Shift+Tab have a rule.
-    if (keyCode == kKeyF2) {
-      combination = C::f2;
-    } else if (keyCode == kKeyTab && (flags & kFlagShift) != 0 && shiftTabOn &&
-               isBrowserFrontmost()) {
-      combination = C::shiftTab;
+    if (keyCode == kKeyF2) return C::f2;
+    if (keyCode == kKeyTab && (flags & kFlagShift) != 0 && (!shiftTabOn || isBrowserFrontmost())) {
+      return C::shiftTab;
     }
-  } else {
-    combination = combinationFor(*this, keyCode, flags, shiftTabOn);
+    return C::none;
   }
-  if (combination == C::none || (disabled & combinationBit(combination)) != 0) return Action::none;
+  return combinationFor(*this, keyCode, flags, shiftTabOn);
+}
+
+Action KeyboardShortcutManager::actionOf(BuiltinCombination combination, uint32_t disabled) {
+  if (combination == BuiltinCombination::none || (disabled & combinationBit(combination)) != 0) {
+    return Action::none;
+  }
   return kCombinationActions[static_cast<size_t>(combination)];
+}
+
+Action KeyboardShortcutManager::actionFor(int64_t keyCode, EventFlags flags, uint32_t disabled) {
+  return actionOf(builtinCombination(keyCode, flags, disabled), disabled);
 }
 
 std::optional<std::string_view> KeyboardShortcutManager::actionForKeyDown(int64_t keyCode,

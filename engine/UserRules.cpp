@@ -32,8 +32,8 @@ KeyboardShortcutManager::~KeyboardShortcutManager() {
   for (const RuleTable* table : retiredRules_) delete table;
 }
 
-EventRef KeyboardShortcutManager::decideWithRules(int64_t keyCode, EventFlags flags,
-                                                  EventRef event) {
+EventRef KeyboardShortcutManager::decideWithRules(int64_t keyCode, EventFlags flags, EventRef event,
+                                                  DecisionOutcome* outcome) {
   const RuleReader reader(*this);
   const RuleTable* table = reader.table();
   // The frontmost application is asked only for a shortcut that names applications, by the
@@ -62,15 +62,30 @@ EventRef KeyboardShortcutManager::decideWithRules(int64_t keyCode, EventFlags fl
   // Then the built-in rules, less the disabled ones. Their browser test asks the workspace
   // itself, which ends the life of an answer kept from before.
   Action action = Action::none;
+  DecisionOutcome decided{OutcomeCode::userShortcut, shortcut != nullptr
+                                                         ? static_cast<uint16_t>(shortcut->index)
+                                                         : kNoRuleIndex};
   if (shortcut == nullptr) {
-    action = actionFor(keyCode, flags, table ? table->disabled() : 0);
-    if (action == Action::none) return passKeyDown(keyCode, event);
+    const uint32_t disabled = table ? table->disabled() : 0;
+    const BuiltinCombination combination = builtinCombination(keyCode, flags, disabled);
+    action = actionOf(combination, disabled);
+    if (action == Action::none) {
+      if (outcome != nullptr) {
+        *outcome = combination == BuiltinCombination::none
+                       ? DecisionOutcome{OutcomeCode::noShortcut, kNoRuleIndex}
+                       : DecisionOutcome{OutcomeCode::disabled, static_cast<uint16_t>(combination)};
+      }
+      return passKeyDown(keyCode, event);
+    }
+    decided = {OutcomeCode::builtin, static_cast<uint16_t>(combination)};
     asked = false;
   }
   // Nothing is translated in an excluded application.
   if (table != nullptr && table->hasExclusions() && table->excludes(frontmostApplication())) {
+    if (outcome != nullptr) *outcome = {OutcomeCode::excluded, kNoRuleIndex};
     return passKeyDown(keyCode, event);
   }
+  if (outcome != nullptr) *outcome = decided;
   if (shortcut != nullptr) {
     recordTranslated(keyCode, Action::none, shortcut->opens ? -1 : shortcut->sendKey);
     performShortcut(*shortcut);
@@ -107,12 +122,22 @@ const RulesFile* KeyboardShortcutManager::rules() const {
 
 void KeyboardShortcutManager::publishRules(const RuleTable* table) {
   // A key the new table names is let through the first test once the table is there.
-  const std::array<uint64_t, 2>& named = table != nullptr ? table->namedKeys() : kNamedKeys;
   const RuleTable* old = ruleTable_.exchange(table, std::memory_order_seq_cst);
-  for (size_t i = 0; i < named.size(); ++i)
-    namedKeys_[i].store(named[i], std::memory_order_relaxed);
+  publishNamedKeys();
   if (old != nullptr) retiredRules_.push_back(old);
   reclaimRetiredRules();
+}
+
+void KeyboardShortcutManager::publishNamedKeys() {
+  // Only the main thread stores the table and opens the viewer. While a viewer is open every key
+  // is named, so that every key-down goes the way that records it.
+  static constexpr std::array<uint64_t, 2> kEveryKey = {~uint64_t{0}, ~uint64_t{0}};
+  const RuleTable* table = ruleTable_.load(std::memory_order_relaxed);
+  const std::array<uint64_t, 2>& named = keyViewerOpen_.load(std::memory_order_relaxed) ? kEveryKey
+                                         : table != nullptr ? table->namedKeys()
+                                                            : kNamedKeys;
+  for (size_t i = 0; i < named.size(); ++i)
+    namedKeys_[i].store(named[i], std::memory_order_relaxed);
 }
 
 void KeyboardShortcutManager::reclaimRetiredRules() {

@@ -24,8 +24,10 @@ std::unique_ptr<const RuleTable> compileRules(RulesFile rules) {
   std::vector<uint32_t> next(c.slotStart.begin(), c.slotStart.end() - 1);
 
   // Application lists: the browsers alias made into the seven, sorted per shortcut.
-  for (const UserShortcut& s : source->shortcuts) {
+  for (uint32_t index = 0; index < source->shortcuts.size(); ++index) {
+    const UserShortcut& s = source->shortcuts[index];
     CompiledShortcut& compiled = c.shortcuts[next[size_t{s.keyCode} * 16 + s.modifiers]++];
+    compiled.index = index;
     compiled.opens = s.opens;
     compiled.sendKey = s.sendKeyCode;
     compiled.sendFlags = s.postedFlags();

@@ -124,6 +124,10 @@ TEST_F(AllocationTest, DecidingWithAUsersRulesAllocatesNothing) {
   };
   // clang-format on
   EXPECT_EQ(allocationsDeciding(stream), 0u);
+  // The same with a key viewer open: every key-down is recorded for it.
+  manager->openKeyViewer();
+  EXPECT_EQ(allocationsDeciding(stream), 0u);
+  manager->closeKeyViewer();
 }
 
 }  // namespace
