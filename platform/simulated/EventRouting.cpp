@@ -30,7 +30,9 @@ void SimulatedSession::keyboardEvent(EventType type, int64_t keyCode, EventFlags
 void SimulatedSession::disableTaps(EventType reason) {
   std::unique_lock lock(graphMutex());
   for (Tap* tap : taps_) {
-    if (!tap->enabled) continue;
+    // A listener cannot hold events up, so it never times out (7).
+    const bool listener = tap->options == kEventTapOptionListenOnly;
+    if (!tap->enabled || (listener && reason == kEventTapDisabledByTimeout)) continue;
     tap->enabled = false;
     Event* notification = detail::makeLocked<Event>();
     notification->type = reason;
@@ -95,7 +97,11 @@ void SimulatedSession::dispatchLocked(const Item& item, std::unique_lock<std::mu
   for (Tap* tap : dispatchTaps_) {
     // Checked at its turn: an earlier tap's callback may have changed things.
     if (swallowed || !tap->valid || !tap->enabled || (tap->mask & typeBit(type)) == 0) continue;
-    if (deliverLocked(tap, type, current, lock) == nullptr) swallowed = true;
+    if (tap->options == kEventTapOptionListenOnly) {
+      offerLocked(tap, type, item.event);  // (7)
+    } else if (deliverLocked(tap, type, current, lock) == nullptr) {
+      swallowed = true;
+    }
   }
   for (Tap* tap : dispatchTaps_) releaseLocked(tap);
   if (!swallowed) {
@@ -126,7 +132,22 @@ EventRef SimulatedSession::deliverLocked(Tap* tap, EventType type, EventRef even
   return delivery.verdict;
 }
 
+void SimulatedSession::offerLocked(Tap* tap, EventType type, Event* event) {
+  Loop* loop = tap->source != nullptr ? tap->source->loop : nullptr;
+  if (loop == nullptr) return;
+  retainObject(event);
+  auto* delivery = new Delivery(tap, type, refOf<EventRef>(event));
+  delivery->detached = true;
+  loop->pending.push_back(delivery);
+  signalLoopLocked(loop);
+}
+
 void SimulatedSession::completeLocked(Delivery* delivery, EventRef verdict) {
+  if (delivery->detached) {  // a listener's: its verdict means nothing
+    releaseLocked(as<Object>(delivery->event));
+    delete delivery;
+    return;
+  }
   delivery->verdict = verdict;
   delivery->done.store(true, std::memory_order_release);
   if (delivery->waiterSleeping) delivered_.notify_all();

@@ -28,6 +28,11 @@ LoopSource::~LoopSource() {
 }
 
 Loop::~Loop() {
+  for (Delivery* delivery : pending) {
+    if (!delivery->detached) continue;  // a listener's that never ran
+    releaseLocked(as<Object>(delivery->event));
+    delete delivery;
+  }
   for (LoopSource* source : sources) {
     source->loop = nullptr;
     releaseLocked(source);

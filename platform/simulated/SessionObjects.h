@@ -108,6 +108,9 @@ struct Delivery {
   EventRef verdict;
   std::atomic<bool> done{false};
   bool waiterSleeping = false;
+  // Nobody waits for it (a listen-only tap's): it holds the event, and whoever completes it
+  // frees both.
+  bool detached = false;
 };
 
 struct Loop : Object {

@@ -25,6 +25,14 @@
 //      loop's next run. Stopping a running loop wakes it, and it returns once the callback in
 //      progress, if any, has returned.
 //  (5) Creating a tap fails (no port) while the process is not a trusted accessibility client.
+//  (6) Taps are ordered by location (HID, session, annotated session: an event meets them in
+//      that order); kCGHeadInsertEventTap puts a tap before the others at its location,
+//      kCGTailAppendEventTap after them (CGEventTapPlacement, CGEventTypes.h).
+//  (7) A listen-only tap (kCGEventTapOptionListenOnly) is a passive listener: it gets each
+//      event as it stands at its place (nothing after a tap that swallowed it), but the event
+//      does not wait for its callback, whose return value is ignored: "the event stream is not
+//      affected" (CGEventTapCreate, CGEvent.h). It may run after the application received the
+//      event. Not being able to delay the stream, it is never disabled by timeout.
 #pragma once
 
 #include <chrono>
@@ -131,7 +139,8 @@ class SimulatedSession final : public Platform,
   // The keyboard makes an event; it enters at the HID level like any hardware event.
   void keyboardEvent(EventType type, int64_t keyCode, EventFlags flags = 0, int64_t userData = 0);
   // The system disables every enabled tap and sends each the matching notification
-  // (kEventTapDisabledByTimeout or kEventTapDisabledByUserInput).
+  // (kEventTapDisabledByTimeout or kEventTapDisabledByUserInput); a timeout spares listen-only
+  // taps (7).
   void disableTaps(EventType reason);
   // Waits until every event in flight has been decided by the taps and delivered.
   void settle();
@@ -230,6 +239,8 @@ class SimulatedSession final : public Platform,
   EventRef deliverLocked(Tap* tap, EventType type, EventRef event,
                          std::unique_lock<std::mutex>& lock);
   void detachSourceLocked(LoopSource* source);
+  // Hands an event to a listen-only tap's loop without waiting for it (7).
+  void offerLocked(Tap* tap, EventType type, Event* event);
   void completeLocked(Delivery* delivery, EventRef verdict);
   void passPendingLocked(Loop* loop, const Tap* tap);
   const std::string* internLocked(std::string_view text);

@@ -48,11 +48,14 @@ MachPortRef SimulatedSession::tapCreate(TapLocation location, TapPlacement place
   tap->callback = callback;
   tap->userInfo = userInfo;
   retainObject(tap);  // the session's list holds one reference, the caller the other
-  if (placement == kHeadInsertEventTap) {
-    taps_.insert(taps_.begin(), tap);
-  } else {
-    taps_.push_back(tap);
-  }
+  // Before the taps of its location or after them (6).
+  const auto place =
+      placement == kHeadInsertEventTap
+          ? std::find_if(taps_.begin(), taps_.end(),
+                         [location](const Tap* t) { return t->location >= location; })
+          : std::find_if(taps_.begin(), taps_.end(),
+                         [location](const Tap* t) { return t->location > location; });
+  taps_.insert(place, tap);
   ++tapsCreated_;
   return refOf<MachPortRef>(tap);
 }
