@@ -329,8 +329,10 @@ class Reader {
       if (text_[pos_] != ',') return fail(here(), "expected , or ] after a list item");
       advance();
       if (!skipSpace()) return false;
+      // A comma after the last item is allowed, as in editors' own settings files.
       if (pos_ < text_.size() && text_[pos_] == ']') {
-        return fail(here(), "a comma must be followed by another item (remove the last comma)");
+        advance();
+        return true;
       }
     }
   }
@@ -376,7 +378,8 @@ class Reader {
       advance();
       if (!skipSpace()) return false;
       if (pos_ < text_.size() && text_[pos_] == '}') {
-        return fail(here(), "a comma must be followed by another member (remove the last comma)");
+        advance();
+        return true;
       }
     }
   }

@@ -1,11 +1,14 @@
 // Reading rules.json: the JSON, then every member checked, with the place of each mistake.
 #include "rules/RulesFile.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <span>
 #include <system_error>
 
@@ -437,31 +440,47 @@ std::filesystem::path rulesFilePath() {
 
 RulesLoad loadRulesFile(const std::filesystem::path& path) {
   RulesLoad load;
-  std::error_code code;
-  const std::filesystem::file_status status = std::filesystem::status(path, code);
-  if (status.type() == std::filesystem::file_type::not_found) return load;
-  load.status = RulesLoad::Status::failed;
-  if (code) {
-    load.error.message = "cannot read the file: " + code.message();
+  // Opened without blocking: a FIFO (or a device) in the file's place must not hang the
+  // program at launch; whatever is not a regular file is refused before anything is read.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+  if (fd < 0) {
+    if (errno == ENOENT) return load;  // a missing file is not an error
+    load.status = RulesLoad::Status::failed;
+    load.error.message = std::string("cannot read the file: ") + std::strerror(errno);
     return load;
   }
-  if (status.type() == std::filesystem::file_type::directory) {
+  struct Closer {
+    int fd;
+    ~Closer() { ::close(fd); }
+  } closer{fd};
+  load.status = RulesLoad::Status::failed;
+  struct stat info {};
+  if (::fstat(fd, &info) != 0) {
+    load.error.message = std::string("cannot read the file: ") + std::strerror(errno);
+    return load;
+  }
+  if (S_ISDIR(info.st_mode)) {
     load.error.message = "cannot read the file: it is a folder";
     return load;
   }
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    load.error.message = std::string("cannot read the file: ") + std::strerror(errno);
+  if (!S_ISREG(info.st_mode)) {
+    load.error.message = "cannot read the file: it is not a regular file";
     return load;
   }
   // One byte more than allowed tells a file that is too large without reading all of it.
   std::string text(kMaxRulesFileSize + 1, '\0');
-  in.read(text.data(), static_cast<std::streamsize>(text.size()));
-  if (in.bad()) {
-    load.error.message = "cannot read the file";
-    return load;
+  size_t length = 0;
+  while (length < text.size()) {
+    const ssize_t got = ::read(fd, text.data() + length, text.size() - length);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) {
+      load.error.message = std::string("cannot read the file: ") + std::strerror(errno);
+      return load;
+    }
+    if (got == 0) break;
+    length += static_cast<size_t>(got);
   }
-  text.resize(static_cast<size_t>(in.gcount()));
+  text.resize(length);
   RulesParse parse = parseRules(text);
   if (!parse.rules) {
     load.error = parse.error;

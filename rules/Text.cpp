@@ -1,6 +1,7 @@
 #include "rules/Text.h"
 
 #include <algorithm>
+#include <optional>
 #include <vector>
 
 namespace corvane {
@@ -55,20 +56,50 @@ bool equalsIgnoringCase(std::string_view a, std::string_view b) {
                                             [](char x, char y) { return lower(x) == lower(y); });
 }
 
+namespace {
+
+// How many slips a name of this length may hold and still be suggested: none in a name of one
+// or two characters (Q is no slip of C), one up to five, two beyond.
+size_t allowedSlips(size_t length) {
+  return length <= 2 ? 0 : length <= 5 ? 1 : 2;
+}
+
+// The slips between text and candidate when the candidate is near for its length, else none.
+// Combinations are compared part by part, so that a short key name is held to its own length
+// (Ctrl+Del is not near Ctrl+L).
+std::optional<size_t> slipsIfNear(std::string_view text, std::string_view candidate) {
+  size_t total = 0;
+  while (true) {
+    const size_t textEnd = text.find('+');
+    const size_t candidateEnd = candidate.find('+');
+    if ((textEnd == std::string_view::npos) != (candidateEnd == std::string_view::npos)) {
+      return std::nullopt;
+    }
+    const std::string_view a = text.substr(0, textEnd);
+    const std::string_view b = candidate.substr(0, candidateEnd);
+    const size_t d = distance(a, b);
+    if (d > allowedSlips(std::max(a.size(), b.size()))) return std::nullopt;
+    total += d;
+    if (textEnd == std::string_view::npos) return total;
+    text.remove_prefix(textEnd + 1);
+    candidate.remove_prefix(candidateEnd + 1);
+  }
+}
+
+}  // namespace
+
 std::string_view closestName(std::string_view text, std::span<const std::string_view> candidates) {
   if (text.empty() || text.size() > 40) return {};
   std::string_view best;
-  size_t bestDistance = 0;
+  size_t bestSlips = 0;
   for (std::string_view candidate : candidates) {
-    const size_t d = distance(text, candidate);
-    if (best.empty() || d < bestDistance) {
+    const std::optional<size_t> slips = slipsIfNear(text, candidate);
+    if (slips && (best.empty() || *slips < bestSlips)) {
       best = candidate;
-      bestDistance = d;
+      bestSlips = *slips;
     }
   }
-  // One slip in a short name, two in a longer one.
-  const size_t allowed = text.size() <= 4 ? 1 : 2;
-  return bestDistance <= allowed ? best : std::string_view{};
+  return best;
 }
 
 std::string didYouMean(std::string_view text, std::span<const std::string_view> candidates) {

@@ -14,8 +14,9 @@ std::string inQuotes(std::string_view text);
 // ASCII letters compared without regard to case.
 bool equalsIgnoringCase(std::string_view a, std::string_view b);
 
-// The candidate closest to text (ignoring case) when it is a plausible misspelling of it, else
-// an empty view.
+// The candidate closest to text (ignoring case) when it is a slip near for its length (none in
+// one or two characters, one up to five, two beyond; a combination part by part), else an
+// empty view.
 std::string_view closestName(std::string_view text, std::span<const std::string_view> candidates);
 
 // "; did you mean \"X\"?" when a candidate is close, else "".

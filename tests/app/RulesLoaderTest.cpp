@@ -151,11 +151,11 @@ TEST_F(RulesLoaderTest, AReloadThatBreaksTheFileKeepsTheRulesInUse) {
   EXPECT_TRUE(view->userSection()->isVisible());
 
   // A different mistake is printed too.
-  write("{ \"exclude\": [\"a\"], }");
+  write("{ \"exclude\": [\"a.b\"],, }");
   ASSERT_TRUE(waitFor([&] { return err.str() != kBrokenError; }));
   EXPECT_EQ(err.str(), std::string(kBrokenError) +
-                           "rules.json, line 1, column 21: a comma must be followed by another "
-                           "member (remove the last comma)\n");
+                           "rules.json, line 1, column 22: expected a member name in double "
+                           "quotes\n");
   EXPECT_EQ(press(31), translated(31));
   // The first mistake again, with no fix in between: already said.
   const std::string both = err.str();

@@ -7,6 +7,8 @@
 #include <cmath>
 #include <limits>
 #include <nlohmann/json.hpp>
+#include <optional>
+#include <utility>
 
 #include "tools/corvane-replay/MessageText.h"
 #include "tools/corvane-replay/TraceRecord.h"
@@ -305,17 +307,85 @@ bool readChoice(const Value& v, Field field, const std::array<std::string_view, 
   return fail(error, quotedName(field) + " must be " + choices + ", not " + describe(v));
 }
 
-// "rules": a rules file's object, read as the file would be, or null for the built-ins alone.
+// Where the value of a top-level member starts and ends in a line known to be one valid JSON
+// object whose keys are unique. Scans without recursion: a value may nest deeper than any stack.
+std::optional<std::pair<size_t, size_t>> memberValue(std::string_view line, std::string_view name) {
+  size_t i = 0;
+  const auto skipSpace = [&] {
+    while (i < line.size() && (line[i] == ' ' || line[i] == '\t' || line[i] == '\r')) ++i;
+  };
+  const auto skipString = [&] {  // at the opening quote; ends after the closing one
+    for (++i; i < line.size() && line[i] != '"'; ++i) {
+      if (line[i] == '\\') ++i;
+    }
+    ++i;
+  };
+  const auto skipValue = [&] {
+    size_t depth = 0;
+    while (i < line.size()) {
+      const char c = line[i];
+      if (c == '"') {
+        skipString();
+        if (depth == 0) return;
+        continue;
+      }
+      if (c == '{' || c == '[') ++depth;
+      if (c == '}' || c == ']') {
+        if (depth == 0) return;  // the end of the line's object: a scalar ended before it
+        if (--depth == 0) {
+          ++i;
+          return;
+        }
+      }
+      if (c == ',' && depth == 0) return;
+      ++i;
+    }
+  };
+  skipSpace();
+  ++i;  // {
+  while (i < line.size()) {
+    skipSpace();
+    if (i >= line.size() || line[i] != '"') return std::nullopt;
+    const size_t keyStart = i;
+    skipString();
+    const std::string_view rawKey = line.substr(keyStart, i - keyStart);
+    std::string key(rawKey.substr(1, rawKey.size() - 2));
+    if (key.find('\\') != std::string::npos) {
+      key = Json::parse(rawKey.begin(), rawKey.end(), nullptr, false).get<std::string>();
+    }
+    skipSpace();
+    ++i;  // :
+    skipSpace();
+    const size_t valueStart = i;
+    skipValue();
+    if (key == name) return std::pair(valueStart, i);
+    skipSpace();
+    if (i >= line.size() || line[i] != ',') return std::nullopt;
+    ++i;
+  }
+  return std::nullopt;
+}
+
+// "rules": a rules file's object, read from the line's own text by the rules file's reader, or
+// null for the built-ins alone. A mistake is shown at its column in the line.
 bool readRules(std::string_view line, const Value& v, TraceRecord& r, std::string& error) {
   if (v.type == Value::Type::null) return true;
   if (v.type != Value::Type::object) {
     return fail(error, "\"rules\" must be an object or null, not " + describe(v));
   }
-  // The line is known to be valid JSON: take the object out of it whole.
-  const Json document = Json::parse(line.begin(), line.end(), nullptr, false);
-  const std::string text = document["rules"].dump(-1, ' ', false, Json::error_handler_t::replace);
-  RulesParse parsed = parseRules(text);
-  if (!parsed.rules) return fail(error, "rules: " + parsed.error.message);
+  const auto range = memberValue(line, "rules");
+  if (!range) return fail(error, "\"rules\" is not where it should be");
+  RulesParse parsed = parseRules(line.substr(range->first, range->second - range->first));
+  if (!parsed.rules) {
+    const RulesError& e = parsed.error;
+    if (e.line != 1) return fail(error, "rules: " + e.message);
+    size_t column = 0;  // characters before the object
+    for (size_t k = 0; k < range->first; ++k) {
+      if ((static_cast<unsigned char>(line[k]) & 0xC0) != 0x80) ++column;
+    }
+    return fail(error, "rules, column " + std::to_string(column + static_cast<size_t>(e.column)) +
+                           ": " + e.message);
+  }
   r.rules = std::make_shared<const RulesFile>(std::move(*parsed.rules));
   return true;
 }
