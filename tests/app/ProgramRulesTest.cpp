@@ -18,9 +18,8 @@ namespace {
 constexpr const char* kBroken = "{\n  \"shortcuts\": [\n    { \"press\": \"Ctlr+O\" }\n  ]\n}\n";
 const QString kBrokenError = QStringLiteral(
     "rules.json, line 3, column 17: unknown key name \"Ctlr\"; did you mean \"Ctrl\"?");
-const QString kCommaError = QStringLiteral(
-    "rules.json, line 1, column 21: a comma must be followed by another member (remove the last "
-    "comma)");
+const QString kCommaError =
+    QStringLiteral("rules.json, line 1, column 22: expected a member name in double quotes");
 
 class ProgramRules : public ::testing::Test {
  protected:
@@ -126,7 +125,7 @@ TEST_F(ProgramRules, FixingAndBreakingTheFileWhileItRuns) {
   // Fixed: nothing to print. Broken again by replacing the file, with another mistake.
   write(R"({"disable": ["F2"]})", /*replace=*/true);
   expectNoNewLine(1);
-  write(R"({ "exclude": ["a"], })", /*replace=*/true);
+  write(R"({ "exclude": ["a.b"],, })", /*replace=*/true);
   ASSERT_TRUE(waitForLines(2));
   EXPECT_EQ(rulesLines(), (QStringList{kBrokenError, kCommaError}));
   // The first mistake again, after a fix: a new occurrence, printed again.
