@@ -13,9 +13,12 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <memory>
+#include <utility>
+#include <vector>
 
 #include "InstalledProgram.h"
 #include "QtTestMain.h"
+#include "app/DisplayCheck.h"
 
 namespace {
 
@@ -142,6 +145,82 @@ INSTANTIATE_TEST_SUITE_P(
                         "corvane: unexpected argument notes.txt \\(Corvane opens no files\\)\n"
                         "Usage: corvane .*"}),
     [](const ::testing::TestParamInfo<CommandLineCase>& info) { return info.param.name; });
+
+// --- No display: one line instead of Qt's abort ------------------------------------------------
+
+struct NoDisplayCase {
+  const char* name;
+  std::vector<std::pair<QString, QString>> environment;  // all there is; RUNTIME: the folder
+  QString err;                                           // a regular expression for all of it
+};
+
+class NoDisplayTest : public ProgramTest, public ::testing::WithParamInterface<NoDisplayCase> {};
+
+const QString kNoDisplayLine =
+    QRegularExpression::escape(QString::fromUtf8(corvane::kNoDisplayMessage)) + u'\n';
+
+TEST_P(NoDisplayTest, SaysSoInOneLineAndExitsWithOne) {
+  QProcessEnvironment env;  // empty: not even PATH or HOME
+  for (const auto& [name, value] : GetParam().environment) {
+    env.insert(name, value == QStringLiteral("RUNTIME") ? runtime.path() : value);
+  }
+  QProcess program;
+  program.setProcessEnvironment(env);
+  program.start(buildProgram);
+  ASSERT_TRUE(program.waitForFinished(10000)) << "the program kept running";
+  EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(program.exitCode(), 1);
+  const QString err = QString::fromUtf8(program.readAllStandardError());
+  EXPECT_TRUE(
+      QRegularExpression(QRegularExpression::anchoredPattern(GetParam().err)).match(err).hasMatch())
+      << err.toStdString();
+  EXPECT_EQ(program.readAllStandardOutput(), QByteArray());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Program, NoDisplayTest,
+    ::testing::Values(
+        NoDisplayCase{"emptyEnvironment", {}, kNoDisplayLine},
+        NoDisplayCase{"staleWayland",
+                      {{"XDG_RUNTIME_DIR", "RUNTIME"}, {"WAYLAND_DISPLAY", "wayland-7"}},
+                      kNoDisplayLine},
+        // Qt finds out for itself that the X server does not answer; its words are held back.
+        NoDisplayCase{"x11DoesNotAnswer",
+                      {{"XDG_RUNTIME_DIR", "RUNTIME"}, {"DISPLAY", ":97"}},
+                      kNoDisplayLine}),
+    [](const ::testing::TestParamInfo<NoDisplayCase>& info) { return info.param.name; });
+
+#ifdef CORVANE_XVFB
+// A Wayland socket left by a session that has ended, beside an X server that answers: X11.
+TEST_F(ProgramTest, AStaleWaylandSocketGivesWayToAWorkingX11Display) {
+  QProcess xvfb;
+  xvfb.setProcessChannelMode(QProcess::SeparateChannels);
+  xvfb.start(QStringLiteral(CORVANE_XVFB),
+             {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-nolisten"),
+              QStringLiteral("tcp"), QStringLiteral("-screen"), QStringLiteral("0"),
+              QStringLiteral("800x600x24")});
+  ASSERT_TRUE(xvfb.waitForStarted(10000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return xvfb.canReadLine(); }, 10000)) << "Xvfb said nothing";
+  const QString display = u':' + QString::fromLatin1(xvfb.readLine()).trimmed();
+
+  QProcessEnvironment env = environment();
+  env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+  env.insert(QStringLiteral("DISPLAY"), display);
+  env.insert(QStringLiteral("WAYLAND_DISPLAY"), QStringLiteral("wayland-7"));  // nothing there
+  env.insert(QStringLiteral("XDG_SESSION_TYPE"), QStringLiteral("wayland"));
+  QProcess program;
+  program.setProcessEnvironment(env);
+  program.start(Installed::get().program());
+  const bool launched = waitForLaunch(program, loginEntry());
+  const QString err = QString::fromUtf8(program.readAllStandardError());
+  program.terminate();
+  program.waitForFinished(10000);
+  xvfb.terminate();
+  xvfb.waitForFinished(5000);
+  EXPECT_TRUE(launched) << err.toStdString();
+  EXPECT_EQ(program.exitCode(), 0);
+}
+#endif
 
 // --- Installed and started from the build folder ------------------------------------------------
 
