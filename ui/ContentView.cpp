@@ -404,7 +404,7 @@ void ContentView::recompose() {
       rules != nullptr ? userShortcutRows(*rules) : std::vector<SectionRow>{};
   userSection_->setVisible(!userRows.empty());
   userSection_->setRows(std::move(userRows));
-  rulesNotes_->compose(exclusionLine(rules), rulesStatus_->describeError());
+  rulesNotes_->compose(exclusionLine(rules), rulesStatus_->describeError(), editFailure_);
 
   for (CollapsibleShortcutSection* section :
        {systemSection_, browserSection_, editingSection_, filesSection_, userSection_}) {
@@ -423,7 +423,11 @@ void ContentView::setRulesStatus(std::shared_ptr<RulesStatus> status) {
 }
 
 void ContentView::editRules() {
-  editRulesFile(rulesStatus_->path(), services_.urlOpener.get());
+  const EditOutcome outcome = editRulesFile(rulesStatus_->path(), services_.urlOpener.get());
+  const QString failure = editFailureLine(outcome, rulesStatus_->path());
+  if (failure == editFailure_) return;
+  editFailure_ = failure;
+  recompose();
 }
 
 void ContentView::toggleShortcuts() {

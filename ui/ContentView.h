@@ -58,7 +58,8 @@ class ContentView : public QWidget {
   // with no error); its changes recompose the view.
   void setRulesStatus(std::shared_ptr<RulesStatus> status);
   RulesStatus& rulesStatus() const { return *rulesStatus_; }
-  // "Edit…": opens the rules file, writing the starter file first when there is none.
+  // "Edit…": opens the rules file, writing the starter file first when there is none; when
+  // nothing could open it, a line under the list says so with the file's path.
   void editRules();
 
   // Composes the content again from the view state and the manager's current values.
@@ -102,6 +103,7 @@ class ContentView : public QWidget {
   bool showFiles_ = false;
   bool showUserShortcuts_ = false;
   std::shared_ptr<RulesStatus> rulesStatus_;
+  QString editFailure_;  // what the last Edit… could not do; empty after one that opened the file
   QMetaObject::Connection rulesStatusConnection_;
 
   ChangeNotifier::Token subscription_ = 0;

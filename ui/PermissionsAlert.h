@@ -3,8 +3,8 @@
 
 #include <QMessageBox>
 
-#include "ui/WindowServices.h"
 #include "ui/Binding.h"
+#include "ui/WindowServices.h"
 
 namespace corvane::ui {
 

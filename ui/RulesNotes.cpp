@@ -53,10 +53,18 @@ RulesNotes::RulesNotes(std::function<void()> edit, QWidget* parent) : QWidget(pa
     if (link == QStringLiteral("edit") && edit) edit();
   });
   column->addWidget(error_);
+
+  editFailure_ = new StyledText(QString(), TextStyle::Body, SystemColor::Red, this);
+  editFailure_->setObjectName(QStringLiteral("editFailureLine"));
+  editFailure_->setTextFormat(Qt::PlainText);
+  editFailure_->setWordWrap(true);
+  editFailure_->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+  column->addWidget(editFailure_);
   compose({}, {});
 }
 
-void RulesNotes::compose(const QString& exclusion, const QString& error) {
+void RulesNotes::compose(const QString& exclusion, const QString& error,
+                         const QString& editFailure) {
   exclusion_->setText(exclusion);
   exclusion_->setVisible(!exclusion.isEmpty());
   {
@@ -69,7 +77,9 @@ void RulesNotes::compose(const QString& exclusion, const QString& error) {
                                                 .arg(link));
   }
   error_->setVisible(!error.isEmpty());
-  setVisible(!exclusion.isEmpty() || !error.isEmpty());
+  editFailure_->setText(editFailure);
+  editFailure_->setVisible(!editFailure.isEmpty());
+  setVisible(!exclusion.isEmpty() || !error.isEmpty() || !editFailure.isEmpty());
 }
 
 }  // namespace corvane::ui

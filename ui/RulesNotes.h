@@ -1,5 +1,6 @@
 // The rules file in the window's list title area: the "Edit…" control, the caption line that
-// says where nothing is translated, and the load error in red with an "Edit…" link.
+// says where nothing is translated, the load error in red with an "Edit…" link, and the line
+// that says Edit… could not open the file, with its path to copy.
 #pragma once
 
 #include <QAbstractButton>
@@ -31,17 +32,21 @@ class RulesNotes : public QWidget {
   // edit: what the error line's "Edit…" link does.
   RulesNotes(std::function<void()> edit, QWidget* parent = nullptr);
 
-  // exclusion: "Not translated in …" or empty; error: the described load error or empty.
-  void compose(const QString& exclusion, const QString& error);
+  // exclusion: "Not translated in …" or empty; error: the described load error or empty;
+  // editFailure: what Edit… could not do, with the file's path, or empty.
+  void compose(const QString& exclusion, const QString& error, const QString& editFailure = {});
 
   StyledText* exclusionText() const { return exclusion_; }
   // The error in red, followed by the "Edit…" link (the link "edit" of its rich text).
   StyledText* errorText() const { return error_; }
   const QString& errorMessage() const { return errorMessage_; }
+  // Selectable, so that the path can be copied.
+  StyledText* editFailureText() const { return editFailure_; }
 
  private:
   StyledText* exclusion_;
   StyledText* error_;
+  StyledText* editFailure_;
   QString errorMessage_;
 };
 

@@ -6,8 +6,8 @@
 #include <QProcess>
 #include <QUrl>
 
-#include "ui/WindowServices.h"
 #include "ui/StarterRulesFile.h"
+#include "ui/WindowServices.h"
 
 namespace corvane::ui {
 namespace {
@@ -65,19 +65,32 @@ StarterWrite writeStarterRulesFile(const std::filesystem::path& path) {
   return StarterWrite::written;
 }
 
-bool editRulesFile(const std::filesystem::path& path, UrlOpener* opener) {
-  if (writeStarterRulesFile(path) == StarterWrite::failed) return false;
+EditOutcome editRulesFile(const std::filesystem::path& path, UrlOpener* opener) {
+  if (writeStarterRulesFile(path) == StarterWrite::failed) return EditOutcome::notWritten;
   const QString file = toQString(path);
   const QByteArray url = QUrl::fromLocalFile(file).toEncoded();
   if (opener != nullptr && opener->openURL(std::string_view(url.constData(), url.size()))) {
-    return true;
+    return EditOutcome::opened;
   }
 #ifdef Q_OS_MACOS
   // No application claims .json files: the default text editor opens it.
-  return QProcess::startDetached(QStringLiteral("/usr/bin/open"), {QStringLiteral("-t"), file});
-#else
-  return false;
+  if (QProcess::startDetached(QStringLiteral("/usr/bin/open"), {QStringLiteral("-t"), file})) {
+    return EditOutcome::opened;
+  }
 #endif
+  return EditOutcome::noEditor;
+}
+
+QString editFailureLine(EditOutcome outcome, const std::filesystem::path& path) {
+  switch (outcome) {
+    case EditOutcome::opened:
+      return {};
+    case EditOutcome::notWritten:
+      return QString::fromUtf8(kNotWrittenMessage) + u' ' + toQString(path);
+    case EditOutcome::noEditor:
+      break;
+  }
+  return QString::fromUtf8(kNoEditorMessage) + u' ' + toQString(path);
 }
 
 }  // namespace corvane::ui

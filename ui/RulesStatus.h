@@ -48,8 +48,19 @@ enum class StarterWrite { written, existed, failed };
 StarterWrite writeStarterRulesFile(const std::filesystem::path& path);
 
 // "Edit…": writes the starter file when there is none, then opens the file in the user's
-// default application for it (on a Mac, TextEdit when no application claims it). False when
-// nothing could be opened.
-bool editRulesFile(const std::filesystem::path& path, UrlOpener* opener);
+// default application for it (on a Mac, TextEdit when no application claims it).
+enum class EditOutcome {
+  opened,
+  notWritten,  // there was no file and the starter file could not be written
+  noEditor,    // the file is there, but no program could be started to open it
+};
+EditOutcome editRulesFile(const std::filesystem::path& path, UrlOpener* opener);
+
+// What the window says under the list when Edit… could not open the file: the file's full path
+// follows, so that the user can open it with a program of their own.
+inline constexpr const char* kNoEditorMessage = "No editor could be opened for the rules file:";
+inline constexpr const char* kNotWrittenMessage = "The rules file could not be written:";
+// The line for an outcome, with the path; empty when the file was opened.
+QString editFailureLine(EditOutcome outcome, const std::filesystem::path& path);
 
 }  // namespace corvane::ui

@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QGraphicsOpacityEffect>
 #include <QLabel>
 #include <QTemporaryDir>
@@ -37,9 +39,10 @@ using namespace std::chrono_literals;
 class RecordingOpener final : public UrlOpener {
  public:
   std::vector<std::string> opened;
+  bool answer = true;  // false: no program to open it with (no xdg-open, no editor)
   bool openURL(std::string_view url) override {
     opened.emplace_back(url);
-    return true;
+    return answer;
   }
 };
 
@@ -281,6 +284,44 @@ TEST_F(RulesViewTest, EditWritesTheStarterFileOnceAndNeverOverwrites) {
   EXPECT_EQ(starter.readAll(), R"({"disable": ["F2"]})");
   EXPECT_EQ(opener->opened.size(), 2u);
   EXPECT_EQ(writeStarterRulesFile(path), StarterWrite::existed);
+}
+
+TEST_F(RulesViewTest, EditThatOpensNothingSaysSoWithTheFilesPathToCopy) {
+  const QString file = QString::fromStdString(path.string());
+  StyledText* line = view->rulesNotes()->editFailureText();
+  // Nothing to open the file with: the starter file is written all the same, and a line says
+  // where it is, as text that can be selected.
+  opener->answer = false;
+  click(view->editRulesButton());
+  settle();
+  ASSERT_TRUE(QFile::exists(file));
+  ASSERT_TRUE(line->isVisible());
+  EXPECT_EQ(line->text(), QStringLiteral("No editor could be opened for the rules file: ") + file);
+  EXPECT_TRUE(QFileInfo(file).isAbsolute());
+  EXPECT_TRUE(line->textInteractionFlags().testFlag(Qt::TextSelectableByMouse));
+  EXPECT_TRUE(line->textInteractionFlags().testFlag(Qt::TextSelectableByKeyboard));
+  line->setSelection(0, static_cast<int>(line->text().size()));
+  EXPECT_TRUE(line->selectedText().endsWith(file));
+  EXPECT_EQ(line->color(), SystemColor::Red);
+
+  // An Edit… that opens the file takes the line away.
+  opener->answer = true;
+  click(view->editRulesButton());
+  settle();
+  EXPECT_FALSE(line->isVisible());
+  EXPECT_FALSE(view->rulesNotes()->isVisible());
+
+  // A folder that cannot be made: nothing was written, and the line says that instead.
+  ASSERT_TRUE(QFile::remove(file));
+  ASSERT_TRUE(QDir(folder.filePath(QStringLiteral("corvane"))).removeRecursively());
+  QFile blocker(folder.filePath(QStringLiteral("corvane")));
+  ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+  blocker.close();
+  click(view->editRulesButton());
+  settle();
+  ASSERT_TRUE(line->isVisible());
+  EXPECT_EQ(line->text(), QStringLiteral("The rules file could not be written: ") + file);
+  EXPECT_EQ(opener->opened.size(), 2u) << "a file that is not there is not opened";
 }
 
 TEST(StarterRulesFile, IsAValidFileThatChangesNothing) {
