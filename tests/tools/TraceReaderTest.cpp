@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tools/corvane-replay/MessageText.h"
@@ -77,7 +78,11 @@ INSTANTIATE_TEST_SUITE_P(
         BadLine{"multiByteCut",
                 "{\"at\":0,\"do\":\"" + std::string(39, 'x') + "\xC3\xA9" + "tail\"}",
                 "\"do\" must be \"start\" or \"stop\", not \"" + std::string(39, 'x') +
-                    "\"... (45 bytes)"}),
+                    "\"... (45 bytes)"},
+        // The parser's own words, the input's bytes quoted in plain text.
+        BadLine{"notUtf8", "{\"at\":10,\"key\":\"down\xa6\"}",
+                "not valid JSON at column 21: syntax error while parsing value - invalid string: "
+                "ill-formed UTF-8 byte; last read: \"\\\"down\\xa6\""}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ParserMessage, DropsTheLibrarysCodeAndPreambleAndCutsTheToken) {
@@ -86,12 +91,36 @@ TEST(ParserMessage, DropsTheLibrarysCodeAndPreambleAndCutsTheToken) {
                           "expected '}'"),
             "syntax error while parsing object - unexpected end of input; expected '}'");
   EXPECT_EQ(parserMessage("[json.exception.out_of_range.406] number overflow parsing '1e999'"),
-            "number overflow parsing '1e999'");
+            "number overflow parsing \"1e999\"");
   EXPECT_EQ(parserMessage("[json.exception.parse_error.101] parse error at line 1, column 60: "
                           "syntax error while parsing value - invalid literal; last read: '" +
                           std::string(50, 'z') + "'; expected '}'"),
-            "syntax error while parsing value - invalid literal; last read: '" +
-                std::string(40, 'z') + "'... (50 bytes); expected '}'");
+            "syntax error while parsing value - invalid literal; last read: \"" +
+                std::string(40, 'z') + "\"... (50 bytes); expected '}'");
+}
+
+// The token is the input's: whatever bytes it holds, the message is plain text in which each
+// is told apart, and characters of UTF-8 stay as they are.
+TEST(ParserMessage, QuotesTheInputsBytesInPlainText) {
+  const auto lastRead = [](const std::string& token) {
+    return parserMessage(
+        "[json.exception.parse_error.101] parse error at line 1, column 9: "
+        "syntax error while parsing value - invalid string: x; last read: '" +
+        token + "'");
+  };
+  const std::string prefix = "syntax error while parsing value - invalid string: x; last read: ";
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"\"down\xa6", R"("\"down\xa6")"},
+      {"\"\xff\xfe\x80", R"("\"\xff\xfe\x80")"},
+      {"\"caf\xc3\xa9", "\"\\\"caf\xc3\xa9\""},                           // é stays
+      {"\"\xc3", R"("\"\xc3")"},                                          // a character cut short
+      {"\"\xe0\x80\x80\xed\xa0\x80", R"("\"\xe0\x80\x80\xed\xa0\x80")"},  // overlong, surrogate
+      {"\"\xf4\x90\x80\x80", R"("\"\xf4\x90\x80\x80")"},                  // beyond U+10FFFF
+      {"\"a\\b\tc\x01\x7f", R"("\"a\\b\tc\u0001\u007f")"},
+  };
+  for (const auto& [token, shown] : cases) {
+    EXPECT_EQ(lastRead(token), prefix + shown) << shown;
+  }
 }
 
 }  // namespace

@@ -21,7 +21,8 @@ std::string quotedForMessage(std::string_view text);
 std::string cutForMessage(std::string_view text);
 
 // The JSON parser's message without its "[json.exception.<kind>.<id>]" code and its "parse error
-// at line 1, column N: " preamble, with each '...' token it quotes cut to a readable length.
+// at line 1, column N: " preamble, with the input's token it quotes ('...') in double quotes as
+// a JSON string, a byte outside UTF-8 as \xNN, cut to a readable length.
 std::string parserMessage(std::string_view what);
 
 // A message of at most kLongestMessage bytes, cut at a character boundary.
