@@ -180,7 +180,10 @@ void CollapsibleShortcutSection::rebuildRows(bool expanded) {
     add(new StyledText(QStringLiteral("→"), TextStyle::Caption, SystemColor::Secondary, row));
     add(new KeyBadge(item.description, SystemColor::Blue, row));
     if (!item.where.isEmpty()) {
-      add(new StyledText(item.where, TextStyle::Caption, SystemColor::Secondary, row));
+      // A long list of applications gives way first; the tooltip holds the whole list.
+      auto* where = new ElidedText(item.where, TextStyle::Caption, SystemColor::Secondary, row);
+      where->setObjectName(QStringLiteral("where"));
+      add(where);
     }
     if (!item.mark.isEmpty()) {
       // The mark itself stays legible.

@@ -1,6 +1,8 @@
 #include "ui/StyledText.h"
 
 #include <QEvent>
+#include <QPainter>
+#include <QStyle>
 
 namespace corvane::ui {
 
@@ -50,6 +52,29 @@ void StyledText::refreshColor() {
     own.setColor(group, QPalette::WindowText, wanted);
   }
   setPalette(own);
+}
+
+ElidedText::ElidedText(const QString& text, TextStyle style, SystemColor color, QWidget* parent)
+    : StyledText(text, style, color, parent) {
+  setToolTip(text);
+  setAccessibleName(text);
+  setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
+}
+
+QString ElidedText::shownText() const {
+  return fontMetrics().elidedText(text(), Qt::ElideRight, contentsRect().width());
+}
+
+QSize ElidedText::minimumSizeHint() const {
+  // Room for the first character and the ellipsis.
+  const QFontMetrics metrics(font());
+  return {metrics.horizontalAdvance(text().left(1) + QStringLiteral("…")), sizeHint().height()};
+}
+
+void ElidedText::paintEvent(QPaintEvent*) {
+  QPainter painter(this);
+  style()->drawItemText(&painter, contentsRect(), Qt::AlignLeft | Qt::AlignVCenter, palette(),
+                        isEnabled(), shownText(), foregroundRole());
 }
 
 }  // namespace corvane::ui

@@ -23,4 +23,17 @@ class StyledText : public QLabel {
   SystemColor color_;
 };
 
+// A styled text on one line that gives way when its row is short of room: it ends in "…" where it
+// is cut, and its tooltip (and spoken name) is the whole text. text() stays the whole text.
+class ElidedText : public StyledText {
+ public:
+  ElidedText(const QString& text, TextStyle style, SystemColor color, QWidget* parent = nullptr);
+  // What is drawn at the present width.
+  QString shownText() const;
+  QSize minimumSizeHint() const override;
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+};
+
 }  // namespace corvane::ui

@@ -142,6 +142,32 @@ TEST_F(RulesViewTest, FifthSectionListsTheUserShortcutsRelabelledWithWhereTheyAp
   EXPECT_EQ(rowTexts(section->rows()[0]), (QStringList{"Ctrl + O", "→", "Cmd+O"}));
 }
 
+TEST_F(RulesViewTest, ALongListOfApplicationsEndsInAnEllipsisAndTheTooltipHoldsItAll) {
+  setRules(*manager, parsed(R"({"shortcuts": [
+      {"press": "F5", "send": "Cmd+R", "apps": ["com.google.Chrome", "com.apple.Safari",
+                                                 "org.mozilla.firefox", "com.microsoft.edgemac"]},
+      {"press": "F6", "send": "Cmd+L", "apps": ["com.apple.Safari"]}]})"));
+  settle();
+  click(view->userSection()->header());
+  settle();
+  const QList<QWidget*> rows = view->userSection()->rows();
+  ASSERT_EQ(rows.size(), 2);
+  const QString all = QStringLiteral(
+      "in com.google.Chrome, com.apple.Safari, org.mozilla.firefox, com.microsoft.edgemac");
+  auto* longList = rows[0]->findChild<ElidedText*>(QStringLiteral("where"));
+  ASSERT_NE(longList, nullptr);
+  EXPECT_EQ(longList->text(), all);
+  EXPECT_EQ(longList->toolTip(), all);
+  EXPECT_TRUE(longList->shownText().endsWith(QStringLiteral("…")))
+      << longList->shownText().toStdString();
+  EXPECT_TRUE(all.startsWith(longList->shownText().chopped(1)));
+  EXPECT_LE(longList->geometry().right(), rows[0]->width()) << "drawn inside its row";
+  // A short one is shown whole.
+  auto* shortList = rows[1]->findChild<ElidedText*>(QStringLiteral("where"));
+  ASSERT_NE(shortList, nullptr);
+  EXPECT_EQ(shortList->shownText(), QStringLiteral("in com.apple.Safari"));
+}
+
 TEST_F(RulesViewTest, RulesWithoutShortcutsShowNoFifthSection) {
   setRules(*manager, parsed(R"({"disable": ["F2"], "settings": {"swapFnAndControl": false}})"));
   settle();
