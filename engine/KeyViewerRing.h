@@ -7,7 +7,7 @@
 // its last callback claims a slot of its own, so two pushes never share one unless the ring
 // comes round in between. Each slot carries a sequence number, written odd before its words and
 // even after them, so the reader can tell a finished record from one being written or
-// overwritten.
+// overwritten. (No stand-alone fences: the words themselves carry the ordering.)
 #pragma once
 
 #include <array>
@@ -41,11 +41,11 @@ class KeyViewerRing {
   void push(const KeyRecord& record) noexcept {
     const uint64_t position = head_.fetch_add(1, std::memory_order_relaxed);
     Slot& slot = slots_[position % kCapacity];
+    // Each word is stored with release, so a reader that sees it sees the odd number before it.
     slot.sequence.store(2 * position + 1, std::memory_order_relaxed);
-    std::atomic_thread_fence(std::memory_order_release);
-    slot.words[0].store(static_cast<uint64_t>(record.keyCode), std::memory_order_relaxed);
-    slot.words[1].store(record.flags, std::memory_order_relaxed);
-    slot.words[2].store(pack(record), std::memory_order_relaxed);
+    slot.words[0].store(static_cast<uint64_t>(record.keyCode), std::memory_order_release);
+    slot.words[1].store(record.flags, std::memory_order_release);
+    slot.words[2].store(pack(record), std::memory_order_release);
     slot.sequence.store(2 * position + 2, std::memory_order_release);
   }
 
@@ -69,10 +69,11 @@ class KeyViewerRing {
         lost = true;
         continue;
       }
-      const uint64_t keyCode = slot.words[0].load(std::memory_order_relaxed);
-      const uint64_t flags = slot.words[1].load(std::memory_order_relaxed);
-      const uint64_t packed = slot.words[2].load(std::memory_order_relaxed);
-      std::atomic_thread_fence(std::memory_order_acquire);
+      // Acquire loads: a word of a later record brings its odd number along, and the check
+      // below cannot move before them.
+      const uint64_t keyCode = slot.words[0].load(std::memory_order_acquire);
+      const uint64_t flags = slot.words[1].load(std::memory_order_acquire);
+      const uint64_t packed = slot.words[2].load(std::memory_order_acquire);
       if (slot.sequence.load(std::memory_order_relaxed) != before) {
         lost = true;  // overwritten while it was read
         continue;

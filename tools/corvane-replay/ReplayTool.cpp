@@ -8,14 +8,19 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <tuple>
+#include <vector>
 
+#include "tools/corvane-replay/KeyPresser.h"
 #include "tools/corvane-replay/Replayer.h"
 
 namespace corvane::replay {
 namespace {
 
 constexpr std::string_view kUsage =
-    "Usage: corvane-replay [--rules RULES] [FILE]\n"
+    "Usage: corvane-replay [--rules RULES] [--explain] [FILE]\n"
+    "       corvane-replay --press KEYS... [--app BUNDLE_ID] [--rules RULES]\n"
+    "                      [--swap fn=on|off,option=on|off]\n"
     "Replays a recorded key-event trace through Corvane's engine on a simulated keyboard\n"
     "session with a virtual clock, and prints what the frontmost application receives.\n"
     "\n"
@@ -37,6 +42,12 @@ constexpr std::string_view kUsage =
     "\n"
     "Options:\n"
     "  --rules RULES  load a rules file (rules.json) before time 0, with its settings\n"
+    "  --explain      add a line for each key-down of the trace: what Corvane read and why it\n"
+    "                 translated it or let it pass\n"
+    "  --press KEYS   press each KEYS (Mac names: fn+Left, Control+Shift+Tab, Cmd+F4) and print\n"
+    "                 how Corvane reads it, what it decides and what it posts\n"
+    "  --app ID       with --press: the application in front (a bundle identifier)\n"
+    "  --swap S       with --press: the swap settings, fn=on|off and option=on|off\n"
     "  -h, --help     print this help and exit\n"
     "\n"
     "Exit status: 0 on success; 2 for a bad line (\"corvane-replay: line N: ...\"), an\n"
@@ -58,44 +69,107 @@ struct FileCloser {
 
 int runReplayTool(std::span<const char* const> args, std::FILE* in, std::FILE* out,
                   std::FILE* err) {
-  const char* path = nullptr;
+  std::vector<const char*> positional;
   const char* rulesPath = nullptr;
+  const char* appOption = nullptr;
+  const char* swapOption = nullptr;
+  bool press = false;
+  bool explain = false;
   bool options = true;
+  // An option with a value: "--name VALUE" or "--name=VALUE", given once.
+  const auto valueOption = [&](size_t& i, std::string_view name, const char*& value,
+                               std::string_view what) -> std::optional<bool> {
+    const std::string_view arg = args[i];
+    const std::string prefix = std::string(name) + "=";
+    if (arg != name && !arg.starts_with(prefix)) return false;
+    if (value != nullptr) {
+      message(err, std::string(name) + " is given twice (try --help)");
+      return std::nullopt;
+    }
+    if (arg == name) {
+      if (i + 1 >= args.size()) {
+        message(err, std::string(name) + " needs " + std::string(what) + " (try --help)");
+        return std::nullopt;
+      }
+      value = args[++i];
+    } else {
+      value = args[i] + prefix.size();
+    }
+    return true;
+  };
   for (size_t i = 1; i < args.size(); ++i) {
     const std::string_view arg = args[i];
-    if (options && (arg == "--rules" || arg.starts_with("--rules="))) {
-      if (rulesPath != nullptr) {
-        message(err, "--rules is given twice (try --help)");
+    if (options) {
+      bool taken = false;
+      for (auto [name, value, what] :
+           {std::tuple{"--rules", &rulesPath, "a file"},
+            std::tuple{"--app", &appOption, "a bundle identifier"},
+            std::tuple{"--swap", &swapOption, "fn=on|off,option=on|off"}}) {
+        const std::optional<bool> found = valueOption(i, name, *value, what);
+        if (!found) return kExitBadInput;
+        if (*found) {
+          taken = true;
+          break;
+        }
+      }
+      if (taken) continue;
+      if (arg == "--press") {
+        press = true;
+        continue;
+      }
+      if (arg == "--explain") {
+        explain = true;
+        continue;
+      }
+      if (arg == "-h" || arg == "--help") {
+        print(out, kUsage);
+        return std::fflush(out) == 0 ? kExitSuccess : kExitBadInput;
+      }
+      if (arg == "--") {
+        options = false;
+        continue;
+      }
+      if (arg.size() > 1 && arg[0] == '-') {
+        message(err, "unknown option " + std::string(arg) + " (try --help)");
         return kExitBadInput;
       }
-      if (arg == "--rules") {
-        if (i + 1 >= args.size()) {
-          message(err, "--rules needs a file (try --help)");
-          return kExitBadInput;
-        }
-        rulesPath = args[++i];
-      } else {
-        rulesPath = args[i] + std::string_view("--rules=").size();
+    }
+    positional.push_back(args[i]);
+  }
+  if (!press && (appOption != nullptr || swapOption != nullptr)) {
+    message(err, std::string(appOption != nullptr ? "--app" : "--swap") +
+                     " goes with --press (try --help)");
+    return kExitBadInput;
+  }
+  if (press && explain) {
+    message(err, "--explain is for a trace; --press explains every key already (try --help)");
+    return kExitBadInput;
+  }
+  if (press && positional.empty()) {
+    message(err, "--press needs KEYS, such as fn+C or Cmd+Tab (try --help)");
+    return kExitBadInput;
+  }
+  if (!press && positional.size() > 1) {
+    message(err, "too many arguments: one FILE at most (try --help)");
+    return kExitBadInput;
+  }
+  const char* path = press || positional.empty() ? nullptr : positional.front();
+
+  PressOptions pressOptions;
+  if (press) {
+    std::string error;
+    for (const char* keys : positional) {
+      if (!readPressedKeys(keys, error)) {
+        message(err, "--press: " + error);
+        return kExitBadInput;
       }
-      continue;
+      pressOptions.keys.emplace_back(keys);
     }
-    if (options && (arg == "-h" || arg == "--help")) {
-      print(out, kUsage);
-      return std::fflush(out) == 0 ? kExitSuccess : kExitBadInput;
-    }
-    if (options && arg == "--") {
-      options = false;
-      continue;
-    }
-    if (options && arg.size() > 1 && arg[0] == '-') {
-      message(err, "unknown option " + std::string(arg) + " (try --help)");
+    if (swapOption != nullptr && !readSwaps(swapOption, pressOptions, error)) {
+      message(err, error);
       return kExitBadInput;
     }
-    if (path != nullptr) {
-      message(err, "too many arguments: one FILE at most (try --help)");
-      return kExitBadInput;
-    }
-    path = args[i];
+    if (appOption != nullptr) pressOptions.app = appOption;
   }
 
   std::optional<RulesFile> rules;
@@ -110,6 +184,22 @@ int runReplayTool(std::span<const char* const> args, std::FILE* in, std::FILE* o
       return kExitBadInput;
     }
     rules = std::move(load.rules);
+  }
+
+  if (press) {
+    pressOptions.rules = rules ? &*rules : nullptr;
+    try {
+      pressKeys(pressOptions, out);
+    } catch (const std::exception& failure) {
+      std::fflush(out);
+      message(err, std::string("internal error: ") + failure.what());
+      return kExitInternalError;
+    }
+    if (std::fflush(out) != 0 || std::ferror(out)) {
+      message(err, std::string("cannot write the output: ") + std::strerror(errno));
+      return kExitBadInput;
+    }
+    return kExitSuccess;
   }
 
   std::unique_ptr<std::FILE, FileCloser> opened;
@@ -141,6 +231,7 @@ int runReplayTool(std::span<const char* const> args, std::FILE* in, std::FILE* o
   try {
     Replayer replayer(sink);
     if (rules) replayer.useRules(*rules);
+    if (explain) replayer.explain();
     status = replayer.run(reader);
   } catch (const std::exception& failure) {
     std::fflush(out);

@@ -21,6 +21,7 @@
 
 #include "engine/KeyboardShortcutManager.h"
 #include "platform/simulated/SimulatedSession.h"
+#include "rules/KeyWords.h"
 #include "rules/RuleCompiler.h"
 
 namespace corvane::replay {
@@ -119,6 +120,11 @@ class Replayer::Impl {
     settingSwap_ = false;
   }
 
+  void explain() {
+    explain_ = true;
+    manager_->openKeyViewer();
+  }
+
   TraceReader::Status run(TraceReader& reader) {
     reader_ = &reader;
     // The program calls start at launch, before the first record.
@@ -186,8 +192,12 @@ class Replayer::Impl {
     switch (record.kind) {
       case RecordKind::key:
         session_->keyboardEvent(record.type, record.code, record.flags, record.userData);
+        if (explain_ && record.type == kEventKeyDown && record.userData != kEventMarker) {
+          explainKeyDown(record);
+        }
         break;
       case RecordKind::frontmost:
+        frontmost_ = record.frontmost ? std::string(*record.frontmost) : std::string();
         if (record.frontmost) {
           session_->setFrontmostApplication(std::string_view(*record.frontmost));
         } else {
@@ -341,6 +351,31 @@ class Replayer::Impl {
     }
   }
 
+  // The decision of the key-down just made, once every tap has decided it: the viewer's record,
+  // or none when no tap decided it.
+  void explainKeyDown(const TraceRecord& record) {
+    if (stopped_) return;
+    session_->settle();
+    nlohmann::ordered_json words = nlohmann::ordered_json::object();
+    words["code"] = record.code;
+    manager_->drainKeyViewer([&](const KeyRecord& decided) {
+      words["keys"] = macKeysWords(decided.keyCode, decided.flags);
+      words["reads"] = windowsKeysWords(decided.keyCode, decided.flags, decided.swapFnAndControl,
+                                        decided.swapOptionAndCommand);
+      words["outcome"] = outcomeWords(decided.outcome, manager_->rules(), frontmost_);
+    });
+    if (!words.contains("outcome")) {
+      words["keys"] = macKeysWords(record.code, record.flags);
+      words["reads"] = windowsKeysWords(record.code, record.flags, manager_->swapFnAndControl.get(),
+                                        manager_->swapOptionAndCommand.get());
+      words["outcome"] = outcomeWords({OutcomeCode::tapStopped, kNoRuleIndex}, nullptr, "");
+    }
+    beginLine(session_->now());
+    line_ += "\"explain\":";
+    line_ += words.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+    line_ += "}\n";
+  }
+
   void beginLine(Nanoseconds at) {
     if (line_.size() >= kFlushSize) flush();
     ++counts_.lines;
@@ -394,6 +429,8 @@ class Replayer::Impl {
   std::deque<TraceRecord> waiting_;  // set/do records that fell due while the main thread was busy
 
   bool settingSwap_ = false;
+  bool explain_ = false;
+  std::string frontmost_;  // the bundle identifier in front, for the explanation of an exclusion
   std::optional<Nanoseconds> pendingAssignment_;
 
   std::vector<sim::OpenRequest> opens_;
@@ -406,6 +443,9 @@ Replayer::Replayer(OutputSink& out) : impl_(std::make_unique<Impl>(out)) {}
 Replayer::~Replayer() = default;
 void Replayer::useRules(const RulesFile& rules) {
   impl_->useRules(rules);
+}
+void Replayer::explain() {
+  impl_->explain();
 }
 TraceReader::Status Replayer::run(TraceReader& reader) {
   return impl_->run(reader);

@@ -52,6 +52,10 @@ class Replayer {
   // Loads rules before time 0, with their settings, as the program does at launch.
   void useRules(const RulesFile& rules);
 
+  // Adds a line for each unmarked key-down of the trace: the keys, how the engine read them and
+  // what its decision came to (an open key viewer records them).
+  void explain();
+
   // Replays the trace to its end and writes the output. Returns TraceReader::Status::end, or the
   // reader's badLine / readFailed status: the run then ends at that line, and the output of the
   // lines before it has been written. A Replayer replays one trace.

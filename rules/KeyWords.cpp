@@ -1,0 +1,126 @@
+#include "rules/KeyWords.h"
+
+#include <array>
+
+#include "engine/BuiltinCombination.h"
+#include "rules/KeyNames.h"
+#include "rules/RulesFile.h"
+
+namespace corvane {
+namespace {
+
+// What each built-in combination does, as the window's reference list names it: the keystroke
+// posted (in Mac symbols) and the title, or the application it opens.
+struct BuiltinWords {
+  std::string_view keystroke;  // empty: it opens `opens`
+  std::string_view title;
+};
+constexpr std::array<BuiltinWords, kBuiltinCombinationCount> kBuiltinWords = {{
+    {"", "Finder"},                          // Win+E
+    {"⌘C", "Copy"},                          // Ctrl+C
+    {"⌘X", "Cut"},                           // Ctrl+X
+    {"⌘V", "Paste"},                         // Ctrl+V
+    {"⌘Z", "Undo"},                          // Ctrl+Z
+    {"⌘⇧Z", "Redo"},                         // Ctrl+Y
+    {"⌘A", "Select All"},                    // Ctrl+A
+    {"⌘F", "Find/Search"},                   // Ctrl+F
+    {"⌘S", "Save"},                          // Ctrl+S
+    {"⌘P", "Print"},                         // Ctrl+P
+    {"⌘N", "New Document"},                  // Ctrl+N
+    {"⌘T", "New Tab"},                       // Ctrl+T
+    {"⌘W", "Close Tab"},                     // Ctrl+W
+    {"⌥Backspace", "Delete Previous Word"},  // Ctrl+Backspace
+    {"⌥Backspace", "Delete Previous Word"},  // Ctrl+Delete
+    {"⌘L", "Focus Address Bar"},             // Ctrl+L
+    {"⌃Tab", "Next Tab"},                    // Ctrl+Tab
+    {"⌘⇧T", "Reopen Closed Tab"},            // Ctrl+Shift+Tab
+    {"", "Activity Monitor"},                // Ctrl+Shift+Esc
+    {"⌘⇧T", "Reopen Closed Tab"},            // Shift+Tab
+    {"⌘I", "Get Info"},                      // Alt+Enter
+    {"⌘Tab", "Switch Apps"},                 // Alt+Tab
+    {"⌘W", "Close Window"},                  // Alt+F4
+    {"⌃⌘Q", "Lock Computer"},                // Win+L
+    {"Return", "Rename File"},               // F2
+}};
+
+std::string keyName(int64_t keyCode) {
+  if (keyCode >= 0 && keyCode < 128) {
+    const std::string_view name = keyNameOf(static_cast<uint8_t>(keyCode));
+    if (!name.empty()) return std::string(name);
+  }
+  return "key " + std::to_string(keyCode);
+}
+
+// The Mac modifiers in symbols, fn first and apart from the rest.
+std::string macModifierSymbols(EventFlags flags) {
+  std::string out;
+  if ((flags & kFlagFn) != 0) out += "fn ";
+  if ((flags & kFlagControl) != 0) out += "⌃";
+  if ((flags & kFlagOption) != 0) out += "⌥";
+  if ((flags & kFlagCommand) != 0) out += "⌘";
+  if ((flags & kFlagShift) != 0) out += "⇧";
+  return out;
+}
+
+}  // namespace
+
+std::string macKeysWords(int64_t keyCode, EventFlags flags) {
+  return macModifierSymbols(flags) + keyName(keyCode);
+}
+
+std::string windowsKeysWords(int64_t keyCode, EventFlags flags, bool swapFnAndControl,
+                             bool swapOptionAndCommand) {
+  const uint8_t held = windowsModifiersOf(flags, swapFnAndControl, swapOptionAndCommand);
+  std::string out;
+  for (const ModifierName& modifier : windowsModifierNames()) {
+    if ((held & modifier.bit) != 0) {
+      out += modifier.name;
+      out += '+';
+    }
+  }
+  return out + keyName(keyCode);
+}
+
+std::string outcomeWords(DecisionOutcome outcome, const RulesFile* rules,
+                         std::string_view frontmostName) {
+  switch (outcome.code) {
+    case OutcomeCode::noShortcut:
+      return "passed: no shortcut";
+    case OutcomeCode::tapStopped:
+      return "passed: the tap is stopped";
+    case OutcomeCode::excluded:
+      return "passed: " + std::string(frontmostName.empty() ? "this application" : frontmostName) +
+             " is excluded";
+    case OutcomeCode::disabled:
+      if (outcome.index < kBuiltinCombinationCount) {
+        return "passed: " + std::string(kBuiltinCombinationNames[outcome.index]) + " is off";
+      }
+      return "passed: the shortcut is off";
+    case OutcomeCode::builtin: {
+      if (outcome.index >= kBuiltinCombinationCount) return "→ a built-in shortcut";
+      const BuiltinWords& words = kBuiltinWords[outcome.index];
+      if (words.keystroke.empty()) return "→ opens " + std::string(words.title);
+      return "→ " + std::string(words.keystroke) + "  " + std::string(words.title);
+    }
+    case OutcomeCode::userShortcut: {
+      // The rules may have changed since the key was decided: an index past them names nothing.
+      if (rules == nullptr || outcome.index >= rules->shortcuts.size()) return "→ your shortcut";
+      const UserShortcut& shortcut = rules->shortcuts[outcome.index];
+      if (shortcut.opens) {
+        UserShortcut untitled;
+        untitled.opens = true;
+        untitled.open = shortcut.open;
+        const std::string application = untitled.displayTitle();  // the application's name
+        if (shortcut.title.empty()) return "→ opens " + application;
+        return "→ your shortcut " + shortcut.title + " (opens " + application + ")";
+      }
+      const std::string keystroke =
+          macModifierSymbols(shortcut.sendModifiers) + keyName(shortcut.sendKeyCode);
+      if (shortcut.title.empty()) return "→ your shortcut " + keystroke;
+      return "→ your shortcut " + shortcut.title + " (" + keystroke + ")";
+    }
+  }
+  return {};
+}
+
+}  // namespace corvane
