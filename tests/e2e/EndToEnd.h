@@ -63,6 +63,8 @@ class TestSession {
   // How many events the observer saw since it started, and the first `count` of them.
   virtual size_t observedCount() const = 0;
   virtual std::vector<Observed> observed(size_t from, size_t count) const = 0;
+  // Events of other processes the observer let go by unread (a Mac's other sources).
+  virtual size_t ignoredCount() const = 0;
 
   // Posts one key event at the HID level, as the keyboard would; returns when it was posted.
   virtual void inject(const Key& key) = 0;

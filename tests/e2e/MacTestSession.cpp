@@ -90,6 +90,8 @@ class MacTestSession final : public TestSession {
             seen_.begin() + static_cast<ptrdiff_t>(std::max(from, end))};
   }
 
+  size_t ignoredCount() const override { return ignored_.load(std::memory_order_relaxed); }
+
   void inject(const Key& key) override {
     CFOwned<CGEventRef> event(CGEventCreateKeyboardEvent(
         source_.get(), static_cast<CGKeyCode>(key.code), key.type != kEventKeyUp));
@@ -172,7 +174,8 @@ class MacTestSession final : public TestSession {
       return event;
     }
     if (CGEventGetIntegerValueField(event, kCGEventSourceUnixProcessID) != self->pid_) {
-      return event;  // not ours: neither read nor kept
+      self->ignored_.fetch_add(1, std::memory_order_relaxed);
+      return event;  // not ours: neither read nor kept, only counted
     }
     const size_t index = self->count_.load(std::memory_order_relaxed);
     if (index < kCapacity) {
@@ -194,6 +197,7 @@ class MacTestSession final : public TestSession {
   std::atomic<CFRunLoopRef> loop_{nullptr};
   std::vector<Observed> seen_;  // written by the observer's thread up to count_
   std::atomic<size_t> count_{0};
+  std::atomic<size_t> ignored_{0};
 };
 
 }  // namespace

@@ -293,6 +293,8 @@ std::string measurementTable(const TestSession& session, const Measurements& m) 
   out += "\n| measure | value |\n|---|---|\n";
   out += "| Corvane's posted keystrokes seen marked (field 42 = 1) | " +
          std::to_string(m.postedMarked) + " of " + std::to_string(m.postedSeen) + " |\n";
+  out += "| events of other processes the observer let go by unread | " +
+         std::to_string(session.ignoredCount()) + " |\n";
   out += latencyRow("latency, key passed by Corvane, inject to observer, p50 / p99",
                     m.passLatencyMicros);
   out += latencyRow("latency, Fn+C to the posted Cmd+C, p50 / p99", m.translatedLatencyMicros);

@@ -57,6 +57,8 @@ class SimulatedTestSession final : public TestSession {
             seen_.begin() + static_cast<ptrdiff_t>(std::max(from, end))};
   }
 
+  size_t ignoredCount() const override { return 0; }  // every event here is the test's
+
   void inject(const Key& key) override {
     session_->keyboardEvent(key.type, key.code, key.flags, key.userData);
   }
