@@ -5,6 +5,7 @@
 #include <QSystemTrayIcon>
 #include <iostream>
 
+#include "app/MainThreadExecutor.h"
 #include "app/MainWindow.h"
 #include "app/RulesLoader.h"
 #include "engine/KeyboardShortcutManager.h"
@@ -24,6 +25,7 @@ AppEnvironment AppEnvironment::defaults() {
   environment.out = &std::cout;
   environment.rulesFile = rulesFilePath();
   environment.err = &std::cerr;
+  environment.simulatedKeyboard = simulatedSessionOf(KeyboardShortcutManager::shared()) != nullptr;
   return environment;
 }
 
@@ -69,7 +71,12 @@ void AppDelegate::applicationDidFinishLaunching() {
   // 2. The status item: the keyboard symbol; a click goes straight to toggleMainWindow.
   statusItem_ = std::make_unique<QSystemTrayIcon>();
   statusItem_->setIcon(ui::keyboardStatusIcon());
-  statusItem_->setToolTip(QStringLiteral("Corvane"));
+  // Off the Mac the tooltip says, as the window does, that this computer's keys are not
+  // translated.
+  statusItem_->setToolTip(environment_.simulatedKeyboard
+                              ? QStringLiteral("Corvane\n") +
+                                    QString::fromUtf8(ui::kSimulatedKeyboardLine)
+                              : QStringLiteral("Corvane"));
   // A double click is two clicks: two toggles (StatusItemClicks).
   connect(statusItem_.get(), &QSystemTrayIcon::activated, this,
           [this](QSystemTrayIcon::ActivationReason reason) {
@@ -90,8 +97,9 @@ void AppDelegate::applicationDidFinishLaunching() {
   if (quit->key().isEmpty()) quit->setKey(QKeySequence(Qt::CTRL | Qt::Key_Q));
   connect(quit, &QShortcut::activated, qApp, &QCoreApplication::quit);
   window_ = std::move(window);
-  if (auto* view = qobject_cast<ui::ContentView*>(content); view != nullptr && rulesLoader_) {
-    view->setRulesStatus(rulesLoader_->status());
+  if (auto* view = qobject_cast<ui::ContentView*>(content); view != nullptr) {
+    if (rulesLoader_) view->setRulesStatus(rulesLoader_->status());
+    view->setSimulatedKeyboard(environment_.simulatedKeyboard);
   }
 
   // 6. On screen in front, key, and the program active.

@@ -34,10 +34,11 @@ struct AppEnvironment {
   std::ostream* out = nullptr;                // the two diagnostic lines
   std::filesystem::path rulesFile;            // the user's rules file; empty: none is read
   std::ostream* err = nullptr;                // what is wrong with the rules file
+  bool simulatedKeyboard = false;  // the engine runs on a simulated session (off the Mac)
 
   // The build's services, the application's settings, the shared manager, a ContentView built
-  // with no arguments, standard output, the rules file in the configuration folder, and
-  // standard error.
+  // with no arguments, standard output, the rules file in the configuration folder, standard
+  // error, and whether the shared manager's session is a simulated one.
   static AppEnvironment defaults();
 };
 

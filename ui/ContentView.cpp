@@ -1,6 +1,7 @@
 #include "ui/ContentView.h"
 
 #include <QCheckBox>
+#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QPainter>
 #include <QPainterPath>
@@ -209,23 +210,46 @@ void ContentView::build() {
 }
 
 QWidget* ContentView::makeHeaderRow() {
-  QHBoxLayout* row = nullptr;
-  QWidget* header = paddedRow(this, row, 8, QMargins(20, kDefaultPadding, 20, 16));
+  // A grid, so that the notes line up under the status: row 0 is the header row, row 1 the
+  // notes from the status's column on. With no note, row 1 is empty and takes no room.
+  auto* header = new QWidget(this);
+  auto* grid = new QGridLayout(header);
+  grid->setContentsMargins(20, kDefaultPadding, 20, 16);
+  grid->setHorizontalSpacing(8);
+  grid->setVerticalSpacing(4);
   auto* symbol = new SymbolImage(Symbol::Keyboard, QSize(24, 17), SystemColor::Blue, header);
   symbol->setObjectName(QStringLiteral("keyboardSymbol"));
-  row->addWidget(symbol, 0, Qt::AlignVCenter);
-  row->addWidget(new StyledText(QStringLiteral("Corvane"), TextStyle::Title3, SystemColor::Primary,
-                                header, /*semibold=*/true),
-                 0, Qt::AlignVCenter);
+  grid->addWidget(symbol, 0, 0, Qt::AlignVCenter);
+  grid->addWidget(new StyledText(QStringLiteral("Corvane"), TextStyle::Title3, SystemColor::Primary,
+                                 header, /*semibold=*/true),
+                  0, 1, Qt::AlignVCenter);
   // A fixed 16-wide element: the row's spacing of 8 applies on both of its sides.
   auto* gap = new QWidget(header);
   gap->setFixedSize(16, 1);
-  row->addWidget(gap);
+  grid->addWidget(gap, 0, 2);
   statusTag_ = new StatusTag(false, header);
   statusTag_->setObjectName(QStringLiteral("statusTag"));
-  row->addWidget(statusTag_, 0, Qt::AlignVCenter);
-  row->addStretch(1);
+  grid->addWidget(statusTag_, 0, 3, Qt::AlignVCenter);
+  grid->setColumnStretch(4, 1);
+
+  // Quiet lines about what the status does not say; each shows only when it applies.
+  statusNotes_ = new QWidget(header);
+  statusNotes_->setObjectName(QStringLiteral("statusNotes"));
+  auto* notes = new QVBoxLayout(statusNotes_);
+  notes->setContentsMargins(0, 0, 0, 0);
+  notes->setSpacing(2);
+  simulatedKeyboardNote_ = new StyledText(QString::fromUtf8(kSimulatedKeyboardLine),
+                                          TextStyle::Caption, SystemColor::Secondary, statusNotes_);
+  simulatedKeyboardNote_->setObjectName(QStringLiteral("simulatedKeyboardNote"));
+  notes->addWidget(simulatedKeyboardNote_);
+  grid->addWidget(statusNotes_, 1, 3, 1, 2, Qt::AlignLeft | Qt::AlignTop);
   return header;
+}
+
+void ContentView::setSimulatedKeyboard(bool simulated) {
+  if (simulatedKeyboard_ == simulated) return;
+  simulatedKeyboard_ = simulated;
+  recompose();
 }
 
 QWidget* ContentView::makeControlsRow() {
@@ -387,6 +411,8 @@ void ContentView::recompose() {
   const bool swapOption = manager.swapOptionAndCommand;
 
   statusTag_->setIsActive(isEnabled);
+  simulatedKeyboardNote_->setVisible(simulatedKeyboard_);
+  statusNotes_->setVisible(simulatedKeyboard_);
   startStopButton_->setText(isEnabled ? QStringLiteral("Stop Shortcuts")
                                       : QStringLiteral("Start Shortcuts"));
   startStopButton_->update();

@@ -20,11 +20,17 @@ class QScrollArea;
 
 namespace corvane::ui {
 
+// Under the status, off the Mac: the status says whether translation runs, but no key typed on
+// this computer reaches the simulated session it runs on.
+inline constexpr const char* kSimulatedKeyboardLine =
+    "Simulated keyboard: keys typed on this computer are not translated";
+
 class CollapsibleShortcutSection;
 class LinkButton;
 class PermissionsAlert;
 class RulesNotes;
 class StatusTag;
+class StyledText;
 
 class ContentView : public QWidget {
   Q_OBJECT
@@ -62,10 +68,19 @@ class ContentView : public QWidget {
   // nothing could open it, a line under the list says so with the file's path.
   void editRules();
 
+  // Whether the engine runs on a simulated keyboard session (the program off the Mac): a quiet
+  // line under the status says that keys typed here are not translated. Off by default, as on
+  // a Mac.
+  void setSimulatedKeyboard(bool simulated);
+  bool simulatedKeyboard() const { return simulatedKeyboard_; }
+
   // Composes the content again from the view state and the manager's current values.
   void recompose();
 
   StatusTag* statusTag() const { return statusTag_; }
+  // The lines under the status (shown while one of them applies), and the simulated keyboard's.
+  QWidget* statusNotes() const { return statusNotes_; }
+  StyledText* simulatedKeyboardNote() const { return simulatedKeyboardNote_; }
   QPushButton* startStopButton() const { return startStopButton_; }
   QPushButton* requestPermissionsButton() const { return requestPermissionsButton_; }
   QCheckBox* swapFnAndControlBox() const { return swapFnAndControlBox_; }
@@ -102,6 +117,7 @@ class ContentView : public QWidget {
   bool showBrowser_ = false;
   bool showFiles_ = false;
   bool showUserShortcuts_ = false;
+  bool simulatedKeyboard_ = false;
   std::shared_ptr<RulesStatus> rulesStatus_;
   QString editFailure_;  // what the last Edit… could not do; empty after one that opened the file
   QMetaObject::Connection rulesStatusConnection_;
@@ -111,6 +127,8 @@ class ContentView : public QWidget {
 
   QScrollArea* scrollArea_ = nullptr;
   StatusTag* statusTag_ = nullptr;
+  QWidget* statusNotes_ = nullptr;
+  StyledText* simulatedKeyboardNote_ = nullptr;
   QPushButton* startStopButton_ = nullptr;
   QPushButton* requestPermissionsButton_ = nullptr;
   QCheckBox* swapFnAndControlBox_ = nullptr;

@@ -12,6 +12,7 @@
 #include "app/LinuxShellServices.h"
 #include "app/MainWindow.h"
 #include "ui/CollapsibleShortcutSection.h"
+#include "ui/StyledText.h"
 
 namespace corvane::testing {
 namespace {
@@ -32,6 +33,22 @@ TEST_F(DelegateTest, LaunchRunsTheNineStepsInOrder) {
   EXPECT_FALSE(delegate->statusItem()->icon().isNull());
   EXPECT_EQ(delegate->statusItem()->contextMenu(), nullptr);
   EXPECT_EQ(delegate->launchAtLoginKey, "launchAtLoginEnabled");
+}
+
+// Off the Mac (a simulated keyboard) the tray's tooltip and the window say that this computer's
+// keys are not translated; on a Mac neither says anything of the kind.
+TEST_F(DelegateTest, ASimulatedKeyboardIsToldInTheTooltipAndTheWindow) {
+  for (const bool simulated : {false, true}) {
+    SCOPED_TRACE(simulated ? "simulated" : "Mac");
+    simulatedKeyboard = simulated;
+    launch();
+    const QString line = QString::fromUtf8(ui::kSimulatedKeyboardLine);
+    EXPECT_EQ(delegate->statusItem()->toolTip(),
+              simulated ? QStringLiteral("Corvane\n") + line : QStringLiteral("Corvane"));
+    EXPECT_EQ(view->simulatedKeyboard(), simulated);
+    EXPECT_EQ(view->simulatedKeyboardNote()->isVisible(), simulated);
+    quit();
+  }
 }
 
 TEST_F(DelegateTest, UntrustedLaunchPrintsOneLineThenStartsTheEngine) {

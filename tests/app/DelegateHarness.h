@@ -65,6 +65,7 @@ class DelegateTest : public ::testing::Test {
       return view;
     };
     env.out = &out;
+    env.simulatedKeyboard = simulatedKeyboard;
     return env;
   }
 
@@ -87,6 +88,7 @@ class DelegateTest : public ::testing::Test {
   }
 
   int launches = 0;
+  bool simulatedKeyboard = false;  // as on a Mac
   Log log = std::make_shared<std::vector<std::string>>();
   std::shared_ptr<FakeTrust> trust = std::make_shared<FakeTrust>(log);
   std::shared_ptr<FakeActivation> activation = std::make_shared<FakeActivation>(log);

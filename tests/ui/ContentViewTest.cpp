@@ -24,6 +24,7 @@
 #include "ui/PermissionsAlert.h"
 #include "ui/ShortcutItem.h"
 #include "ui/StatusTag.h"
+#include "ui/StyledText.h"
 #include "ui/Symbols.h"
 
 namespace corvane::ui {
@@ -106,6 +107,38 @@ TEST_F(ContentViewTest, NewViewShowsInitialState) {
         "Control (^)", "Shortcut List", "Swap keys for exact behaviour as windows"}) {
     EXPECT_TRUE(texts.contains(QString::fromUtf8(text))) << text;
   }
+}
+
+TEST_F(ContentViewTest, ASimulatedKeyboardIsOneQuietLineUnderTheStatus) {
+  // As on a Mac: no line, and nothing under the header row takes room.
+  QWidget* header = view->statusTag()->parentWidget();
+  const QRect statusAlone = view->statusTag()->geometry();
+  const int headerAlone = header->height();
+  EXPECT_FALSE(view->statusNotes()->isVisible());
+
+  view->setSimulatedKeyboard(true);
+  settle();
+  StyledText* note = view->simulatedKeyboardNote();
+  ASSERT_TRUE(note->isVisible());
+  EXPECT_EQ(note->text(), "Simulated keyboard: keys typed on this computer are not translated");
+  EXPECT_EQ(note->color(), SystemColor::Secondary);
+  EXPECT_EQ(note->font(), textStyleFont(TextStyle::Caption));
+  // Under the status, starting where it starts; the status itself stays where it was.
+  const QRect shown = note->geometry().translated(note->parentWidget()->pos());
+  EXPECT_EQ(view->statusTag()->geometry(), statusAlone);
+  EXPECT_EQ(shown.left(), statusAlone.left());
+  EXPECT_GT(shown.top(), statusAlone.bottom());
+  EXPECT_GT(header->height(), headerAlone);
+  EXPECT_LE(shown.right(), header->width()) << "the line fits the window";
+  // The line follows the status: still there while translation runs.
+  click(view->startStopButton());
+  settle();
+  EXPECT_TRUE(note->isVisible());
+
+  view->setSimulatedKeyboard(false);
+  settle();
+  EXPECT_FALSE(view->statusNotes()->isVisible());
+  EXPECT_EQ(header->height(), headerAlone);
 }
 
 TEST_F(ContentViewTest, StartStopButtonCallsExactlyOneOperationPerPress) {
