@@ -74,8 +74,9 @@ class TestSession {
   virtual void runMainFor(std::chrono::milliseconds duration) = 0;
   // Waits until the manager's tap, after a start, is enabled. False after a timeout.
   virtual bool waitForEngineTap(const KeyboardShortcutManager& manager) = 0;
-  // The pause between two injected events of a scenario (the flood has none).
+  // The pause between two injected events of a scenario, and of the flood.
   virtual std::chrono::milliseconds keyInterval() const = 0;
+  virtual std::chrono::microseconds floodInterval() const = 0;
   // How long to wait, once the expected events came, for any that should not come.
   virtual std::chrono::milliseconds quietPeriod() const = 0;
 };

@@ -146,6 +146,11 @@ class MacTestSession final : public TestSession {
   }
 
   milliseconds keyInterval() const override { return milliseconds(20); }
+  // 5,000 events a second: several times what any keyboard sends, short of flooding the window
+  // server's own queue, which would test the system rather than Corvane.
+  std::chrono::microseconds floodInterval() const override {
+    return std::chrono::microseconds(200);
+  }
   milliseconds quietPeriod() const override { return milliseconds(300); }
 
  private:

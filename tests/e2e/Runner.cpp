@@ -185,7 +185,11 @@ ScenarioResult Runner::run(const Scenario& scenario, Measurements& measurements)
       case Step::Kind::key:
         injectedAt[i] = Clock::now();
         session_.inject(step.key);
-        if (!scenario.flood) session_.runMainFor(session_.keyInterval());
+        if (!scenario.flood) {
+          session_.runMainFor(session_.keyInterval());
+        } else if (session_.floodInterval().count() > 0) {
+          std::this_thread::sleep_for(session_.floodInterval());
+        }
         break;
       case Step::Kind::stop:
         manager->stop();

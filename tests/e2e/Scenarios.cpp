@@ -65,8 +65,8 @@ std::vector<Key> passes(const std::vector<Step>& steps) {
   return keys;
 }
 
-// 2,000 events as fast as they can be posted: presses of letters that pass, and every fourth
-// press Fn+C (four events) that becomes Command-C.
+// 2,000 events in quick succession (TestSession::floodInterval): presses of letters that pass,
+// and every fourth press Fn+C (four events) that becomes Command-C.
 Scenario flood() {
   Scenario s{.name = "2,000-event flood: nothing lost, nothing stuck", .flood = true};
   size_t events = 0;

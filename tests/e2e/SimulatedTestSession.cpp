@@ -86,6 +86,8 @@ class SimulatedTestSession final : public TestSession {
     return false;
   }
   milliseconds keyInterval() const override { return milliseconds(0); }
+  // Each event is decided before keyboardEvent returns: the flood goes as fast as it can.
+  std::chrono::microseconds floodInterval() const override { return {}; }
   milliseconds quietPeriod() const override { return milliseconds(30); }
 
  private:

@@ -54,7 +54,7 @@ plist() {
 
 # Linked files, universal (arm64 and x86_64, macOS 12.4). A library loaded as NAME is linked
 # against a stub library whose install name is NAME, so the load command reads NAME.
-echo 'int corvane_main(void) { return 0; }' >"$work/main.c"
+echo 'int main(void) { return 0; }' >"$work/main.c"
 link() {
   local arch="$1"
   shift
