@@ -85,6 +85,8 @@ class NullPlatform final : public Platform,
     if (field == kEventSourceUserData) reinterpret_cast<NullEvent*>(event)->userData = value;
   }
   void eventPost(TapLocation, EventRef) override { ++posted_; }
+  EventFlags eventSourceFlagsState(EventSourceState) override { return 0; }
+  bool isProcessTrusted() override { return true; }
   void setCurrentThreadUserInteractive() override {}
   void retain(const void*) override {}
   void release(const void*) override {}

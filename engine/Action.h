@@ -1,4 +1,4 @@
-// The 23 actions. At the manager's interface an action is its name (a fixed text compared by
+// The actions. At the manager's interface an action is its name (a fixed text compared by
 // exact, case-sensitive equality); inside the engine it is this enum.
 #pragma once
 
@@ -33,7 +33,8 @@ enum class Action : uint8_t {
   getInfo,
   lockComputer,
   renameFile,
-  none,  // no action: the key press reaches the system untouched
+  deleteNextWord,  // Ctrl+Delete from a PC keyboard's Del key: Option+Forward Delete
+  none,            // no action: the key press reaches the system untouched
 };
 
 inline constexpr size_t kActionCount = static_cast<size_t>(Action::none);
@@ -63,6 +64,7 @@ inline constexpr std::array<std::string_view, kActionCount> kActionNames = {
     "getInfo",
     "lockComputer",
     "renameFile",
+    "deleteNextWord",
 };
 
 constexpr std::string_view actionName(Action action) {

@@ -36,6 +36,7 @@ constexpr std::array<Keystroke, kActionCount> kKeystrokes = [] {
   set(Action::print, command(35));
   set(Action::newDoc, command(45));
   set(Action::deleteWord, {51, kFlagOption});
+  set(Action::deleteNextWord, {117, kFlagOption});
   set(Action::focusAddressBar, command(37));
   set(Action::switchTabNext, {48, kFlagControl});
   set(Action::switchApps, command(48));
@@ -98,10 +99,10 @@ int64_t KeyboardShortcutManager::postedKey(Action action) {
 void KeyboardShortcutManager::perform(Action action) {
   switch (action) {
     case Action::openFinder:
-      workspace_.openApplication(kFinderPath);
+      openOnMainQueue(kFinderPath);
       return;
     case Action::openActivityMonitor:
-      workspace_.openApplication(kActivityMonitorPath);
+      openOnMainQueue(kActivityMonitorPath);
       return;
     case Action::reopenTab:
       mainQueue_.asyncAfter(kReopenTabDelay, &runReopenTab, holdForDelayedWork());
@@ -117,6 +118,19 @@ void KeyboardShortcutManager::perform(Action action) {
       return;
     }
   }
+}
+
+void KeyboardShortcutManager::runOpenApplication(void* context) {
+  // The path is copied before the hold is given back (main thread: allocating is fine here).
+  const std::string path = static_cast<DelayedHold*>(context)->path;
+  const DelayedHold::Taken taken = DelayedHold::take(context);
+  taken.manager->workspace_.openApplication(path);  // the answer is ignored
+}
+
+void KeyboardShortcutManager::openOnMainQueue(std::string_view path) {
+  DelayedHold* hold = holdForDelayedWork();
+  hold->path.assign(path);  // within the reserved capacity: no allocation
+  mainQueue_.asyncAfter(std::chrono::nanoseconds(0), &runOpenApplication, hold);
 }
 
 KeyboardShortcutManager::DelayedHold* KeyboardShortcutManager::holdForDelayedWork() {

@@ -12,6 +12,7 @@ void KeyboardShortcutManager::start() {
   if (eventTap) return;
   std::weak_ptr<KeyboardShortcutManager> weakManager = weak_from_this();
   const uint64_t generation = ++tapGeneration_;
+  stoppedForLostTrust = false;
   eventTapThread.store(std::thread(
       [weakManager, generation] { runTapThread(weakManager, kKeyEventMask, generation); }));
   isEnabled = true;  // at once: the tap may not exist yet when start returns
@@ -56,6 +57,8 @@ void KeyboardShortcutManager::runTapThread(std::weak_ptr<KeyboardShortcutManager
 
   events.runLoopAddSource(loop.get(), source.get());
   events.tapEnable(port.get(), true);
+  // An Fn release that came while no tap ran must not leave Fn "down".
+  self->readFnKeyState();
 
   const TapThreadContext context{self.get(), &events, port.get()};
   currentTapThread = &context;
@@ -107,6 +110,12 @@ void KeyboardShortcutManager::stop() {
   eventTapThread.reset();
   ++tapGeneration_;
   isEnabled = false;
+}
+
+void KeyboardShortcutManager::stopForLostTrust() {
+  if (!eventTap) return;
+  stoppedForLostTrust = true;  // before stop's isEnabled assignment, which announces both
+  stop();
 }
 
 }  // namespace corvane

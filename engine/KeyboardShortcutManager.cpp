@@ -1,6 +1,8 @@
 // Construction and the per-event decision.
 #include "engine/KeyboardShortcutManager.h"
 
+#include <chrono>
+
 #include "engine/ShortcutKeys.h"
 #include "engine/TapThreadContext.h"
 
@@ -74,11 +76,12 @@ EventRef KeyboardShortcutManager::decideKeyDownForViewer(int64_t keyCode, EventR
 }
 
 EventFlags KeyboardShortcutManager::flagsAsRead(int64_t keyCode, EventFlags flags) const {
-  // The system sets Fn on every function key's events: for them Fn counts only when the Fn key
-  // is down. (Without the Fn bit and the Fn key, there is nothing to replace.)
+  // The system sets Fn on every function key's events: for the navigation keys Fn counts only
+  // when the Fn key is down; for F1-F20 it never counts (on a laptop the Fn key is what makes
+  // them F-keys). (Without the Fn bit and the Fn key, there is nothing to replace.)
   const bool fnDown = fnKeyDown.load(std::memory_order_relaxed);
   if (((flags & kFlagFn) != 0 || fnDown) && isFunctionKey(keyCode)) [[unlikely]] {
-    flags = (flags & ~kFlagFn) | (fnDown ? kFlagFn : 0);
+    flags = (flags & ~kFlagFn) | (fnDown && !isFKey(keyCode) ? kFlagFn : 0);
   }
   return flags;
 }
@@ -103,8 +106,9 @@ EventRef KeyboardShortcutManager::decideKeyDown(int64_t keyCode, EventRef event,
   if (ruleTable_.load(std::memory_order_relaxed) != nullptr) {
     return decideWithRules(keyCode, flags, event, &outcome);
   }
-  const BuiltinCombination combination = builtinCombination(keyCode, flags, 0);
-  const Action action = actionOf(combination, 0);
+  bool fnIsCtrl = false;
+  const BuiltinCombination combination = builtinCombination(keyCode, flags, 0, fnIsCtrl);
+  const Action action = actionOf(combination, 0, fnIsCtrl);
   if (action == Action::none) {
     outcome = {OutcomeCode::noShortcut, kNoRuleIndex};
     return passKeyDown(keyCode, event);
@@ -141,13 +145,38 @@ void KeyboardShortcutManager::recordTranslated(int64_t keyCode, Action action, i
   // Alt: Command-W is posted) and must see its key-up, so it is not recorded.
 }
 
+void KeyboardShortcutManager::readFnKeyState() {
+  const EventFlags held = events_.eventSourceFlagsState(kEventSourceStateHIDSystemState);
+  fnKeyDown.store((held & kFlagFn) != 0, std::memory_order_relaxed);
+}
+
+void KeyboardShortcutManager::tapSwitchedOff(const TapThreadContext& context) {
+  if (events_.isProcessTrusted()) {
+    // Too slow once, or the user's input: switch it back on at once, or keys would reach
+    // applications untranslated while the window says "Active".
+    events_.tapEnable(context.port, true);
+    readFnKeyState();
+    return;
+  }
+  // The Accessibility permission was taken away: a tap switched back on would only make every
+  // key of the session wait for its timeout again. Translation stops, from the main thread.
+  if (untrustedTap_.exchange(context.port, std::memory_order_acq_rel) == context.port) return;
+  mainQueue_.asyncAfter(std::chrono::nanoseconds(0), &runTrustLoss, holdForDelayedWork());
+}
+
+void KeyboardShortcutManager::runTrustLoss(void* context) {
+  const DelayedHold::Taken taken = DelayedHold::take(context);
+  KeyboardShortcutManager& manager = *taken.manager;
+  const MachPortRef port = manager.untrustedTap_.exchange(nullptr, std::memory_order_acq_rel);
+  // Only the tap that was switched off: a stop and start since then has the last word.
+  if (port != nullptr && port == manager.eventTap.get()) manager.stopForLostTrust();
+}
+
 EventRef eventTapCallback(TapProxy /*proxy*/, EventType type, EventRef event, void* /*userInfo*/) {
   const TapThreadContext* context = currentTapThread;
   if (context == nullptr) return event;  // not on a tap thread: nothing to decide with
   if (type == kEventTapDisabledByTimeout || type == kEventTapDisabledByUserInput) {
-    // The system switched the tap off (too slow, or the user's secure input). Switch it back on
-    // at once, or keys would reach applications untranslated while the window says "Active".
-    context->events->tapEnable(context->port, true);
+    context->manager->tapSwitchedOff(*context);
     return event;
   }
   return context->manager->handleEvent(type, event);

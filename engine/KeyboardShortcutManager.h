@@ -9,6 +9,7 @@
 #include <memory>
 #include <optional>
 #include <span>
+#include <string>
 #include <string_view>
 #include <thread>
 #include <utility>
@@ -41,6 +42,7 @@ class KeyboardShortcutManager;
 class RuleTable;
 struct CompiledShortcut;
 struct RulesFile;
+struct TapThreadContext;
 
 // The tap thread's handle: owned while stored, detached (never joined) when released.
 class TapThreadHandle {
@@ -65,7 +67,8 @@ class TapThreadHandle {
 };
 
 // The tap callback registered with the system. It hands the event to the manager whose tap
-// thread it runs on; a tap-disabled notification re-enables that tap and passes.
+// thread it runs on. A tap-disabled notification passes; the tap is switched back on while the
+// process is still trusted, else translation is stopped from the main thread.
 EventRef eventTapCallback(TapProxy proxy, EventType type, EventRef event, void* userInfo);
 
 class KeyboardShortcutManager : public std::enable_shared_from_this<KeyboardShortcutManager> {
@@ -104,10 +107,15 @@ class KeyboardShortcutManager : public std::enable_shared_from_this<KeyboardShor
   // Key codes whose key-down reached the application and whose key-up has not yet: the
   // application holds these keys down. Tap threads, like consumedKeyUps.
   KeyCodeSet heldByApplication;
-  // Whether the Fn key (63) is down, from its own flags-changed events. Function keys carry the
-  // Fn flag by themselves, so for them the rules read Fn from here. Tap thread; kept across stop
-  // and start.
+  // Whether the Fn key (63) is down, from its own flags-changed events, and from the keyboard's
+  // modifier state whenever the tap is switched on (a release may have come while it was off).
+  // Navigation keys carry the Fn flag by themselves, so for them the rules read Fn from here.
+  // Tap thread.
   std::atomic<bool> fnKeyDown{false};
+  // Set when translation was stopped because the process lost its Accessibility trust; cleared
+  // by the next start. Main thread (written before isEnabled, whose change notification covers
+  // it).
+  std::atomic<bool> stoppedForLostTrust{false};
 
   PublishedBool isEnabled{objectWillChange, false};
   PublishedBool swapFnAndControl{objectWillChange, true};
@@ -148,6 +156,9 @@ class KeyboardShortcutManager : public std::enable_shared_from_this<KeyboardShor
   // The tap service; main thread.
   void start();
   void stop();
+  // stop, for a process that is no longer trusted: stoppedForLostTrust tells the window why.
+  // Main thread.
+  void stopForLostTrust();
 
   // The user's rules, compiled (main thread; rules/RuleCompiler.h makes a table of a file).
   // setRuleTable publishes the table: the tap thread decides with it from its next key-down.
@@ -173,13 +184,23 @@ class KeyboardShortcutManager : public std::enable_shared_from_this<KeyboardShor
     // Hands the manager over to the work that runs and frees the hold.
     static Taken take(void* context);
 
+    DelayedHold() { path.reserve(1024); }  // PATH_MAX: a path is copied without allocating
     std::atomic<bool> busy{false};
     bool pooled = true;
     KeyboardShortcutManager* manager = nullptr;
     std::shared_ptr<KeyboardShortcutManager> keepAlive;
+    std::string path;  // the application an open action opens
   };
   static void runReopenTab(void* context);
   static void runRenameFile(void* context);
+  static void runOpenApplication(void* context);
+  static void runTrustLoss(void* context);
+  // Opening an application can take LaunchServices a long while: it is done on the main queue,
+  // never on the tap thread.
+  void openOnMainQueue(std::string_view path);
+  // The tap's own thread, when its tap was switched off by the system.
+  void tapSwitchedOff(const TapThreadContext& context);
+  void readFnKeyState();
 
   [[gnu::noinline]] EventRef decideKeyDown(int64_t keyCode, EventRef event);
   [[gnu::noinline]] EventRef decideKeyDown(int64_t keyCode, EventRef event,
@@ -219,9 +240,11 @@ class KeyboardShortcutManager : public std::enable_shared_from_this<KeyboardShor
   // The built-in rules, less the combinations disabled (combinationBit of each).
   Action actionFor(int64_t keyCode, EventFlags flags, uint32_t disabled = 0);
   // The built-in combination a key-down is, disabled or not (a disabled Shift+Tab is named
-  // without asking which application is in front), and the action it gives.
-  BuiltinCombination builtinCombination(int64_t keyCode, EventFlags flags, uint32_t disabled);
-  static Action actionOf(BuiltinCombination combination, uint32_t disabled);
+  // without asking which application is in front), and the action it gives. fnIsCtrl tells
+  // whether the Fn key played Ctrl in it (swapFnAndControl, read once per decision).
+  BuiltinCombination builtinCombination(int64_t keyCode, EventFlags flags, uint32_t disabled,
+                                        bool& fnIsCtrl);
+  static Action actionOf(BuiltinCombination combination, uint32_t disabled, bool fnIsCtrl);
   // The Windows modifiers held (WindowsModifier bits) under the current swap settings.
   uint8_t windowsModifiers(EventFlags flags) const {
     return windowsModifiersOf(flags, swapFnAndControl.get(), swapOptionAndCommand.get());
@@ -238,6 +261,9 @@ class KeyboardShortcutManager : public std::enable_shared_from_this<KeyboardShor
   uint64_t tapGeneration_ = 0;
 
   std::array<DelayedHold, kDelayedHoldCount> delayedHolds_;
+  // The tap the system switched off while the process was not trusted; the main thread stops
+  // translation if it is still the running tap.
+  std::atomic<MachPortRef> untrustedTap_{nullptr};
 
   // The user's compiled rules, or none. Written on the main thread, read on tap threads: a
   // reader counts itself in ruleReaders_ before it loads the table and out when it is done, and
@@ -253,6 +279,7 @@ class KeyboardShortcutManager : public std::enable_shared_from_this<KeyboardShor
   // key-down reads nothing of it while none is open; a key-down some rule names reads the flag.
   std::atomic<bool> keyViewerOpen_{false};
   KeyViewerRing keyViewer_;
+  friend EventRef eventTapCallback(TapProxy, EventType, EventRef, void*);
 };
 
 }  // namespace corvane

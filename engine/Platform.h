@@ -49,6 +49,14 @@ class KeyboardEventServices {
   virtual void eventSetIntegerValueField(EventRef event, EventField field, int64_t value) = 0;
   virtual void eventPost(TapLocation location, EventRef event) = 0;
 
+  // CGEventSourceFlagsState: the modifier flags of the keys held now, as the given state sees
+  // them (kEventSourceStateHIDSystemState: the keyboard itself).
+  virtual EventFlags eventSourceFlagsState(EventSourceState state) = 0;
+
+  // AXIsProcessTrusted: whether the process is a trusted accessibility client, which an active
+  // tap needs to see other programs' keys. Never shows a prompt.
+  virtual bool isProcessTrusted() = 0;
+
   // Called first thing on the tap thread: user-interactive priority where the platform has it.
   virtual void setCurrentThreadUserInteractive() = 0;
 
@@ -64,7 +72,8 @@ class Workspace {
   // Bundle identifier of the frontmost application; empty when there is none or it has none.
   // The view stays valid until the next call on the same thread. Called on the tap thread.
   virtual std::string_view frontmostBundleIdentifier() = 0;
-  // Opens (launches or brings forward) the application bundle at an absolute path.
+  // Opens (launches or brings forward) the application bundle at an absolute path. May take
+  // long (LaunchServices): the engine calls it on the main thread only.
   virtual bool openApplication(std::string_view absolutePath) = 0;
 };
 

@@ -52,6 +52,22 @@ constexpr bool isFunctionKey(int64_t keyCode) {
   return code < 128 && ((kFunctionKeys[code >> 6] >> (code & 63)) & 1) != 0;
 }
 
+// F1-F20. On an Apple keyboard in its default mode the top row sends media keys, and F1-F12 with
+// the Fn key held: for these the Fn key only makes the key a function key, never a modifier.
+constexpr std::array<uint64_t, 2> kFKeys = [] {
+  std::array<uint64_t, 2> bits{};
+  for (int64_t key : {122, 120, 99,  118, 96,  97,  98, 100, 101, 109,
+                      103, 111, 105, 107, 113, 106, 64, 79,  80,  90}) {
+    bits[static_cast<size_t>(key >> 6)] |= uint64_t{1} << (key & 63);
+  }
+  return bits;
+}();
+
+constexpr bool isFKey(int64_t keyCode) {
+  const auto code = static_cast<uint64_t>(keyCode);
+  return code < 128 && ((kFKeys[code >> 6] >> (code & 63)) & 1) != 0;
+}
+
 // The key codes some built-in rule names, as a 128-bit set. No other key press is translated by
 // them, so it is decided without looking at its modifiers.
 constexpr std::array<uint64_t, 2> kNamedKeys = [] {

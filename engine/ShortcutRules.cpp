@@ -39,9 +39,9 @@ constexpr std::array<Action, kBuiltinCombinationCount> kCombinationActions = {
 };
 // The built-in combination a key-down with modifiers is, or none.
 BuiltinCombination combinationFor(KeyboardShortcutManager& manager, int64_t keyCode,
-                                  EventFlags flags, bool shiftTabOn) {
+                                  EventFlags flags, bool shiftTabOn, bool& fnIsCtrl) {
   using C = BuiltinCombination;
-  const bool fnIsCtrl = manager.swapFnAndControl.get();
+  fnIsCtrl = manager.swapFnAndControl.get();
   const bool optionIsWin = manager.swapOptionAndCommand.get();
 
   const uint8_t held = windowsModifiersOf(flags, fnIsCtrl, optionIsWin);
@@ -117,8 +117,9 @@ BuiltinCombination combinationFor(KeyboardShortcutManager& manager, int64_t keyC
 }  // namespace
 
 BuiltinCombination KeyboardShortcutManager::builtinCombination(int64_t keyCode, EventFlags flags,
-                                                               uint32_t disabled) {
+                                                               uint32_t disabled, bool& fnIsCtrl) {
   using C = BuiltinCombination;
+  fnIsCtrl = false;
   if (!isNamedKey(keyCode)) return C::none;  // spares the modifier work below
   // A disabled Shift+Tab never asks which application is frontmost.
   const bool shiftTabOn = (disabled & combinationBit(C::shiftTab)) == 0;
@@ -130,18 +131,25 @@ BuiltinCombination KeyboardShortcutManager::builtinCombination(int64_t keyCode, 
     }
     return C::none;
   }
-  return combinationFor(*this, keyCode, flags, shiftTabOn);
+  return combinationFor(*this, keyCode, flags, shiftTabOn, fnIsCtrl);
 }
 
-Action KeyboardShortcutManager::actionOf(BuiltinCombination combination, uint32_t disabled) {
+Action KeyboardShortcutManager::actionOf(BuiltinCombination combination, uint32_t disabled,
+                                         bool fnIsCtrl) {
   if (combination == BuiltinCombination::none || (disabled & combinationBit(combination)) != 0) {
     return Action::none;
   }
+  // Ctrl+Delete from a PC keyboard's Del key deletes the next word, as on Windows. Where the Fn
+  // key plays Ctrl, Fn+Backspace on a Mac laptop is Forward Delete with Ctrl held: the user
+  // pressed Ctrl+Backspace, the previous word.
+  if (combination == BuiltinCombination::ctrlDelete && !fnIsCtrl) return Action::deleteNextWord;
   return kCombinationActions[static_cast<size_t>(combination)];
 }
 
 Action KeyboardShortcutManager::actionFor(int64_t keyCode, EventFlags flags, uint32_t disabled) {
-  return actionOf(builtinCombination(keyCode, flags, disabled), disabled);
+  bool fnIsCtrl = false;
+  const BuiltinCombination combination = builtinCombination(keyCode, flags, disabled, fnIsCtrl);
+  return actionOf(combination, disabled, fnIsCtrl);
 }
 
 std::optional<std::string_view> KeyboardShortcutManager::actionForKeyDown(int64_t keyCode,

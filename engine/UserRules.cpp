@@ -67,8 +67,9 @@ EventRef KeyboardShortcutManager::decideWithRules(int64_t keyCode, EventFlags fl
                                                          : kNoRuleIndex};
   if (shortcut == nullptr) {
     const uint32_t disabled = table ? table->disabled() : 0;
-    const BuiltinCombination combination = builtinCombination(keyCode, flags, disabled);
-    action = actionOf(combination, disabled);
+    bool fnIsCtrl = false;
+    const BuiltinCombination combination = builtinCombination(keyCode, flags, disabled, fnIsCtrl);
+    action = actionOf(combination, disabled, fnIsCtrl);
     if (action == Action::none) {
       if (outcome != nullptr) {
         *outcome = combination == BuiltinCombination::none
@@ -98,7 +99,7 @@ EventRef KeyboardShortcutManager::decideWithRules(int64_t keyCode, EventFlags fl
 
 void KeyboardShortcutManager::performShortcut(const CompiledShortcut& shortcut) {
   if (shortcut.opens) {
-    workspace_.openApplication(*shortcut.open);
+    openOnMainQueue(*shortcut.open);
   } else {
     postKeystrokeWithFlags(shortcut.sendFlags, shortcut.sendKey);
   }

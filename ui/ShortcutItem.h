@@ -36,7 +36,7 @@ inline constexpr std::array<ShortcutItem, 7> editingShortcuts{{
     {"Ctrl + Z", "⌘ + Z", "Undo"},
     {"Ctrl + Y", "⌘ + ⇧ + Z", "Redo"},
     {"Ctrl + A", "⌘ + A", "Select All"},
-    {"Ctrl + Delete", "⌥ + Delete", "Delete Previous Word"},
+    {"Ctrl + Delete", "⌥ + Delete", "Delete Word: Previous (⌫), Next (Del)"},
 }};
 
 inline constexpr std::array<ShortcutItem, 5> fileShortcuts{{

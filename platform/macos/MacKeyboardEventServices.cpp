@@ -1,5 +1,6 @@
 #include "platform/macos/MacKeyboardEventServices.h"
 
+#include <ApplicationServices/ApplicationServices.h>
 #include <CoreFoundation/CoreFoundation.h>
 #include <CoreGraphics/CoreGraphics.h>
 #include <pthread/qos.h>
@@ -138,6 +139,14 @@ void MacKeyboardEventServices::eventSetIntegerValueField(EventRef event, EventFi
 
 void MacKeyboardEventServices::eventPost(TapLocation location, EventRef event) {
   CGEventPost(static_cast<CGEventTapLocation>(location), cg(event));
+}
+
+EventFlags MacKeyboardEventServices::eventSourceFlagsState(EventSourceState state) {
+  return CGEventSourceFlagsState(static_cast<CGEventSourceStateID>(state));
+}
+
+bool MacKeyboardEventServices::isProcessTrusted() {
+  return AXIsProcessTrusted() != 0;
 }
 
 void MacKeyboardEventServices::setCurrentThreadUserInteractive() {

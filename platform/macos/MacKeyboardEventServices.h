@@ -31,6 +31,8 @@ class MacKeyboardEventServices final : public KeyboardEventServices {
   void eventSetFlags(EventRef event, EventFlags flags) override;
   void eventSetIntegerValueField(EventRef event, EventField field, int64_t value) override;
   void eventPost(TapLocation location, EventRef event) override;
+  EventFlags eventSourceFlagsState(EventSourceState state) override;
+  bool isProcessTrusted() override;  // AXIsProcessTrusted: never prompts
 
   void setCurrentThreadUserInteractive() override;
 

@@ -17,6 +17,7 @@ using detail::typeBit;
 
 void SimulatedSession::keyboardEvent(EventType type, int64_t keyCode, EventFlags flags,
                                      int64_t userData) {
+  if (type == kEventFlagsChanged) keyboardFlags_.store(flags, std::memory_order_relaxed);  // (10)
   std::unique_lock lock(graphMutex());
   Event* event = detail::makeLocked<Event>();
   event->type = type;
@@ -94,11 +95,23 @@ void SimulatedSession::dispatchLocked(const Item& item, std::unique_lock<std::mu
     dispatchTaps_.push_back(tap);
   }
   bool swallowed = false;
+  // Key downs and ups go past every tap while secure input is on (9).
+  const bool pastTaps = secureInput_.load(std::memory_order_relaxed) &&
+                        (type == kEventKeyDown || type == kEventKeyUp);
   for (Tap* tap : dispatchTaps_) {
     // Checked at its turn: an earlier tap's callback may have changed things.
-    if (swallowed || !tap->valid || !tap->enabled || (tap->mask & typeBit(type)) == 0) continue;
+    if (pastTaps || swallowed || !tap->valid || !tap->enabled || (tap->mask & typeBit(type)) == 0)
+      continue;
     if (tap->options == kEventTapOptionListenOnly) {
       offerLocked(tap, type, item.event);  // (7)
+    } else if (!trusted_.load(std::memory_order_relaxed)) {
+      // An untrusted active tap is waited for until its timeout, then disabled (8).
+      tap->enabled = false;
+      ++tapTimeouts_;
+      Event* notification = detail::makeLocked<Event>();
+      notification->type = kEventTapDisabledByTimeout;
+      retainObject(tap);
+      enqueueLocked(notification, tap);
     } else if (deliverLocked(tap, type, current, lock) == nullptr) {
       swallowed = true;
     }
@@ -228,6 +241,10 @@ void SimulatedSession::eventPost(TapLocation location, EventRef eventRef) {
   retainObject(event);
   enqueueLocked(event, nullptr);
   drainLocked(lock);
+}
+
+EventFlags SimulatedSession::eventSourceFlagsState(EventSourceState /*state*/) {
+  return keyboardFlags_.load(std::memory_order_relaxed);
 }
 
 void SimulatedSession::retain(const void* ref) {

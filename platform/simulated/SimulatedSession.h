@@ -24,7 +24,8 @@
 //  (4) Stopping a loop that is not running does nothing; a stop does not carry over to the
 //      loop's next run. Stopping a running loop wakes it, and it returns once the callback in
 //      progress, if any, has returned.
-//  (5) Creating a tap fails (no port) while the process is not a trusted accessibility client.
+//  (5) Creating a tap fails (no port) while the process is not a trusted accessibility client
+//      (AXIsProcessTrusted in AXUIElement.h; CGEventTapCreate in CGEvent.h).
 //  (6) Taps are ordered by location (HID, session, annotated session: an event meets them in
 //      that order); kCGHeadInsertEventTap puts a tap before the others at its location,
 //      kCGTailAppendEventTap after them (CGEventTapPlacement, CGEventTypes.h).
@@ -33,6 +34,23 @@
 //      does not wait for its callback, whose return value is ignored: "the event stream is not
 //      affected" (CGEventTapCreate, CGEvent.h). It may run after the application received the
 //      event. Not being able to delay the stream, it is never disabled by timeout.
+//
+// And the session itself behaves as macOS does in these respects (each tested in tests/simulated
+// or, through the engine, in tests/engine):
+//  (8) A process that stops being trusted keeps its taps, but an active tap no longer decides
+//      anything: the next event that would reach it is held until the tap's timeout, the system
+//      then disables the tap, sends it kCGEventTapDisabledByTimeout and lets the event go on.
+//      Enabling the tap again brings the same wait at the next event. (Accessibility in System
+//      Settings switched off while the program runs; CGEventTapCreate and
+//      kCGEventTapDisabledByTimeout in CGEvent.h / CGEventTypes.h.) Listen-only taps go on.
+//  (9) While secure event input is on (a password field, Terminal's Secure Keyboard Entry), key
+//      downs and key ups reach the focused application without passing any tap; flags-changed
+//      events still pass the taps. (EnableSecureEventInput and IsSecureEventInputEnabled in
+//      HIToolbox's CarbonEvents.h; Technical Note TN2150, "Using Secure Event Input Fairly".)
+//  (10) CGEventSourceFlagsState(kCGEventSourceStateHIDSystemState) gives the modifiers the
+//      keyboard holds now, whatever the taps made of their events: here, the flags of the last
+//      flags-changed event the keyboard made (CGEventSource.h). Function and arrow keys set the
+//      Fn flag on their own events only, not in this state.
 #pragma once
 
 #include <chrono>
@@ -132,6 +150,9 @@ class SimulatedSession final : public Platform,
   // The frontmost application's bundle identifier; nullopt: no frontmost application;
   // "": an application without a bundle identifier.
   void setFrontmostApplication(std::optional<std::string_view> bundleIdentifier);
+  // Whether secure event input is on (9).
+  void setSecureInput(bool on);
+  bool secureInput() const;
   // Makes eventSourceCreate / eventCreateKeyboardEvent give nothing, to reach failure paths.
   void refuseEventSources(bool refuse);
   void refuseKeyboardEvents(bool refuse);
@@ -177,6 +198,8 @@ class SimulatedSession final : public Platform,
   std::vector<TapInfo> taps() const;  // the valid taps, head first
   uint64_t tapsCreated() const;
   uint64_t portsInvalidated() const;
+  // Taps the system disabled after holding an event until their timeout (8).
+  uint64_t tapTimeouts() const;
 
   // --- What happened -----------------------------------------------------------------------
   std::vector<PostedEvent> posted() const;
@@ -218,6 +241,8 @@ class SimulatedSession final : public Platform,
   void eventSetFlags(EventRef event, EventFlags flags) override;
   void eventSetIntegerValueField(EventRef event, EventField field, int64_t value) override;
   void eventPost(TapLocation location, EventRef event) override;
+  EventFlags eventSourceFlagsState(EventSourceState state) override;
+  bool isProcessTrusted() override { return trusted_.load(); }
   void setCurrentThreadUserInteractive() override {}
   void retain(const void* ref) override;
   void release(const void* ref) override;
@@ -264,8 +289,11 @@ class SimulatedSession final : public Platform,
   uint64_t tapSetups_ = 0;
   uint64_t tapsCreated_ = 0;
   uint64_t portsInvalidated_ = 0;
+  uint64_t tapTimeouts_ = 0;
 
   std::atomic<bool> trusted_{true};
+  std::atomic<bool> secureInput_{false};
+  std::atomic<EventFlags> keyboardFlags_{0};  // (10)
   std::atomic<bool> refuseSources_{false};
   std::atomic<bool> refuseEvents_{false};
   std::atomic<const std::string*> frontmost_{nullptr};

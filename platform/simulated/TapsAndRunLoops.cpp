@@ -234,4 +234,9 @@ uint64_t SimulatedSession::portsInvalidated() const {
   return portsInvalidated_;
 }
 
+uint64_t SimulatedSession::tapTimeouts() const {
+  std::lock_guard lock(graphMutex());
+  return tapTimeouts_;
+}
+
 }  // namespace corvane::sim

@@ -20,6 +20,13 @@ bool SimulatedSession::trusted() const {
   return trusted_.load();
 }
 
+void SimulatedSession::setSecureInput(bool on) {
+  secureInput_.store(on);
+}
+bool SimulatedSession::secureInput() const {
+  return secureInput_.load();
+}
+
 const std::string* SimulatedSession::internLocked(std::string_view text) {
   for (const auto& known : interned_) {
     if (*known == text) return known.get();

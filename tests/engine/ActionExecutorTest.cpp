@@ -52,6 +52,7 @@ INSTANTIATE_TEST_SUITE_P(
                       Stroke{"newTab", 17, kFlagCommand}, Stroke{"closeTab", 13, kFlagCommand},
                       Stroke{"save", 1, kFlagCommand}, Stroke{"print", 35, kFlagCommand},
                       Stroke{"newDoc", 45, kFlagCommand}, Stroke{"deleteWord", 51, kFlagOption},
+                      Stroke{"deleteNextWord", 117, kFlagOption},
                       Stroke{"focusAddressBar", 37, kFlagCommand},
                       Stroke{"switchTabNext", 48, kFlagControl},
                       Stroke{"switchApps", 48, kFlagCommand},
@@ -65,10 +66,13 @@ class OpenActionTest : public EngineTest,
 TEST_P(OpenActionTest, OpensTheApplicationAndPostsNothing) {
   const auto& [action, path] = GetParam();
   manager->performAction(action);
+  EXPECT_TRUE(session->openRequests().empty()) << "never on the caller's (the tap) thread";
+  EXPECT_EQ(session->pendingMainWork(), 1u);
+  session->advance(0ms);  // the main thread runs what is due
   const auto opens = session->openRequests();
   ASSERT_EQ(opens.size(), 1u);
   EXPECT_EQ(opens[0].path, path);
-  EXPECT_EQ(opens[0].thread, std::this_thread::get_id());
+  EXPECT_EQ(opens[0].time, 0ms) << "at once";
   EXPECT_TRUE(session->posted().empty());
 }
 

@@ -116,6 +116,10 @@ class GatedPlatform final : public Platform, private KeyboardEventServices {
     inner_.eventSetIntegerValueField(e, f, v);
   }
   void eventPost(TapLocation l, EventRef e) override { inner_.eventPost(l, e); }
+  EventFlags eventSourceFlagsState(EventSourceState s) override {
+    return inner_.eventSourceFlagsState(s);
+  }
+  bool isProcessTrusted() override { return inner_.isProcessTrusted(); }
   void setCurrentThreadUserInteractive() override { inner_.setCurrentThreadUserInteractive(); }
   void retain(const void* r) override { inner_.retain(r); }
   void release(const void* r) override { inner_.release(r); }

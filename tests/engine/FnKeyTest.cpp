@@ -1,5 +1,7 @@
 // Function keys carry the Fn flag by themselves: the decision reads Fn for them from the Fn key's
 // own flags-changed events, and for every other key from the event.
+#include <string>
+
 #include "engine/ShortcutKeys.h"
 #include "tests/engine/EngineHarness.h"
 
@@ -18,13 +20,14 @@ class FnKeyTest : public EngineTest {
 
 // Every function key, with the Fn key down or up, the Fn bit on the event or not, under all four
 // swap settings and with each other modifier: the decision is the rules' answer for the event's
-// flags with the Fn bit replaced by the Fn key's state.
+// flags with the Fn bit replaced by the Fn key's state on the navigation keys, and with no Fn
+// bit at all on F1-F20 (the Fn key only makes them F-keys on a laptop).
 TEST_F(FnKeyTest, FunctionKeysReadFnFromTheFnKey) {
   const int64_t functionKeys[] = {122, 120, 99,  118, 96,  97,  98,  100, 101, 109,
                                   103, 111, 105, 107, 113, 106, 64,  79,  80,  90,
                                   114, 115, 116, 117, 119, 121, 123, 124, 125, 126};
   int translated = 0;
-  for (int64_t key : functionKeys) {
+  for (const int64_t& key : functionKeys) {
     ASSERT_TRUE(isFunctionKey(key)) << key;
     for (bool fnDown : {false, true}) {
       for (bool fnBit : {false, true}) {
@@ -35,8 +38,10 @@ TEST_F(FnKeyTest, FunctionKeysReadFnFromTheFnKey) {
             manager->swapOptionAndCommand = (swaps & 2) != 0;
             fnKey(fnDown);
             const EventFlags flags = other | (fnBit ? kFlagFn : 0);
+            const bool fnCounts = fnDown && !isFKey(key);
+            ASSERT_EQ(isFKey(key), &key - functionKeys < 20) << key;
             const bool expected =
-                manager->actionForKeyDown(key, other | (fnDown ? kFlagFn : 0)).has_value();
+                manager->actionForKeyDown(key, other | (fnCounts ? kFlagFn : 0)).has_value();
             EventRef event = makeEvent(key, flags);
             const bool swallowed = manager->handleEvent(kEventKeyDown, event) == nullptr;
             EXPECT_EQ(swallowed, expected)
@@ -112,6 +117,59 @@ TEST_F(FnKeyTest, AltF4ClosesTheWindowWithBothSwapsOnOrOff) {
   fnKey(true);
   EXPECT_TRUE(keyDown(kF4, kFlagFn | kFlagCommand));
 }
+
+// Keys as an Apple laptop and a PC keyboard make them, and what each becomes.
+struct KeyboardCase {
+  const char* name;
+  bool fnIsCtrl;
+  bool fnKeyDown;
+  int64_t key;
+  EventFlags flags;   // as the event carries them (function keys carry Fn themselves)
+  int64_t postedKey;  // -1: the key passes
+  EventFlags postedFlags;
+  bool delayed;  // renameFile's Return comes 60 ms later
+};
+
+class KeyboardCaseTest : public FnKeyTest, public ::testing::WithParamInterface<KeyboardCase> {};
+
+TEST_P(KeyboardCaseTest, BecomesWhatTheUserMeant) {
+  const KeyboardCase& c = GetParam();
+  manager->swapFnAndControl = c.fnIsCtrl;
+  fnKey(c.fnKeyDown);
+  EXPECT_EQ(keyDown(c.key, c.flags), c.postedKey >= 0);
+  if (c.delayed) session->advance(60ms);
+  const auto posted = session->posted();
+  if (c.postedKey < 0) {
+    EXPECT_TRUE(posted.empty());
+    return;
+  }
+  ASSERT_EQ(posted.size(), 2u);
+  EXPECT_EQ(posted[0].keyCode, c.postedKey);
+  EXPECT_EQ(posted[0].flags, c.postedFlags);
+}
+
+constexpr EventFlags kCmd = kFlagCommand, kCtl = kFlagControl, kOpt = kFlagOption, kFn = kFlagFn;
+
+INSTANTIATE_TEST_SUITE_P(
+    LaptopAndPcKeys, KeyboardCaseTest,
+    ::testing::Values(
+        // F1-F20: Fn only makes them F-keys, even while it plays Ctrl.
+        KeyboardCase{"FnF2Renames", true, true, kF2, kFn, 36, 0, true},
+        KeyboardCase{"FnF2RenamesWithControlAsCtrl", false, true, kF2, kFn, 36, 0, true},
+        KeyboardCase{"FnAltF4Closes", true, true, kF4, kFn | kCmd, 13, kCmd, false},
+        KeyboardCase{"FnCtrlF2IsNoRename", false, true, kF2, kFn | kCtl, -1, 0, false},
+        // Forward Delete: the Fn key plays Ctrl on a laptop's Fn+Backspace (previous word)...
+        KeyboardCase{"FnBackspacePreviousWord", true, true, kForwardDelete, kFn, kBackspace, kOpt,
+                     false},
+        // ... while a PC keyboard's Ctrl+Del deletes the next word.
+        KeyboardCase{"PcCtrlDelNextWord", false, false, kForwardDelete, kFn | kCtl, kForwardDelete,
+                     kOpt, false},
+        KeyboardCase{"ControlFnBackspaceNextWordWhenControlIsCtrl", false, true, kForwardDelete,
+                     kFn | kCtl, kForwardDelete, kOpt, false},
+        KeyboardCase{"ForwardDeleteAlonePasses", true, false, kForwardDelete, kFn, -1, 0, false},
+        KeyboardCase{"CtrlBackspacePreviousWord", false, false, kBackspace, kCtl, kBackspace, kOpt,
+                     false}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(FnKeyTest, OnlyTheFnKeysOwnUnmarkedEventsMoveItsState) {
   fnKey(true);

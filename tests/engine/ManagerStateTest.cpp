@@ -21,9 +21,9 @@ TEST_F(ManagerStateTest, NewManagerHasInitialValues) {
 
 // Each published value signals before it is stored, once per assignment, also when the value
 // does not change, on the assigning thread.
-class PublishedValueTest : public EngineTest,
-                           public ::testing::WithParamInterface<PublishedBool KeyboardShortcutManager::*> {
-};
+class PublishedValueTest
+    : public EngineTest,
+      public ::testing::WithParamInterface<PublishedBool KeyboardShortcutManager::*> {};
 
 TEST_P(PublishedValueTest, SignalsBeforeEveryAssignmentOnTheAssigningThread) {
   PublishedBool& value = (*manager).*GetParam();

@@ -109,6 +109,10 @@ class TwoSessionPlatform final : public Platform,
     current().events().eventSetIntegerValueField(e, f, v);
   }
   void eventPost(TapLocation l, EventRef e) override { current().events().eventPost(l, e); }
+  EventFlags eventSourceFlagsState(EventSourceState s) override {
+    return current().events().eventSourceFlagsState(s);
+  }
+  bool isProcessTrusted() override { return current().events().isProcessTrusted(); }
   void setCurrentThreadUserInteractive() override {}
   void retain(const void* r) override { ownerOf(r).events().retain(r); }
   void release(const void* r) override { ownerOf(r).events().release(r); }

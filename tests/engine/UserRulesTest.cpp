@@ -163,6 +163,8 @@ TEST_F(UserRulesTest, FunctionKeysAndArrowsArePostedAsTheKeyboardSendsThem) {
 TEST_F(UserRulesTest, ApplicationsOpenAndAutoRepeatRepeats) {
   for (int i = 0; i < 3; ++i) EXPECT_TRUE(keyDown(kT, kFlagOption));
   EXPECT_TRUE(keyUp(kT));
+  EXPECT_TRUE(session->openRequests().empty()) << "opened from the main thread";
+  session->advance(0ms);
   ASSERT_EQ(session->openRequests().size(), 3u);
   EXPECT_EQ(session->openRequests()[0].path, "/Applications/Utilities/Terminal.app");
   EXPECT_TRUE(session->posted().empty());

@@ -1,5 +1,6 @@
 // The simulated session's taps, ports and run loops behave as CoreFoundation's and CoreGraphics'
-// do where the engine relies on them: the numbered list at the top of SimulatedSession.h.
+// do where the engine relies on them, and the session as macOS does: the numbered list at the top
+// of SimulatedSession.h.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -150,6 +151,70 @@ TEST_F(RunLoopTest, InvalidatingThePortRemovesItsSourceFromTheRunningLoop) {
 
   events.runLoopStop(loop);
   EXPECT_TRUE(runHasReturned());
+}
+
+// (8): an untrusted process's active tap is disabled by timeout at the next event; each time
+// it is enabled again, the next event brings the same wait.
+TEST_F(RunLoopTest, AnUntrustedActiveTapTimesOutAtEachEvent) {
+  startLoopThread([this] { events.runLoopAddSource(loop, source); });
+  ASSERT_TRUE(session.waitForTapSetups(1, kWait));
+  session.setTrusted(false);
+  for (uint64_t round = 1; round <= 2; ++round) {
+    const int before = gCallbacks.load();
+    session.keyboardEvent(kEventKeyDown, 8, 0);
+    session.settle();
+    EXPECT_EQ(gCallbacks.load(), before + 1) << "only the notification reaches the callback";
+    EXPECT_EQ(session.received().size(), round) << "the key goes on";
+    EXPECT_EQ(session.tapTimeouts(), round);
+    ASSERT_EQ(session.taps().size(), 1u);
+    EXPECT_FALSE(session.taps()[0].enabled);
+    events.tapEnable(port, true);
+  }
+  session.setTrusted(true);
+  EXPECT_TRUE(tapDecidesAKey());
+  EXPECT_EQ(session.tapTimeouts(), 2u);
+}
+
+// (9): under secure input key downs and ups go past the taps; flags-changed events do not.
+TEST_F(RunLoopTest, SecureInputTakesKeysPastTheTaps) {
+  startLoopThread([this] { events.runLoopAddSource(loop, source); });
+  ASSERT_TRUE(session.waitForTapSetups(1, kWait));
+  session.setSecureInput(true);
+  for (EventType type : {kEventKeyDown, kEventKeyUp}) {
+    const int before = gCallbacks.load();
+    session.keyboardEvent(type, 8, 0);
+    session.settle();
+    EXPECT_EQ(gCallbacks.load(), before) << type;
+  }
+  EXPECT_EQ(session.received().size(), 2u);
+  const int before = gCallbacks.load();
+  session.keyboardEvent(kEventFlagsChanged, 56, kFlagShift);
+  session.settle();
+  EXPECT_EQ(gCallbacks.load(), before + 1) << "a modifier change still reaches the tap";
+  EXPECT_EQ(session.received().size(), 2u) << "and the tap swallowed it";
+  session.setSecureInput(false);
+  EXPECT_TRUE(tapDecidesAKey());
+}
+
+// (10): the keyboard's modifier state follows its flags-changed events only; function keys'
+// own Fn flags and posted events leave it alone.
+TEST(KeyboardStateTest, FlagsStateIsWhatTheKeyboardHolds) {
+  SimulatedSession session;
+  KeyboardEventServices& events = session.events();
+  const auto held = [&] { return events.eventSourceFlagsState(kEventSourceStateHIDSystemState); };
+  EXPECT_EQ(held(), 0u);
+  session.keyboardEvent(kEventFlagsChanged, 63, kFlagFn);
+  EXPECT_EQ(held(), kFlagFn);
+  session.keyboardEvent(kEventFlagsChanged, 56, kFlagFn | kFlagShift);
+  EXPECT_EQ(held(), kFlagFn | kFlagShift);
+  session.keyboardEvent(kEventFlagsChanged, 63, kFlagShift);
+  session.keyboardEvent(kEventKeyDown, 120, kFlagFn | kFlagShift);  // F2 carries Fn itself
+  EXPECT_EQ(held(), kFlagShift);
+  EventRef posted = events.eventCreateKeyboardEvent(nullptr, 56, true);
+  events.eventSetFlags(posted, 0);
+  events.eventPost(kHIDEventTap, posted);
+  events.release(posted);
+  EXPECT_EQ(held(), kFlagShift);
 }
 
 // (5)

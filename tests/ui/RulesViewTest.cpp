@@ -221,11 +221,11 @@ INSTANTIATE_TEST_SUITE_P(
                       OffCase{"CloseWindowBothRules", R"(["Alt+F4"])", "Close Window", true, "off"},
                       // The row "Ctrl + Delete" stands for two rules.
                       OffCase{"DeleteWordBackspaceOnly", R"(["Ctrl+Backspace"])",
-                              "Delete Previous Word", false, "Ctrl+Backspace off"},
-                      OffCase{"DeleteWordForwardOnly", R"(["Ctrl+Delete"])", "Delete Previous Word",
-                              false, "Ctrl+Delete off"},
+                              "Delete Word: Previous (⌫), Next (Del)", false, "Ctrl+Backspace off"},
+                      OffCase{"DeleteWordForwardOnly", R"(["Ctrl+Delete"])",
+                              "Delete Word: Previous (⌫), Next (Del)", false, "Ctrl+Delete off"},
                       OffCase{"DeleteWordBoth", R"(["Ctrl+Delete", "Ctrl+Backspace"])",
-                              "Delete Previous Word", true, "off"},
+                              "Delete Word: Previous (⌫), Next (Del)", true, "off"},
                       // Shift+Tab has no row: nothing is marked.
                       OffCase{"ShiftTabHasNoRow", R"(["Shift+Tab"])", "Next Tab", false, ""}),
     [](const ::testing::TestParamInfo<OffCase>& info) { return std::string(info.param.name); });

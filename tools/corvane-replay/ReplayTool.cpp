@@ -37,6 +37,7 @@ constexpr std::string_view kUsage =
     "  {\"at\":T,\"do\":\"start\"|\"stop\"}\n"
     "  {\"at\":T,\"trusted\":false}\n"
     "  {\"at\":T,\"system\":\"disableTapByTimeout\"|\"disableTapByUserInput\"}\n"
+    "  {\"at\":T,\"secureInput\":true}\n"
     "  {\"at\":T,\"rules\":{...}}   (a rules file's object; null: the built-in rules alone)\n"
     "Blank lines and lines starting with # are skipped. tools/README.md has the details.\n"
     "\n"

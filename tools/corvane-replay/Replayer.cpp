@@ -210,6 +210,9 @@ class Replayer::Impl {
       case RecordKind::system:
         session_->disableTaps(record.reason);
         break;
+      case RecordKind::secureInput:
+        session_->setSecureInput(record.value);
+        break;
       default:
         break;
     }

@@ -31,16 +31,17 @@ enum Field : uint8_t {
   fTrusted,
   fSystem,
   fRules,
+  fSecureInput,
   kFieldCount
 };
 
 constexpr std::array<std::string_view, kFieldCount> kFieldNames = {
-    "at",  "key",   "code", "flags",   "userData", "frontmost",
-    "set", "value", "do",   "trusted", "system",   "rules"};
+    "at",    "key", "code",    "flags",  "userData", "frontmost",  "set",
+    "value", "do",  "trusted", "system", "rules",    "secureInput"};
 
 // The keys that name a record, in the order the messages list them.
-constexpr std::array<Field, 7> kRecordFields = {fKey,     fFrontmost, fSet,  fDo,
-                                                fTrusted, fSystem,    fRules};
+constexpr std::array<Field, 8> kRecordFields = {fKey,     fFrontmost, fSet,   fDo,
+                                                fTrusted, fSystem,    fRules, fSecureInput};
 
 struct Value {
   enum class Type : uint8_t {
@@ -457,7 +458,7 @@ bool TraceParser::parse(std::string_view line, TraceRecord& record) {
   if (kind == kFieldCount) {
     return fail(error,
                 "no record key: expected one of \"key\", \"frontmost\", \"set\", \"do\", "
-                "\"trusted\", \"system\", \"rules\"");
+                "\"trusted\", \"system\", \"rules\", \"secureInput\"");
   }
   for (Field field : {fCode, fFlags, fUserData}) {
     if (kind != fKey && h.values[field].type != Value::Type::absent) {
@@ -516,6 +517,10 @@ bool TraceParser::parse(std::string_view line, TraceRecord& record) {
     case fTrusted:
       r.kind = RecordKind::trusted;
       if (!readBoolean(v, fTrusted, r.value, error)) return false;
+      break;
+    case fSecureInput:
+      r.kind = RecordKind::secureInput;
+      if (!readBoolean(v, fSecureInput, r.value, error)) return false;
       break;
     case fRules:
       r.kind = RecordKind::rules;

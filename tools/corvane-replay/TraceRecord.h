@@ -14,14 +14,15 @@
 namespace corvane::replay {
 
 enum class RecordKind : uint8_t {
-  key,        // the keyboard makes an event
-  frontmost,  // the frontmost application changes
-  set,        // the user sets a swap setting (main thread)
-  start,      // the start/stop button calls start (main thread)
-  stop,       // the start/stop button calls stop (main thread)
-  trusted,    // the process becomes (or stops being) a trusted accessibility client
-  system,     // the system disables the engine's tap
-  rules,      // the rules file changes (main thread)
+  key,          // the keyboard makes an event
+  frontmost,    // the frontmost application changes
+  set,          // the user sets a swap setting (main thread)
+  start,        // the start/stop button calls start (main thread)
+  stop,         // the start/stop button calls stop (main thread)
+  trusted,      // the process becomes (or stops being) a trusted accessibility client
+  system,       // the system disables the engine's tap
+  rules,        // the rules file changes (main thread)
+  secureInput,  // secure event input goes on (a password field has the keyboard) or off
 };
 
 enum class Setting : uint8_t { swapFnAndControl, swapOptionAndCommand };
@@ -39,7 +40,7 @@ struct TraceRecord {
   std::optional<std::string> frontmost;
   // set
   Setting setting = Setting::swapFnAndControl;
-  // set: the value; trusted: whether the process is trusted
+  // set: the value; trusted: whether the process is trusted; secureInput: whether it is on
   bool value = false;
   // system: kEventTapDisabledByTimeout or kEventTapDisabledByUserInput
   EventType reason = kEventTapDisabledByTimeout;

@@ -10,6 +10,7 @@ CF_EXTERN_C_BEGIN
 CF_ASSUME_NONNULL_BEGIN
 
 // HIServices/AXUIElement.h
+extern Boolean AXIsProcessTrusted(void);
 extern Boolean AXIsProcessTrustedWithOptions(CFDictionaryRef _Nullable options);
 extern CFStringRef kAXTrustedCheckOptionPrompt;
 

@@ -79,6 +79,7 @@ CG_EXTERN void CGEventPost(CGEventTapLocation tap, CGEventRef _Nullable event);
 
 // CGEventSource.h
 CG_EXTERN CGEventSourceRef _Nullable CGEventSourceCreate(CGEventSourceStateID stateID);
+CG_EXTERN CGEventFlags CGEventSourceFlagsState(CGEventSourceStateID stateID);
 
 CF_ASSUME_NONNULL_END
 CF_EXTERN_C_END

@@ -1,0 +1,166 @@
+// What the tap thread does about the Mac around it: a permission taken away, the Fn key's state
+// while no tap ran, and applications opened away from the tap thread. Real threads on a
+// simulated session.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <condition_variable>
+#include <future>
+#include <mutex>
+#include <thread>
+
+#include "engine/KeyboardShortcutManager.h"
+#include "platform/simulated/SimulatedSession.h"
+
+namespace corvane {
+namespace {
+
+using namespace std::chrono_literals;
+using sim::ClockMode;
+using sim::SimulatedSession;
+
+constexpr auto kWait = 10s;  // generous: only a broken build waits this long
+
+class TapThreadTest : public ::testing::Test {
+ protected:
+  void TearDown() override {
+    manager->stop();
+    EXPECT_TRUE(session->waitForRunLoopsToEnd(kWait));
+  }
+  void startAndWait(uint64_t setups = 1) {
+    manager->start();
+    ASSERT_TRUE(session->waitForTapSetups(setups, kWait));
+  }
+  void key(EventType type, int64_t code, EventFlags flags) {
+    session->keyboardEvent(type, code, flags);
+    session->settle();
+  }
+
+  std::shared_ptr<SimulatedSession> session = std::make_shared<SimulatedSession>(ClockMode::Real);
+  std::shared_ptr<KeyboardShortcutManager> manager =
+      std::make_shared<KeyboardShortcutManager>(session);
+};
+
+// The user switches Corvane off under Accessibility while it runs: the system disables the tap
+// at the next key. It is not switched back on (each key would wait for the timeout again), and
+// translation stops from the main thread, saying why.
+TEST_F(TapThreadTest, ATapSwitchedOffWhileUntrustedStopsTranslation) {
+  startAndWait();
+  session->setTrusted(false);
+  key(kEventKeyDown, 8, kFlagFn);
+  ASSERT_EQ(session->received().size(), 1u);
+  EXPECT_EQ(session->received()[0].flags, kFlagFn) << "the key went through untranslated";
+  ASSERT_EQ(session->taps().size(), 1u);
+  EXPECT_FALSE(session->taps()[0].enabled) << "not switched back on";
+  EXPECT_TRUE(manager->isEnabled) << "until the main thread hears of it";
+
+  EXPECT_GE(session->runDueMainWork(kWait), 1u);
+  EXPECT_FALSE(manager->isEnabled);
+  EXPECT_TRUE(manager->stoppedForLostTrust);
+  EXPECT_FALSE(manager->eventTap);
+  key(kEventKeyDown, 9, kFlagFn);
+  EXPECT_EQ(session->tapTimeouts(), 1u) << "no tap is left to make a key wait";
+
+  session->setTrusted(true);
+  startAndWait(2);
+  EXPECT_FALSE(manager->stoppedForLostTrust) << "a new start forgets why the last one ended";
+  key(kEventKeyDown, 8, kFlagFn);
+  EXPECT_EQ(session->posted().size(), 2u);
+}
+
+// An Fn release that came while no tap ran (stopped, or switched off) must not leave Fn "down":
+// the Fn key's state is read from the keyboard at each start and each re-enable.
+TEST_F(TapThreadTest, FnStateIsReadFromTheKeyboardAtStartAndReEnable) {
+  startAndWait();
+  key(kEventFlagsChanged, 63, kFlagFn);
+  EXPECT_TRUE(manager->fnKeyDown);
+  manager->stop();
+  key(kEventFlagsChanged, 63, 0);  // released while no tap runs
+  EXPECT_TRUE(manager->fnKeyDown) << "nobody saw the release";
+  startAndWait(2);
+  EXPECT_FALSE(manager->fnKeyDown) << "read afresh at start";
+
+  key(kEventFlagsChanged, 63, kFlagFn);
+  manager->fnKeyDown = false;  // as if its press had come while the tap was off
+  session->disableTaps(kEventTapDisabledByTimeout);
+  session->settle();
+  EXPECT_TRUE(manager->fnKeyDown) << "read afresh when switched back on";
+}
+
+// A workspace whose openApplication blocks until released, as LaunchServices may.
+class BlockingWorkspacePlatform final : public Platform, private Workspace {
+ public:
+  explicit BlockingWorkspacePlatform(std::shared_ptr<SimulatedSession> session)
+      : session_(std::move(session)) {}
+  KeyboardEventServices& events() override { return session_->events(); }
+  Workspace& workspace() override { return *this; }
+  MainQueue& mainQueue() override { return session_->mainQueue(); }
+  Pauser& pauser() override { return session_->pauser(); }
+
+  void release() {
+    std::lock_guard lock(mutex_);
+    released_ = true;
+    changed_.notify_all();
+  }
+  bool waitUntilOpening() {
+    std::unique_lock lock(mutex_);
+    return changed_.wait_for(lock, kWait, [this] { return opening_; });
+  }
+
+ private:
+  std::string_view frontmostBundleIdentifier() override {
+    return session_->workspace().frontmostBundleIdentifier();
+  }
+  bool openApplication(std::string_view path) override {
+    std::unique_lock lock(mutex_);
+    opening_ = true;
+    changed_.notify_all();
+    changed_.wait(lock, [this] { return released_; });
+    lock.unlock();
+    return session_->workspace().openApplication(path);
+  }
+
+  std::shared_ptr<SimulatedSession> session_;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  bool opening_ = false;
+  bool released_ = false;
+};
+
+TEST(OpenApplicationTest, TheTapCallbackReturnsBeforeTheApplicationOpens) {
+  auto session = std::make_shared<SimulatedSession>(ClockMode::Real);
+  auto platform = std::make_shared<BlockingWorkspacePlatform>(session);
+  auto manager = std::make_shared<KeyboardShortcutManager>(platform);
+  manager->start();
+  ASSERT_TRUE(session->waitForTapSetups(1, kWait));
+
+  // Win+E, delivered by another thread: it returns once the tap gave its verdict.
+  auto typed = std::async(std::launch::async, [&] {
+    session->keyboardEvent(kEventKeyDown, 14, kFlagOption);
+    session->keyboardEvent(kEventKeyUp, 14, kFlagOption);
+    session->settle();
+  });
+  const bool returned = typed.wait_for(5s) == std::future_status::ready;
+  EXPECT_TRUE(returned) << "the tap thread waits for the application to open";
+  EXPECT_TRUE(session->received().empty()) << "Win+E was swallowed at once";
+  EXPECT_TRUE(session->openRequests().empty());
+
+  // The main thread opens it, and may take as long as it likes.
+  std::thread::id mainId;
+  std::thread mainThread([&] {
+    mainId = std::this_thread::get_id();
+    session->runDueMainWork(kWait);
+  });
+  EXPECT_TRUE(platform->waitUntilOpening());
+  platform->release();
+  mainThread.join();
+  typed.wait();
+  ASSERT_EQ(session->openRequests().size(), 1u);
+  EXPECT_EQ(session->openRequests()[0].path, kFinderPath);
+  EXPECT_EQ(session->openRequests()[0].thread, mainId);
+  manager->stop();
+  EXPECT_TRUE(session->waitForRunLoopsToEnd(kWait));
+}
+
+}  // namespace
+}  // namespace corvane
