@@ -87,13 +87,14 @@ std::unique_ptr<TestSession> makeTestSession();
 // The table.
 
 struct Step {
-  enum class Kind : uint8_t { key, stop, start };
+  enum class Kind : uint8_t { key, stop, start, pause };
   // What becomes of a key in a flood, for its checks and latencies: it reaches the application
   // as typed, it is translated (its key-down posts one marked key-down), or it is swallowed.
   enum class Fate : uint8_t { passes, translated, swallowed };
   Kind kind;
   Key key{};
   Fate fate = Fate::passes;
+  std::chrono::milliseconds pause{0};  // a pause: how long the main thread runs its queue
 };
 
 struct Scenario {

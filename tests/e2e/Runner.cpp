@@ -194,6 +194,9 @@ ScenarioResult Runner::run(const Scenario& scenario, Measurements& measurements)
       case Step::Kind::stop:
         manager->stop();
         break;
+      case Step::Kind::pause:
+        session_.runMainFor(step.pause);
+        break;
       case Step::Kind::start:
         manager->start();
         if (!session_.waitForEngineTap(*manager)) {

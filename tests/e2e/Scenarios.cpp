@@ -30,6 +30,10 @@ Step stop() {
 Step start() {
   return {Step::Kind::start};
 }
+// Lets the delayed actions run (Return for F2 comes 60 ms after the key-down).
+Step pause(std::chrono::milliseconds duration) {
+  return {Step::Kind::pause, {}, Step::Fate::passes, duration};
+}
 Step fated(Step step, Step::Fate fate) {
   step.fate = fate;
   return step;
@@ -111,6 +115,13 @@ std::vector<Scenario> scenarios() {
   table.push_back({.name = "F2 alone (with the Fn flag macOS adds) -> Return after the delay",
                    .steps = {down(kF2, kFlagFn), up(kF2, kFlagFn)},
                    .expected = {postedDown(kReturn), postedUp(kReturn)}});
+  // A laptop's F2 with the Fn key held (its keys are media keys by default): the Fn key is no
+  // modifier on F-keys, so it still renames.
+  table.push_back({.name = "F2 with the Fn key down -> Return after the delay",
+                   .steps = {modifier(kFnKey, kFlagFn), down(kF2, kFlagFn), up(kF2, kFlagFn),
+                             pause(std::chrono::milliseconds(200)), modifier(kFnKey, 0)},
+                   .expected = {getsModifier(kFnKey, kFlagFn), postedDown(kReturn),
+                                postedUp(kReturn), getsModifier(kFnKey, 0)}});
   {
     std::vector<Step> steps = {down(kForwardDelete, kFlagFn), up(kForwardDelete, kFlagFn)};
     table.push_back({.name = "the PC Del key (Forward Delete, Fn flag, no Fn key) passes",
@@ -123,6 +134,16 @@ std::vector<Scenario> scenarios() {
                              up(kForwardDelete, kFlagFn), modifier(kFnKey, 0)},
                    .expected = {getsModifier(kFnKey, kFlagFn), postedDown(kDelete, kFlagOption),
                                 postedUp(kDelete, kFlagOption), getsModifier(kFnKey, 0)}});
+  // A PC keyboard's Ctrl+Del (Control plays Ctrl) deletes the next word.
+  table.push_back(
+      {.name = "Ctrl+Del on a PC keyboard (swaps off) -> Option+Forward Delete",
+       .swapFnAndControl = false,
+       .swapOptionAndCommand = false,
+       .steps = {modifier(kControlKey, kFlagControl), down(kForwardDelete, kFlagControl | kFlagFn),
+                 up(kForwardDelete, kFlagControl | kFlagFn), modifier(kControlKey, 0)},
+       .expected = {getsModifier(kControlKey, kFlagControl),
+                    postedDown(kForwardDelete, kFlagOption), postedUp(kForwardDelete, kFlagOption),
+                    getsModifier(kControlKey, 0)}});
   // Command plays Alt; F4 carries the Fn flag as macOS sends it.
   table.push_back(
       {.name = "Alt+F4 -> Cmd+W",
