@@ -13,6 +13,7 @@
 
 #include "ui/CollapsibleShortcutSection.h"
 #include "ui/KeyBadge.h"
+#include "ui/KeyViewer.h"
 #include "ui/PermissionsAlert.h"
 #include "ui/RulesNotes.h"
 #include "ui/RulesRows.h"
@@ -355,6 +356,11 @@ QWidget* ContentView::makeListTitleRow() {
   editRulesButton_->setAccessibleName(QStringLiteral("Edit the rules file"));
   connect(editRulesButton_, &QAbstractButton::clicked, this, [this] { editRules(); });
   row->addWidget(editRulesButton_, 0, Qt::AlignVCenter);
+  testKeysButton_ = new LinkButton(QStringLiteral("Test Keys…"), TextStyle::Body, titleRow);
+  testKeysButton_->setObjectName(QStringLiteral("testKeysButton"));
+  testKeysButton_->setAccessibleName(QStringLiteral("See the keys Corvane reads"));
+  connect(testKeysButton_, &QAbstractButton::clicked, this, [this] { showKeyViewer(); });
+  row->addWidget(testKeysButton_, 0, Qt::AlignVCenter);
   column->addWidget(titleRow);
   rulesNotes_ = new RulesNotes([this] { editRules(); }, holder);
   column->addWidget(rulesNotes_);
@@ -446,6 +452,13 @@ void ContentView::setRulesStatus(std::shared_ptr<RulesStatus> status) {
   rulesStatusConnection_ =
       connect(rulesStatus_.get(), &RulesStatus::changed, this, [this] { scheduleRecompose(); });
   recompose();
+}
+
+void ContentView::showKeyViewer() {
+  if (keyViewer_ == nullptr) keyViewer_ = new KeyViewer(shortcutManager_, this);
+  keyViewer_->show();
+  keyViewer_->raise();
+  keyViewer_->activateWindow();
 }
 
 void ContentView::editRules() {

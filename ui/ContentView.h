@@ -26,6 +26,7 @@ inline constexpr const char* kSimulatedKeyboardLine =
     "Simulated keyboard: keys typed on this computer are not translated";
 
 class CollapsibleShortcutSection;
+class KeyViewer;
 class LinkButton;
 class PermissionsAlert;
 class RulesNotes;
@@ -74,6 +75,10 @@ class ContentView : public QWidget {
   void setSimulatedKeyboard(bool simulated);
   bool simulatedKeyboard() const { return simulatedKeyboard_; }
 
+  // "Test Keys…": opens the key viewer (made at the first time), or brings it to the front.
+  void showKeyViewer();
+  KeyViewer* keyViewer() const { return keyViewer_; }
+
   // Composes the content again from the view state and the manager's current values.
   void recompose();
 
@@ -96,6 +101,7 @@ class ContentView : public QWidget {
   CollapsibleShortcutSection* userSection() const { return userSection_; }
   // "Edit…" at the end of the list's title row, and the exclusion and error lines under it.
   LinkButton* editRulesButton() const { return editRulesButton_; }
+  LinkButton* testKeysButton() const { return testKeysButton_; }
   RulesNotes* rulesNotes() const { return rulesNotes_; }
 
  private:
@@ -139,6 +145,8 @@ class ContentView : public QWidget {
   CollapsibleShortcutSection* filesSection_ = nullptr;
   CollapsibleShortcutSection* userSection_ = nullptr;
   LinkButton* editRulesButton_ = nullptr;
+  LinkButton* testKeysButton_ = nullptr;
+  KeyViewer* keyViewer_ = nullptr;
   RulesNotes* rulesNotes_ = nullptr;
   PermissionsAlert* permissionsAlert_ = nullptr;
 };

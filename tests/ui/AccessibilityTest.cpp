@@ -53,6 +53,8 @@ TEST_F(AccessibilityTest, TabReachesEveryControlInOrderAndEachShowsFocus) {
        QStringLiteral("Swap Option (Alt) and Command")},
       {view->findChild<QWidget*>(QStringLiteral("editRulesButton")),
        QStringLiteral("Edit the rules file")},
+      {view->findChild<QWidget*>(QStringLiteral("testKeysButton")),
+       QStringLiteral("See the keys Corvane reads")},
       {view->systemSection()->header(), QStringLiteral("System & Window Management")},
       {view->browserSection()->header(), QStringLiteral("Browser & Tabs")},
       {view->editingSection()->header(), QStringLiteral("Editing & Clipboard")},

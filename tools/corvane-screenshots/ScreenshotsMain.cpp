@@ -8,6 +8,7 @@
 #include <QPixmap>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QTreeWidget>
 #include <QVBoxLayout>
 #include <chrono>
 #include <cstdio>
@@ -19,6 +20,7 @@
 #include "rules/RuleCompiler.h"
 #include "ui/CollapsibleShortcutSection.h"
 #include "ui/ContentView.h"
+#include "ui/KeyViewer.h"
 #include "ui/PermissionsAlert.h"
 #include "ui/RulesStatus.h"
 #include "ui/Style.h"
@@ -231,9 +233,45 @@ int main(int argc, char** argv) {
   status->setError(std::nullopt);
   settle();
 
-  QApplication::setPalette(darkPalette());
+  // Test Keys…: the key viewer over a few keys typed in a browser, an editor and Terminal
+  // (excluded) with office.json. Off the Mac an application's name is its bundle identifier.
+  std::optional<corvane::RulesFile> office = exampleRules("office.json");
+  if (!office) return 1;
+  office->exclude.emplace_back("com.apple.Terminal");
+  setRules(*manager, *office);
   manager->start();
   session->waitForTapSetups(3, std::chrono::seconds(5));
+  view->showKeyViewer();
+  settle();
+  corvane::ui::KeyViewer* viewer = view->keyViewer();
+  const auto press = [&](const char* app, int64_t key, corvane::EventFlags flags, bool fnKey) {
+    session->setFrontmostApplication(std::string_view(app));
+    if (fnKey) session->keyboardEvent(corvane::kEventFlagsChanged, 63, corvane::kFlagFn);
+    session->keyboardEvent(corvane::kEventKeyDown, key, flags);
+    session->keyboardEvent(corvane::kEventKeyUp, key, flags);
+    if (fnKey) session->keyboardEvent(corvane::kEventFlagsChanged, 63, 0);
+    session->settle();
+    viewer->drain();
+  };
+  press("com.apple.TextEdit", 4, 0, false);                      // H
+  press("com.apple.TextEdit", 8, corvane::kFlagFn, true);        // Ctrl+C
+  press("com.apple.TextEdit", 31, corvane::kFlagFn, true);       // Ctrl+O
+  press("com.apple.Safari", 96, corvane::kFlagFn, false);        // F5
+  press("com.apple.Safari", 48, corvane::kFlagCommand, false);   // Alt+Tab
+  press("com.apple.Terminal", 8, corvane::kFlagFn, true);        // excluded
+  press("com.apple.Terminal", 14, corvane::kFlagOption, false);  // Win+E
+  viewer->lines()->setCurrentItem(viewer->lines()->topLevelItem(1));
+  settle();
+  ok = save(viewer->grab(), folder, "key-viewer.png") && ok;
+  viewer->close();
+  manager->stop();
+  session->waitForRunLoopsToEnd(std::chrono::seconds(5));
+  manager->clearRules();
+  settle();
+
+  QApplication::setPalette(darkPalette());
+  manager->start();
+  session->waitForTapSetups(4, std::chrono::seconds(5));
   setAllExpanded(*view, true);
   settle();
   ok = save(window.grab(), folder, "main-window-active-expanded-dark.png") && ok;

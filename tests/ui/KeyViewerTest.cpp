@@ -1,0 +1,192 @@
+// The key viewer with real widgets on a manager of its own, whose tap runs on a simulated
+// session: the lines and their outcomes, the 50-line limit and lost keys, nothing kept after
+// closing and nothing recorded while closed, copying a bundle identifier, the main window's
+// dark palette.
+#include <gtest/gtest.h>
+
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QPushButton>
+#include <QTest>
+#include <QTreeWidget>
+#include <chrono>
+
+#include "WindowHarness.h"
+#include "rules/RuleCompiler.h"
+#include "ui/KeyViewer.h"
+#include "ui/RulesNotes.h"
+#include "ui/StyledText.h"
+
+namespace corvane::ui {
+namespace {
+
+using namespace std::chrono_literals;
+
+class KeyViewerTest : public WindowHarness {
+ protected:
+  void SetUp() override {
+    build(WindowServices{});
+    show();
+    manager->start();
+    ASSERT_TRUE(session->waitForTapSetups(1, std::chrono::milliseconds(10'000)));
+    click(view->testKeysButton());
+    viewer = view->keyViewer();
+    ASSERT_NE(viewer, nullptr);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(viewer));
+  }
+
+  // A key pressed and let go, Fn held with it when asked (the Fn key's own events too); the
+  // window then drains as its timer would, unless told not to.
+  void press(int64_t keyCode, EventFlags flags = 0, bool drain = true) {
+    const bool fn = (flags & kFlagFn) != 0;
+    if (fn) session->keyboardEvent(kEventFlagsChanged, 63, kFlagFn);
+    session->keyboardEvent(kEventKeyDown, keyCode, flags);
+    session->keyboardEvent(kEventKeyUp, keyCode, flags);
+    if (fn) session->keyboardEvent(kEventFlagsChanged, 63, 0);
+    session->settle();
+    if (drain) viewer->drain();
+  }
+  QTreeWidget* lines() const { return viewer->lines(); }
+  QString line(int row, KeyViewer::Column column) const {
+    QTreeWidgetItem* item = lines()->topLevelItem(row);
+    return item == nullptr ? QString() : item->text(column);
+  }
+
+  KeyViewer* viewer = nullptr;
+};
+
+TEST_F(KeyViewerTest, EachKeyDownIsALineAtTheTopWithItsOutcome) {
+  RulesParse parse = parseRules(R"({"exclude": ["com.apple.Terminal"], "disable": ["Ctrl+V"],
+      "shortcuts": [{"press": "F5", "send": "Cmd+R", "apps": ["browsers"], "title": "Reload"},
+                    {"press": "Win+T", "open": "/System/Applications/Utilities/Terminal.app"}]})");
+  ASSERT_TRUE(parse.rules) << parse.error.describe();
+  setRules(*manager, std::move(*parse.rules));
+
+  session->setFrontmostApplication("com.apple.Safari");
+  press(8, kFlagFn);  // Ctrl+C
+  // F5 with the Fn bit macOS gives function keys by itself (the Fn key is not down): Reload.
+  session->keyboardEvent(kEventKeyDown, 96, kFlagFn);
+  session->keyboardEvent(kEventKeyUp, 96, kFlagFn);
+  session->settle();
+  viewer->drain();
+  press(4);                // H
+  press(9, kFlagFn);       // Ctrl+V, switched off
+  press(17, kFlagOption);  // Win+T opens Terminal
+  session->setFrontmostApplication("com.apple.Terminal");
+  press(7, kFlagFn);  // Ctrl+X in Terminal
+  viewer->drain();
+
+  struct Line {
+    const char* keys;
+    const char* reads;
+    const char* application;
+    const char* outcome;
+  };
+  // Newest first; off the Mac an application's name is its bundle identifier.
+  const Line expected[] = {
+      {"fn X", "Ctrl+X", "com.apple.Terminal", "passed: com.apple.Terminal is excluded"},
+      {"⌥T", "Win+T", "com.apple.Safari", "→ opens Terminal"},
+      {"fn V", "Ctrl+V", "com.apple.Safari", "passed: Ctrl+V is off"},
+      {"H", "H", "com.apple.Safari", "passed: no shortcut"},
+      {"F5", "F5", "com.apple.Safari", "→ your shortcut Reload (⌘R)"},
+      {"fn C", "Ctrl+C", "com.apple.Safari", "→ ⌘C  Copy"},
+  };
+  ASSERT_EQ(lines()->topLevelItemCount(), static_cast<int>(std::size(expected)));
+  for (int row = 0; row < static_cast<int>(std::size(expected)); ++row) {
+    EXPECT_EQ(line(row, KeyViewer::keysColumn), QString::fromUtf8(expected[row].keys)) << row;
+    EXPECT_EQ(line(row, KeyViewer::readsColumn), QString::fromUtf8(expected[row].reads)) << row;
+    EXPECT_EQ(line(row, KeyViewer::applicationColumn), expected[row].application) << row;
+    EXPECT_EQ(line(row, KeyViewer::outcomeColumn), QString::fromUtf8(expected[row].outcome)) << row;
+  }
+}
+
+TEST_F(KeyViewerTest, FiftyLinesAtMostAndLostKeysAreSaid) {
+  for (int64_t n = 0; n < 60; ++n) press(n % 40);
+  viewer->drain();
+  ASSERT_EQ(lines()->topLevelItemCount(), KeyViewer::kMaxLines);
+  EXPECT_EQ(line(0, KeyViewer::keysColumn), QStringLiteral("2"));        // the last: code 19
+  EXPECT_EQ(line(49, KeyViewer::keysColumn), QStringLiteral("key 10"));  // the eleventh pressed
+
+  // More keys than the ring holds before the window catches up: the oldest go, and it says so.
+  for (int n = 0; n < static_cast<int>(KeyViewerRing::kCapacity) + 10; ++n) press(4, 0, false);
+  viewer->drain();
+  int lost = 0;
+  for (int row = 0; row < lines()->topLevelItemCount(); ++row) {
+    if (line(row, KeyViewer::keysColumn) == KeyViewer::kKeysLost) ++lost;
+  }
+  EXPECT_EQ(lost, 1);
+  EXPECT_EQ(lines()->topLevelItemCount(), KeyViewer::kMaxLines);
+}
+
+TEST_F(KeyViewerTest, NothingIsKeptAfterClosingAndNothingRecordedWhileClosed) {
+  press(4);
+  viewer->drain();
+  ASSERT_EQ(lines()->topLevelItemCount(), 1);
+  EXPECT_TRUE(manager->isKeyViewerOpen());
+
+  viewer->close();
+  settle();
+  EXPECT_FALSE(manager->isKeyViewerOpen());
+  EXPECT_EQ(lines()->topLevelItemCount(), 0);
+  press(8, kFlagFn, false);
+  press(4, 0, false);
+
+  click(view->testKeysButton());
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(viewer));
+  EXPECT_EQ(view->keyViewer(), viewer) << "the same window opens again";
+  viewer->drain();
+  EXPECT_EQ(lines()->topLevelItemCount(), 0) << "keys pressed while it was closed are not shown";
+  press(6, kFlagFn);
+  viewer->drain();
+  ASSERT_EQ(lines()->topLevelItemCount(), 1);
+  EXPECT_EQ(line(0, KeyViewer::outcomeColumn), QStringLiteral("→ ⌘Z  Undo"));
+  EXPECT_TRUE(viewer->smallPrint()->text().startsWith("Nothing is kept"));
+}
+
+TEST_F(KeyViewerTest, CopyPutsTheSelectedLinesBundleIdentifierOnTheClipboard) {
+  session->setFrontmostApplication("com.example.Editor");
+  press(4);
+  session->setFrontmostApplication(std::nullopt);
+  press(5);
+  viewer->drain();
+  QGuiApplication::clipboard()->setText(QStringLiteral("before"));
+  EXPECT_FALSE(viewer->copyButton()->isEnabled()) << "nothing selected";
+
+  lines()->setCurrentItem(lines()->topLevelItem(1));  // H, in the editor
+  EXPECT_TRUE(viewer->copyButton()->isEnabled());
+  click(viewer->copyButton());
+  EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("com.example.Editor"));
+
+  QGuiApplication::clipboard()->setText(QStringLiteral("before"));
+  viewer->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(viewer));
+  QTest::keyClick(lines(), Qt::Key_C, Qt::ControlModifier);
+  EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("com.example.Editor"));
+
+  lines()->setCurrentItem(lines()->topLevelItem(0));  // G, with no application in front
+  EXPECT_EQ(line(0, KeyViewer::applicationColumn), QStringLiteral("no application"));
+  EXPECT_FALSE(viewer->copyButton()->isEnabled());
+}
+
+TEST_F(KeyViewerTest, SaysWhenTheTapIsStoppedAndFollowsTheDarkPalette) {
+  EXPECT_FALSE(viewer->tapNote()->isVisible());
+  view->toggleShortcuts();  // stop
+  viewer->drain();
+  EXPECT_TRUE(viewer->tapNote()->isVisible());
+  EXPECT_TRUE(viewer->tapNote()->text().startsWith("passed: the tap is stopped"));
+
+  QPalette dark = window.palette();
+  dark.setColor(QPalette::Window, QColor(40, 40, 42));
+  dark.setColor(QPalette::WindowText, QColor(236, 236, 238));
+  window.setPalette(dark);
+  settle();
+  EXPECT_TRUE(isDarkPalette(viewer->palette()));
+  EXPECT_EQ(viewer->smallPrint()->palette().color(QPalette::WindowText),
+            systemColor(SystemColor::Secondary, dark));
+  EXPECT_FALSE(viewer->isModal());
+  EXPECT_EQ(viewer->minimumSize(), viewer->maximumSize()) << "a fixed size";
+  EXPECT_TRUE(viewer->windowFlags() & Qt::WindowStaysOnTopHint);
+}
+
+}  // namespace
+}  // namespace corvane::ui
