@@ -10,6 +10,7 @@
 #include "app/RulesLoader.h"
 #include "engine/KeyboardShortcutManager.h"
 #include "ui/ContentView.h"
+#include "ui/TrustWatch.h"
 #include "ui/Symbols.h"
 
 namespace corvane {
@@ -98,6 +99,7 @@ void AppDelegate::applicationDidFinishLaunching() {
   connect(quit, &QShortcut::activated, qApp, &QCoreApplication::quit);
   window_ = std::move(window);
   if (auto* view = qobject_cast<ui::ContentView*>(content); view != nullptr) {
+    contentView_ = view;
     if (rulesLoader_) view->setRulesStatus(rulesLoader_->status());
     view->setSimulatedKeyboard(environment_.simulatedKeyboard);
   }
@@ -110,7 +112,9 @@ void AppDelegate::applicationDidFinishLaunching() {
     *environment_.out << kAccessibilityRequiredMessage << '\n' << std::flush;
   }
 
-  // 8. The engine.
+  // 8. The engine. The window's watch starts it by itself once a missing permission is granted.
+  auto* view = qobject_cast<ui::ContentView*>(contentView_);
+  if (view != nullptr) view->trustWatch()->startRequested();
   environment_.shortcutManager().start();
 
   // 9. Launch at login: seed the flag, then apply it.
@@ -155,14 +159,46 @@ void AppDelegate::seedLaunchAtLogin() {
   if (!preferences->contains(launchAtLoginKey)) preferences->setBool(launchAtLoginKey, true);
 }
 
+bool runsFromDiskImageOrTranslocation(const QString& applicationPath) {
+  return applicationPath.startsWith(QStringLiteral("/Volumes/")) ||
+         applicationPath.contains(QStringLiteral("/AppTranslocation/"));
+}
+
 void AppDelegate::applyLaunchAtLoginSetting() {
   LoginItemService* loginItem = environment_.services.loginItem.get();
   // Where login items are not available (macOS before 13.0): nothing at all.
   if (loginItem == nullptr || !loginItem->isAvailable()) return;
   const bool enabled =
       environment_.preferences != nullptr && environment_.preferences->boolValue(launchAtLoginKey);
-  const LoginItemService::Result result =
-      enabled ? loginItem->registerMainApp() : loginItem->unregisterMainApp();
+  auto* view = qobject_cast<ui::ContentView*>(contentView_);
+  const auto say = [view](ui::LoginItemNote note) {
+    if (view != nullptr) view->setLoginItemNote(note);
+  };
+  LoginItemService::Result result{true, {}};
+  if (!enabled) {
+    result = loginItem->unregisterMainApp();
+  } else {
+    const QString path = environment_.applicationPath.isEmpty()
+                             ? QCoreApplication::applicationFilePath()
+                             : environment_.applicationPath;
+    if (runsFromDiskImageOrTranslocation(path)) {
+      say(ui::LoginItemNote::moveToApplications);  // never registered from there
+      return;
+    }
+    // Registered only when the system does not know it; an item waiting for the user's approval
+    // is left to the user, who is told where.
+    switch (loginItem->status()) {
+      case LoginItemService::Status::enabled:
+        return;
+      case LoginItemService::Status::requiresApproval:
+        say(ui::LoginItemNote::requiresApproval);
+        return;
+      case LoginItemService::Status::notRegistered:
+      case LoginItemService::Status::notFound:
+        result = loginItem->registerMainApp();
+        break;
+    }
+  }
   if (!result.succeeded) {
     *environment_.out << kLaunchAtLoginFailedPrefix << result.errorDescription << '\n'
                       << std::flush;

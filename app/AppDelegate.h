@@ -35,12 +35,17 @@ struct AppEnvironment {
   std::filesystem::path rulesFile;            // the user's rules file; empty: none is read
   std::ostream* err = nullptr;                // what is wrong with the rules file
   bool simulatedKeyboard = false;  // the engine runs on a simulated session (off the Mac)
+  QString applicationPath;         // where the program runs from; empty: this process's executable
 
   // The build's services, the application's settings, the shared manager, a ContentView built
   // with no arguments, standard output, the rules file in the configuration folder, standard
   // error, and whether the shared manager's session is a simulated one.
   static AppEnvironment defaults();
 };
+
+// A program that runs from a mounted disk image (/Volumes/...) or from App Translocation's
+// temporary copy: registered as login item, it would be gone (or moved) at the next login.
+bool runsFromDiskImageOrTranslocation(const QString& applicationPath);
 
 inline constexpr const char* kAccessibilityRequiredMessage =
     "Accessibility permissions required - please grant in System Settings";
@@ -82,6 +87,7 @@ class AppDelegate final : public QObject {
   std::unique_ptr<QSystemTrayIcon> statusItem_;
   std::unique_ptr<MainWindow> window_;
   std::unique_ptr<RulesLoader> rulesLoader_;
+  QObject* contentView_ = nullptr;  // the window's ContentView, when it is one
   bool quitting_ = false;
   StatusItemClicks clicks_{
       std::chrono::milliseconds(QGuiApplication::styleHints()->mouseDoubleClickInterval())};

@@ -22,6 +22,11 @@ bool SimulatedAccessibilityTrust::checkAccessibilityTrust() {
   return session != nullptr && session->trusted();
 }
 
+bool SimulatedAccessibilityTrust::isSecureEventInputEnabled() {
+  sim::SimulatedSession* session = sharedSimulatedSession();
+  return session != nullptr && session->secureInput();
+}
+
 namespace {
 
 QString defaultConfigHome() {
@@ -53,6 +58,10 @@ XdgAutostartLoginItem::XdgAutostartLoginItem(QString configHome, QString executa
 QString XdgAutostartLoginItem::entryPath() const {
   const QString home = configHome_.isEmpty() ? defaultConfigHome() : configHome_;
   return home + QStringLiteral("/autostart/corvane.desktop");
+}
+
+LoginItemService::Status XdgAutostartLoginItem::status() {
+  return QFileInfo::exists(entryPath()) ? Status::enabled : Status::notRegistered;
 }
 
 LoginItemService::Result XdgAutostartLoginItem::registerMainApp() {

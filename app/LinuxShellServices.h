@@ -20,6 +20,8 @@ sim::SimulatedSession* sharedSimulatedSession();
 class SimulatedAccessibilityTrust final : public AccessibilityTrust {
  public:
   bool checkAccessibilityTrust() override;
+  bool isProcessTrusted() override { return checkAccessibilityTrust(); }
+  bool isSecureEventInputEnabled() override;
 };
 
 // Qt raises and activates the window itself; there is no activation policy to set here.
@@ -37,6 +39,8 @@ class XdgAutostartLoginItem final : public LoginItemService {
   // Empty arguments: the environment's config folder and this process's executable.
   explicit XdgAutostartLoginItem(QString configHome = {}, QString executable = {});
   bool isAvailable() override { return true; }
+  // Enabled while the entry exists; nothing here waits for an approval.
+  Status status() override;
   Result registerMainApp() override;
   Result unregisterMainApp() override;
   QString entryPath() const;

@@ -28,7 +28,10 @@ class LoginItemService {
     std::string errorDescription;  // the error's localized description when it failed
   };
   virtual ~LoginItemService() = default;
+  // SMAppService.status, as far as the program needs it.
+  enum class Status { notRegistered, enabled, requiresApproval, notFound };
   virtual bool isAvailable() = 0;  // macOS 13.0 or later; elsewhere whatever stands in for it
+  virtual Status status() = 0;
   virtual Result registerMainApp() = 0;
   virtual Result unregisterMainApp() = 0;
 };

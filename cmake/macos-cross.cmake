@@ -68,8 +68,13 @@ if(NOT CORVANE_MACOS_SYSROOT OR NOT CORVANE_MACOS_SYSROOT_OF STREQUAL CORVANE_MA
 #pragma once
 #import <Foundation/Foundation.h>
 NS_ASSUME_NONNULL_BEGIN
+typedef NS_ENUM(NSInteger, SMAppServiceStatus) {
+  SMAppServiceStatusNotRegistered, SMAppServiceStatusEnabled,
+  SMAppServiceStatusRequiresApproval, SMAppServiceStatusNotFound
+} API_AVAILABLE(macos(13.0));
 API_AVAILABLE(macos(13.0)) @interface SMAppService : NSObject
 @property(class, readonly) SMAppService* mainAppService;
+@property(readonly) SMAppServiceStatus status;
 - (BOOL)registerAndReturnError:(NSError* _Nullable* _Nullable)error;
 - (BOOL)unregisterAndReturnError:(NSError* _Nullable* _Nullable)error;
 @end

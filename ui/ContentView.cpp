@@ -21,6 +21,7 @@
 #include "ui/StatusTag.h"
 #include "ui/StyledText.h"
 #include "ui/Symbols.h"
+#include "ui/TrustWatch.h"
 
 namespace corvane::ui {
 namespace {
@@ -146,6 +147,8 @@ ContentView::ContentView(std::shared_ptr<KeyboardShortcutManager> manager, Windo
       services_(std::move(services)),
       rulesStatus_(std::make_shared<RulesStatus>(rulesFilePath())) {
   setObjectName(QStringLiteral("ContentView"));
+  trustWatch_ = new TrustWatch(
+      *shortcutManager_, services_.trust, [this] { scheduleRecompose(); }, this);
   build();
   rulesStatusConnection_ =
       connect(rulesStatus_.get(), &RulesStatus::changed, this, [this] { scheduleRecompose(); });
@@ -243,8 +246,44 @@ QWidget* ContentView::makeHeaderRow() {
                                           TextStyle::Caption, SystemColor::Secondary, statusNotes_);
   simulatedKeyboardNote_->setObjectName(QStringLiteral("simulatedKeyboardNote"));
   notes->addWidget(simulatedKeyboardNote_);
+  // A line with a link after it, for the notes that lead somewhere.
+  auto lineWithLink = [this, notes](StyledText*& text, LinkButton*& link, const char* name,
+                                    const QString& linkText) {
+    QHBoxLayout* row = nullptr;
+    QWidget* holder = paddedRow(statusNotes_, row, 6, QMargins());
+    text = new StyledText(QString(), TextStyle::Caption, SystemColor::Secondary, holder);
+    text->setObjectName(QString::fromLatin1(name));
+    text->setWordWrap(true);
+    text->setMaximumWidth(520);
+    row->addWidget(text, 0, Qt::AlignVCenter);
+    link = new LinkButton(linkText, TextStyle::Caption, holder);
+    row->addWidget(link, 0, Qt::AlignVCenter);
+    row->addStretch(1);
+    notes->addWidget(holder);
+    return holder;
+  };
+  permissionRow_ = lineWithLink(permissionNote_, permissionSettingsLink_, "permissionNote",
+                                QStringLiteral("Open Accessibility Settings"));
+  connect(permissionSettingsLink_, &QAbstractButton::clicked, this,
+          [this] { openAccessibilitySettings(); });
+  secureInputNote_ = new StyledText(QString::fromUtf8(kSecureInputLine), TextStyle::Caption,
+                                    SystemColor::Secondary, statusNotes_);
+  secureInputNote_->setObjectName(QStringLiteral("secureInputNote"));
+  notes->addWidget(secureInputNote_);
+  loginItemRow_ = lineWithLink(loginItemNote_, loginItemsLink_, "loginItemNote",
+                               QStringLiteral("Open Login Items"));
+  connect(loginItemsLink_, &QAbstractButton::clicked, this, [this] {
+    if (services_.urlOpener)
+      static_cast<void>(services_.urlOpener->openURL(kLoginItemsSettingsUrl));
+  });
   grid->addWidget(statusNotes_, 1, 3, 1, 2, Qt::AlignLeft | Qt::AlignTop);
   return header;
+}
+
+void ContentView::setLoginItemNote(LoginItemNote note) {
+  if (loginItem_ == note) return;
+  loginItem_ = note;
+  recompose();
 }
 
 void ContentView::setSimulatedKeyboard(bool simulated) {
@@ -418,7 +457,23 @@ void ContentView::recompose() {
 
   statusTag_->setIsActive(isEnabled);
   simulatedKeyboardNote_->setVisible(simulatedKeyboard_);
-  statusNotes_->setVisible(simulatedKeyboard_);
+  // The permission, secure input and the login item: each line only while it applies.
+  trustWatch_->follow();
+  const bool takenAway = trustWatch_->permissionTakenAway();
+  const bool waiting = !takenAway && trustWatch_->waitingForPermission();
+  permissionNote_->setText(
+      QString::fromUtf8(takenAway ? kPermissionTakenAwayLine : kWaitingForPermissionLine));
+  permissionRow_->setVisible(takenAway || waiting);
+  const bool paused = isEnabled && trustWatch_->pausedBySecureInput();
+  secureInputNote_->setVisible(paused);
+  statusTag_->setPausedReason(paused ? QString::fromUtf8(kSecureInputLine) : QString());
+  loginItemNote_->setText(QString::fromUtf8(loginItem_ == LoginItemNote::requiresApproval
+                                                ? kLoginItemApprovalLine
+                                                : kMoveToApplicationsLine));
+  loginItemsLink_->setVisible(loginItem_ == LoginItemNote::requiresApproval);
+  loginItemRow_->setVisible(loginItem_ != LoginItemNote::none);
+  statusNotes_->setVisible(simulatedKeyboard_ || takenAway || waiting || paused ||
+                           loginItem_ != LoginItemNote::none);
   startStopButton_->setText(isEnabled ? QStringLiteral("Stop Shortcuts")
                                       : QStringLiteral("Start Shortcuts"));
   startStopButton_->update();
@@ -472,8 +527,10 @@ void ContentView::editRules() {
 void ContentView::toggleShortcuts() {
   KeyboardShortcutManager& manager = *shortcutManager_;
   if (manager.isEnabled.get()) {
+    trustWatch_->stopRequested();
     manager.stop();
   } else {
+    trustWatch_->startRequested();
     manager.start();
   }
 }

@@ -22,6 +22,24 @@ namespace corvane::ui {
 
 // Under the status, off the Mac: the status says whether translation runs, but no key typed on
 // this computer reaches the simulated session it runs on.
+inline constexpr const char* kPermissionTakenAwayLine =
+    "The Accessibility permission was taken away: shortcuts stopped.";
+inline constexpr const char* kWaitingForPermissionLine =
+    "Waiting for the Accessibility permission: shortcuts start once it is granted. Listed and "
+    "on, but nothing happens? A rebuilt or updated Corvane needs a new grant: remove Corvane from "
+    "the list with − and add it again.";
+inline constexpr const char* kSecureInputLine = "Paused: a password field has the keyboard";
+inline constexpr const char* kLoginItemApprovalLine =
+    "Corvane waits for your approval to start at login, under Login Items.";
+inline constexpr const char* kMoveToApplicationsLine =
+    "To start Corvane at login, move it to Applications first (it runs from a disk image or a "
+    "temporary copy).";
+inline constexpr std::string_view kLoginItemsSettingsUrl =
+    "x-apple.systempreferences:com.apple.LoginItems-Settings.extension";
+
+// What the window says about the login item, when anything.
+enum class LoginItemNote { none, requiresApproval, moveToApplications };
+
 inline constexpr const char* kSimulatedKeyboardLine =
     "Simulated keyboard: keys typed on this computer are not translated";
 
@@ -32,6 +50,7 @@ class PermissionsAlert;
 class RulesNotes;
 class StatusTag;
 class StyledText;
+class TrustWatch;
 
 class ContentView : public QWidget {
   Q_OBJECT
@@ -73,6 +92,10 @@ class ContentView : public QWidget {
   // line under the status says that keys typed here are not translated. Off by default, as on
   // a Mac.
   void setSimulatedKeyboard(bool simulated);
+  // The login item's state, as the shell found it at launch.
+  void setLoginItemNote(LoginItemNote note);
+  // The Accessibility permission and secure input, watched while translating.
+  TrustWatch* trustWatch() const { return trustWatch_; }
   bool simulatedKeyboard() const { return simulatedKeyboard_; }
 
   // "Test Keys…": opens the key viewer (made at the first time), or brings it to the front.
@@ -86,6 +109,11 @@ class ContentView : public QWidget {
   // The lines under the status (shown while one of them applies), and the simulated keyboard's.
   QWidget* statusNotes() const { return statusNotes_; }
   StyledText* simulatedKeyboardNote() const { return simulatedKeyboardNote_; }
+  StyledText* permissionNote() const { return permissionNote_; }
+  LinkButton* permissionSettingsLink() const { return permissionSettingsLink_; }
+  StyledText* secureInputNote() const { return secureInputNote_; }
+  StyledText* loginItemNote() const { return loginItemNote_; }
+  LinkButton* loginItemsLink() const { return loginItemsLink_; }
   QPushButton* startStopButton() const { return startStopButton_; }
   QPushButton* requestPermissionsButton() const { return requestPermissionsButton_; }
   QCheckBox* swapFnAndControlBox() const { return swapFnAndControlBox_; }
@@ -135,6 +163,15 @@ class ContentView : public QWidget {
   StatusTag* statusTag_ = nullptr;
   QWidget* statusNotes_ = nullptr;
   StyledText* simulatedKeyboardNote_ = nullptr;
+  QWidget* permissionRow_ = nullptr;
+  StyledText* permissionNote_ = nullptr;
+  LinkButton* permissionSettingsLink_ = nullptr;
+  StyledText* secureInputNote_ = nullptr;
+  QWidget* loginItemRow_ = nullptr;
+  StyledText* loginItemNote_ = nullptr;
+  LinkButton* loginItemsLink_ = nullptr;
+  LoginItemNote loginItem_ = LoginItemNote::none;
+  TrustWatch* trustWatch_ = nullptr;
   QPushButton* startStopButton_ = nullptr;
   QPushButton* requestPermissionsButton_ = nullptr;
   QCheckBox* swapFnAndControlBox_ = nullptr;

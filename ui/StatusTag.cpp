@@ -45,10 +45,23 @@ void StatusTag::setIsActive(bool isActive) {
   dot_->active = isActive;
   label_->setText(isActive ? QStringLiteral("Active") : QStringLiteral("Inactive"));
   label_->setColor(isActive ? SystemColor::Green : SystemColor::Secondary);
-  setAccessibleName(isActive ? QStringLiteral("Shortcuts active")
-                             : QStringLiteral("Shortcuts inactive"));
+  describe();
   dot_->update();
   update();
+}
+
+void StatusTag::setPausedReason(const QString& reason) {
+  if (pausedReason_ == reason) return;
+  pausedReason_ = reason;
+  describe();
+}
+
+void StatusTag::describe() {
+  QString name =
+      isActive_ ? QStringLiteral("Shortcuts active") : QStringLiteral("Shortcuts inactive");
+  if (!pausedReason_.isEmpty()) name += QStringLiteral(". ") + pausedReason_;
+  setAccessibleName(name);
+  setToolTip(pausedReason_);
 }
 
 QString StatusTag::text() const {

@@ -12,6 +12,9 @@ class StatusTag : public QWidget {
   explicit StatusTag(bool isActive, QWidget* parent = nullptr);
   bool isActive() const { return isActive_; }
   void setIsActive(bool isActive);
+  // Active, but paused for the reason given (empty: not paused): the tooltip and the accessible
+  // text say why.
+  void setPausedReason(const QString& reason);
   QString text() const;
 
  protected:
@@ -19,7 +22,9 @@ class StatusTag : public QWidget {
 
  private:
   class Dot;
+  void describe();
   bool isActive_;
+  QString pausedReason_;
   Dot* dot_;
   StyledText* label_;
 };

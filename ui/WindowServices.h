@@ -17,6 +17,12 @@ class AccessibilityTrust {
  public:
   virtual ~AccessibilityTrust() = default;
   virtual bool checkAccessibilityTrust() = 0;
+  // AXIsProcessTrusted: the same answer, never with a prompt (for checks the user did not ask
+  // for).
+  virtual bool isProcessTrusted() = 0;
+  // IsSecureEventInputEnabled: a password field (or Terminal's Secure Keyboard Entry) holds
+  // secure input, so no key-down or key-up reaches an event tap. Polled with the trust.
+  virtual bool isSecureEventInputEnabled() = 0;
 };
 
 // The workspace's openURL: for the settings deep link and the rules file.

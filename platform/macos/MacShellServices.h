@@ -14,6 +14,8 @@ namespace corvane::mac {
 class MacAccessibilityTrust final : public AccessibilityTrust {
  public:
   bool checkAccessibilityTrust() override;
+  bool isProcessTrusted() override;           // AXIsProcessTrusted
+  bool isSecureEventInputEnabled() override;  // IsSecureEventInputEnabled (Carbon)
 };
 
 // The shared NSApplication: accessory policy (no Dock icon) and activation.
@@ -27,6 +29,8 @@ class MacApplicationActivation final : public ApplicationActivation {
 class MacLoginItemService final : public LoginItemService {
  public:
   bool isAvailable() override;
+  // SMAppService.mainAppService.status; below macOS 13.0, notFound.
+  Status status() override;
   // Below macOS 13.0 the calls fail with kUnavailableDescription and touch nothing.
   Result registerMainApp() override;
   Result unregisterMainApp() override;

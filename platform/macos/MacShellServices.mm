@@ -4,6 +4,7 @@
 
 #import <AppKit/AppKit.h>
 #import <ApplicationServices/ApplicationServices.h>
+#import <Carbon/Carbon.h>
 #import <Foundation/Foundation.h>
 #import <ServiceManagement/ServiceManagement.h>
 
@@ -43,6 +44,14 @@ bool MacAccessibilityTrust::checkAccessibilityTrust() {
   return AXIsProcessTrustedWithOptions(options.get()) != 0;
 }
 
+bool MacAccessibilityTrust::isProcessTrusted() {
+  return AXIsProcessTrusted() != 0;
+}
+
+bool MacAccessibilityTrust::isSecureEventInputEnabled() {
+  return IsSecureEventInputEnabled() != 0;
+}
+
 void MacApplicationActivation::setAccessoryActivationPolicy() {
   [NSApplication.sharedApplication setActivationPolicy:NSApplicationActivationPolicyAccessory];
 }
@@ -59,6 +68,22 @@ void MacApplicationActivation::activateIgnoringOtherApps() {
 bool MacLoginItemService::isAvailable() {
   if (@available(macOS 13.0, *)) return true;
   return false;
+}
+
+LoginItemService::Status MacLoginItemService::status() {
+  if (@available(macOS 13.0, *)) {
+    switch (SMAppService.mainAppService.status) {
+      case SMAppServiceStatusNotRegistered:
+        return Status::notRegistered;
+      case SMAppServiceStatusEnabled:
+        return Status::enabled;
+      case SMAppServiceStatusRequiresApproval:
+        return Status::requiresApproval;
+      case SMAppServiceStatusNotFound:
+        return Status::notFound;
+    }
+  }
+  return Status::notFound;
 }
 
 LoginItemService::Result MacLoginItemService::registerMainApp() {

@@ -23,7 +23,7 @@ TEST_F(DelegateTest, LaunchRunsTheNineStepsInOrder) {
   launch();
   EXPECT_EQ(*log,
             (Steps{"accessoryPolicy", "contentView(statusItem=yes, window=no)", "shown", "activate",
-                   "trust", "engineStart", "contains", "setTrue", "read", "register"}));
+                   "trust", "engineStart", "contains", "setTrue", "read", "status", "register"}));
   EXPECT_TRUE(manager->isEnabled);
   EXPECT_TRUE(out.str().empty());  // trusted: nothing printed
   ASSERT_NE(delegate->window(), nullptr);
@@ -57,7 +57,7 @@ TEST_F(DelegateTest, UntrustedLaunchPrintsOneLineThenStartsTheEngine) {
   EXPECT_EQ(out.str(), "Accessibility permissions required - please grant in System Settings\n");
   EXPECT_EQ(*log, (Steps{"accessoryPolicy", "contentView(statusItem=yes, window=no)", "shown",
                          "activate", "trust", "engineStart(after output)", "contains", "setTrue",
-                         "read", "register"}));
+                         "read", "status", "register"}));
   EXPECT_TRUE(manager->isEnabled);  // start is called whatever the answer
   EXPECT_TRUE(delegate->window()->isVisible());
 }

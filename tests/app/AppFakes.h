@@ -29,10 +29,13 @@ class FakeTrust final : public AccessibilityTrust {
  public:
   explicit FakeTrust(Log log) : log_(std::move(log)) {}
   bool trusted = true;
+  bool secureInput = false;
   bool checkAccessibilityTrust() override {
     log_->push_back("trust");
     return trusted;
   }
+  bool isProcessTrusted() override { return trusted; }
+  bool isSecureEventInputEnabled() override { return secureInput; }
 
  private:
   Log log_;
@@ -43,7 +46,12 @@ class FakeLoginItem final : public LoginItemService {
   explicit FakeLoginItem(Log log) : log_(std::move(log)) {}
   bool available = true;
   Result answer{true, {}};
+  Status state = Status::notRegistered;
   bool isAvailable() override { return available; }
+  Status status() override {
+    log_->push_back("status");
+    return state;
+  }
   Result registerMainApp() override {
     log_->push_back("register");
     return answer;

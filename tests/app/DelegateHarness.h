@@ -66,6 +66,7 @@ class DelegateTest : public ::testing::Test {
     };
     env.out = &out;
     env.simulatedKeyboard = simulatedKeyboard;
+    env.applicationPath = applicationPath;
     return env;
   }
 
@@ -89,6 +90,7 @@ class DelegateTest : public ::testing::Test {
 
   int launches = 0;
   bool simulatedKeyboard = false;  // as on a Mac
+  QString applicationPath = QStringLiteral("/Applications/Corvane.app/Contents/MacOS/Corvane");
   Log log = std::make_shared<std::vector<std::string>>();
   std::shared_ptr<FakeTrust> trust = std::make_shared<FakeTrust>(log);
   std::shared_ptr<FakeActivation> activation = std::make_shared<FakeActivation>(log);

@@ -4,6 +4,8 @@
 #include <QTemporaryDir>
 
 #include "DelegateHarness.h"
+#include "ui/RulesNotes.h"
+#include "ui/StyledText.h"
 
 namespace corvane::testing {
 namespace {
@@ -27,11 +29,16 @@ TEST_P(LaunchAtLoginSeeding, SeedsOnlyAnAbsentKeyAndAppliesItsBooleanReading) {
   const auto first = std::find(log->begin(), log->end(), "contains");
   ASSERT_NE(first, log->end());
   const Steps tail(first, log->end());
+  // Registering asks the login item's status first (it is not registered here).
+  Steps apply{"read", flag.loginCall};
+  if (std::string(flag.loginCall) == "register") apply.insert(apply.begin() + 1, "status");
   if (flag.stored) {
-    EXPECT_EQ(tail, (Steps{"contains", "read", flag.loginCall}));
+    apply.insert(apply.begin(), "contains");
+    EXPECT_EQ(tail, apply);
     EXPECT_EQ(preferences->values.value("launchAtLoginEnabled"), *flag.stored) << "overwritten";
   } else {
-    EXPECT_EQ(tail, (Steps{"contains", "setTrue", "read", flag.loginCall}));
+    apply.insert(apply.begin(), {"contains", "setTrue"});
+    EXPECT_EQ(tail, apply);
     EXPECT_EQ(preferences->values.value("launchAtLoginEnabled"), QVariant(true));
   }
   EXPECT_TRUE(out.str().empty());
@@ -48,6 +55,56 @@ INSTANTIATE_TEST_SUITE_P(
                       StoredFlag{"TextNo", QVariant(QStringLiteral("no")), "unregister"},
                       StoredFlag{"TextOther", QVariant(QStringLiteral("hello")), "unregister"},
                       StoredFlag{"List", QVariant(QStringList{QStringLiteral("1")}), "unregister"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// The login item as macOS reports it, and where the program runs from: registered only when the
+// system does not know it, never from a disk image or App Translocation; what the window says.
+struct LoginItemCase {
+  const char* name;
+  LoginItemService::Status status;
+  const char* path;
+  bool registers;
+  ui::LoginItemNote note;
+};
+
+class LoginItemStates : public DelegateTest, public ::testing::WithParamInterface<LoginItemCase> {};
+
+TEST_P(LoginItemStates, RegisterOnlyWhatTheSystemDoesNotKnowAndSayWhatWaits) {
+  const LoginItemCase& c = GetParam();
+  loginItem->state = c.status;
+  applicationPath = QString::fromUtf8(c.path);
+  launch();
+  EXPECT_EQ(std::count(log->begin(), log->end(), "register"), c.registers ? 1 : 0);
+  EXPECT_EQ(std::count(log->begin(), log->end(), "unregister"), 0);
+  const bool noted = c.note != ui::LoginItemNote::none;
+  EXPECT_EQ(view->loginItemNote()->isVisibleTo(view), noted);
+  if (c.note == ui::LoginItemNote::requiresApproval) {
+    EXPECT_EQ(view->loginItemNote()->text(), QString::fromUtf8(ui::kLoginItemApprovalLine));
+    EXPECT_TRUE(view->loginItemsLink()->isVisibleTo(view)) << "a link to Login Items";
+  }
+  if (c.note == ui::LoginItemNote::moveToApplications) {
+    EXPECT_EQ(view->loginItemNote()->text(), QString::fromUtf8(ui::kMoveToApplicationsLine));
+  }
+  EXPECT_TRUE(out.str().empty());
+}
+
+using S = LoginItemService::Status;
+constexpr const char* kInstalled = "/Applications/Corvane.app/Contents/MacOS/Corvane";
+INSTANTIATE_TEST_SUITE_P(
+    Cases, LoginItemStates,
+    ::testing::Values(
+        LoginItemCase{"NotRegistered", S::notRegistered, kInstalled, true, ui::LoginItemNote::none},
+        LoginItemCase{"NotFound", S::notFound, kInstalled, true, ui::LoginItemNote::none},
+        LoginItemCase{"Enabled", S::enabled, kInstalled, false, ui::LoginItemNote::none},
+        LoginItemCase{"RequiresApproval", S::requiresApproval, kInstalled, false,
+                      ui::LoginItemNote::requiresApproval},
+        LoginItemCase{"DiskImage", S::notRegistered,
+                      "/Volumes/Corvane/Corvane.app/Contents/MacOS/Corvane", false,
+                      ui::LoginItemNote::moveToApplications},
+        LoginItemCase{"Translocated", S::notRegistered,
+                      "/private/var/folders/xy/T/AppTranslocation/1A2B/d/Corvane.app/Contents/"
+                      "MacOS/Corvane",
+                      false, ui::LoginItemNote::moveToApplications}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(DelegateTest, ApplyIsRequestedAtEveryLaunch) {

@@ -22,10 +22,12 @@
 #include "ui/CollapsibleShortcutSection.h"
 #include "ui/ContentView.h"
 #include "ui/PermissionsAlert.h"
+#include "ui/RulesNotes.h"
 #include "ui/ShortcutItem.h"
 #include "ui/StatusTag.h"
 #include "ui/StyledText.h"
 #include "ui/Symbols.h"
+#include "ui/TrustWatch.h"
 
 namespace corvane::ui {
 namespace {
@@ -36,10 +38,13 @@ class FakeTrust final : public AccessibilityTrust {
  public:
   bool trusted = true;
   int checks = 0;
+  bool secureInput = false;
   bool checkAccessibilityTrust() override {
     ++checks;
     return trusted;
   }
+  bool isProcessTrusted() override { return trusted; }
+  bool isSecureEventInputEnabled() override { return secureInput; }
 };
 
 class RecordingOpener final : public UrlOpener {
@@ -361,6 +366,122 @@ TEST(ContentViewLifetime, DestroyedViewNoLongerListens) {
   manager->isEnabled = false;  // nobody listens any more
   QApplication::processEvents();
   SUCCEED();
+}
+
+// What the system can take away while Corvane runs: the permission, checked every 2 seconds on
+// the main thread (the watch's poll is what its timer calls), and the keyboard under secure
+// input.
+class TrustWatchTest : public ContentViewTest {
+ protected:
+  void startTranslating(uint64_t setups = 1) {
+    click(view->startStopButton());
+    ASSERT_TRUE(session->waitForTapSetups(setups, 5s));
+    settle();
+  }
+  // A failed tap creation comes back on the main queue.
+  void runFailureHandBack() {
+    ASSERT_TRUE(QTest::qWaitFor([&] { return session->nextMainWorkDue().has_value(); }, 5000));
+    session->advance(0ns);
+    settle();
+  }
+  bool noteShown(QWidget* note) const { return note->isVisibleTo(&window); }
+};
+
+TEST_F(TrustWatchTest, PermissionTakenAwayStopsTranslationAndSaysSo) {
+  startTranslating();
+  EXPECT_TRUE(view->trustWatch()->polling()) << "checked while translating";
+  view->trustWatch()->poll();
+  EXPECT_TRUE(manager->isEnabled) << "still trusted";
+  EXPECT_EQ(trust->checks, 0) << "the checks never prompt";
+
+  trust->trusted = false;
+  view->trustWatch()->poll();
+  settle();
+  EXPECT_FALSE(manager->isEnabled);
+  EXPECT_EQ(view->statusTag()->text(), "Inactive");
+  ASSERT_TRUE(noteShown(view->permissionNote()));
+  EXPECT_EQ(view->permissionNote()->text(), QString::fromUtf8(kPermissionTakenAwayLine));
+  click(view->permissionSettingsLink());
+  EXPECT_EQ(opener->opened, std::vector<std::string>{std::string(kAccessibilitySettingsUrl)});
+  EXPECT_EQ(trust->checks, 0);
+
+  // Granted again: translation comes back by itself, and the line goes.
+  EXPECT_TRUE(view->trustWatch()->polling());
+  trust->trusted = true;
+  view->trustWatch()->poll();
+  ASSERT_TRUE(session->waitForTapSetups(2, 5s));
+  settle();
+  EXPECT_TRUE(manager->isEnabled);
+  EXPECT_FALSE(noteShown(view->permissionNote()));
+}
+
+TEST_F(TrustWatchTest, AFailedStartWaitsForThePermissionAndStartsOnceGranted) {
+  session->setTrusted(false);
+  trust->trusted = false;
+  startTranslating();
+  runFailureHandBack();
+  EXPECT_FALSE(manager->isEnabled);
+  ASSERT_TRUE(noteShown(view->permissionNote()));
+  EXPECT_EQ(view->permissionNote()->text(), QString::fromUtf8(kWaitingForPermissionLine));
+  EXPECT_TRUE(view->permissionNote()->text().contains(u'−')) << "remove with − and add again";
+  EXPECT_TRUE(view->trustWatch()->polling()) << "checked while waiting";
+
+  view->trustWatch()->poll();
+  EXPECT_EQ(session->tapSetups(), 1u) << "not yet granted: nothing is tried";
+  session->setTrusted(true);
+  trust->trusted = true;
+  view->trustWatch()->poll();
+  ASSERT_TRUE(session->waitForTapSetups(2, 5s));
+  settle();
+  EXPECT_TRUE(manager->isEnabled);
+  EXPECT_FALSE(noteShown(view->permissionNote()));
+  EXPECT_EQ(trust->checks, 0);
+}
+
+TEST_F(TrustWatchTest, NeverStartsByItselfAfterTheUserPressedStop) {
+  session->setTrusted(false);
+  trust->trusted = false;
+  startTranslating();
+  runFailureHandBack();
+  click(view->startStopButton());  // Start again (it failed): the user wants it
+  ASSERT_TRUE(session->waitForTapSetups(2, 5s));
+  runFailureHandBack();
+  session->setTrusted(true);
+  trust->trusted = true;
+  view->trustWatch()->poll();
+  ASSERT_TRUE(session->waitForTapSetups(3, 5s));
+  settle();
+  ASSERT_TRUE(manager->isEnabled);
+
+  click(view->startStopButton());  // the user's Stop
+  settle();
+  EXPECT_FALSE(view->trustWatch()->polling()) << "nothing to watch while stopped by the user";
+  trust->trusted = false;
+  view->trustWatch()->poll();
+  trust->trusted = true;
+  view->trustWatch()->poll();
+  settle();
+  EXPECT_FALSE(manager->isEnabled);
+  EXPECT_EQ(session->tapSetups(), 3u);
+  EXPECT_FALSE(noteShown(view->permissionNote()));
+}
+
+TEST_F(TrustWatchTest, SecureInputIsShownWhileItLasts) {
+  startTranslating();
+  for (bool secure : {true, false, true}) {
+    trust->secureInput = secure;
+    view->trustWatch()->poll();
+    settle();
+    EXPECT_EQ(noteShown(view->secureInputNote()), secure);
+    EXPECT_EQ(view->statusTag()->toolTip(), secure ? QString::fromUtf8(kSecureInputLine) : "");
+    EXPECT_EQ(view->statusTag()->accessibleName().contains(QString::fromUtf8(kSecureInputLine)),
+              secure);
+    EXPECT_EQ(view->statusTag()->text(), "Active");
+  }
+  click(view->startStopButton());
+  settle();
+  EXPECT_FALSE(noteShown(view->secureInputNote())) << "only while translating";
+  EXPECT_EQ(view->statusTag()->toolTip(), "");
 }
 
 }  // namespace

@@ -34,6 +34,8 @@ namespace {
 class FixedTrust final : public corvane::AccessibilityTrust {
  public:
   bool checkAccessibilityTrust() override { return false; }
+  bool isProcessTrusted() override { return false; }
+  bool isSecureEventInputEnabled() override { return false; }
 };
 
 class IgnoringOpener final : public corvane::UrlOpener {
