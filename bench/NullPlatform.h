@@ -103,6 +103,8 @@ class NullPlatform final : public Platform,
   }
 
   void usleep(uint32_t) override {}
+  std::chrono::nanoseconds uptime() override { return std::chrono::nanoseconds(++ticks_); }
+  int64_t ticks_ = 0;
 
   struct Parked {
     Work work;

@@ -13,6 +13,10 @@ enum class OutcomeCode : uint8_t {
   excluded,      // passed: a rule matched, but the application in front is excluded
   disabled,      // passed: a built-in rule matched that the rules file switches off; index: it
   tapStopped,    // passed: no tap decided the key (translation stopped, or the tap is off)
+  disabledHere,  // passed: a built-in rule matched that the rules file switches off in the
+                 // application in front ("in"); index: its BuiltinCombination
+  tappedAlone,   // a modifier pressed and released alone ran one of the user's shortcuts
+                 // (a flags-changed record); index: its place in the file
 };
 
 inline constexpr uint16_t kNoRuleIndex = 0xFFFF;

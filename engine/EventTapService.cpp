@@ -86,6 +86,7 @@ void KeyboardShortcutManager::handTapCreationFailureToMain(uint64_t generation) 
 }
 
 void KeyboardShortcutManager::stop() {
+  tapCandidate_.store(0, std::memory_order_relaxed);  // a modifier pressed before is no tap
   // The run loop is stored last by the tap thread: without it there is no tap to stop yet
   // (idle, still starting, or creation failed), and stop does nothing.
   const RunLoopRef loop = eventTapRunLoop.get();

@@ -42,8 +42,13 @@ EventRef KeyboardShortcutManager::handleEvent(EventType type, EventRef event) {
   }
   // Flags-changed (modifier presses and releases) and every other type pass; the Fn key's own
   // tells whether it is down.
-  if (type == kEventFlagsChanged && keyCode == kKeyFunction) {
-    fnKeyDown.store((events_.eventGetFlags(event) & kFlagFn) != 0, std::memory_order_relaxed);
+  if (type == kEventFlagsChanged) {
+    if (keyCode == kKeyFunction) {
+      fnKeyDown.store((events_.eventGetFlags(event) & kFlagFn) != 0, std::memory_order_relaxed);
+    }
+    if (tappedModifiers_.load(std::memory_order_relaxed) != 0) [[unlikely]] {
+      trackTappedModifier(keyCode, event);
+    }
   }
   return event;
 }
@@ -132,6 +137,7 @@ void KeyboardShortcutManager::closeKeyViewer() {
 }
 
 void KeyboardShortcutManager::recordTranslated(int64_t keyCode, Action action, int64_t userKey) {
+  tapCandidate_.store(0, std::memory_order_relaxed);  // a key between: no tap alone
   if (!heldByApplication.contains(keyCode)) {
     consumedKeyUps.insert(keyCode);
   } else if ((action != Action::none ? postedKey(action) : userKey) == keyCode) {

@@ -218,13 +218,20 @@ class KeyboardShortcutManager : public std::enable_shared_from_this<KeyboardShor
   // The sets are only written when they change: an auto-repeat, the common case, reads them.
   EventRef passKeyDown(int64_t keyCode, EventRef event) {
     if (consumedKeyUps.contains(keyCode)) consumedKeyUps.erase(keyCode);
-    if (!heldByApplication.contains(keyCode)) heldByApplication.insert(keyCode);
+    if (!heldByApplication.contains(keyCode)) {
+      heldByApplication.insert(keyCode);
+      tapCandidate_.store(0, std::memory_order_relaxed);  // a key between: no tap alone
+    }
     return event;
   }
   // Records a translated key-down's key code for its key-up. The keystroke posted at once for
   // it is the built-in action's, or else userKey's (-1: none).
   void recordTranslated(int64_t keyCode, Action action, int64_t userKey = -1);
   void performShortcut(const CompiledShortcut& shortcut);
+  // A modifier tapped alone: follows Ctrl, Win and Alt from flags-changed events, and runs the
+  // user's shortcut for one pressed and released alone within kTapAloneWithin.
+  [[gnu::noinline]] void trackTappedModifier(int64_t keyCode, EventRef event);
+  void fireTapped(uint8_t modifier, int64_t keyCode);
   bool isNamedNow(int64_t keyCode) const { return inKeySet(namedKeys_, keyCode); }
   static bool inKeySet(const std::array<std::atomic<uint64_t>, 2>& set, int64_t keyCode) {
     const auto code = static_cast<uint64_t>(keyCode);
@@ -274,6 +281,16 @@ class KeyboardShortcutManager : public std::enable_shared_from_this<KeyboardShor
   // Codes the rules in use name: a key-down of any other passes without a look at its flags.
   std::array<std::atomic<uint64_t>, 2> namedKeys_;
   friend class RuleReader;
+
+  // A modifier tapped alone (tap thread; stop cancels). tappedModifiers_: those the rules in use
+  // have a shortcut for (main thread writes). modifiersHeld_: the Windows modifiers held at the
+  // last flags-changed event. tapCandidate_: the one pressed alone and not yet released, or 0;
+  // tapDownAt_: when (the pauser's uptime, in nanoseconds).
+  static constexpr std::chrono::seconds kTapAloneWithin{1};
+  std::atomic<uint8_t> tappedModifiers_{0};
+  std::atomic<uint8_t> modifiersHeld_{0};
+  std::atomic<uint8_t> tapCandidate_{0};
+  std::atomic<int64_t> tapDownAt_{0};
 
   // The key viewer: whether one is open, and the records on their way to it. An untranslated
   // key-down reads nothing of it while none is open; a key-down some rule names reads the flag.

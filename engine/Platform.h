@@ -85,11 +85,13 @@ class MainQueue {
   virtual void asyncAfter(std::chrono::nanoseconds delay, Work work, void* context) = 0;
 };
 
-// usleep: pauses the calling thread.
+// usleep: pauses the calling thread; and the monotonic clock the pause runs on (time since an
+// arbitrary start, never going back), read on the tap thread to time a modifier tapped alone.
 class Pauser {
  public:
   virtual ~Pauser() = default;
   virtual void usleep(uint32_t microseconds) = 0;
+  virtual std::chrono::nanoseconds uptime() = 0;
 };
 
 // Everything the engine runs on. A platform outlives every manager built on it (the manager

@@ -4,42 +4,49 @@
 
 namespace corvane {
 
-namespace {
-
-// Bundle identifiers share their beginnings ("com.apple."): two of the same length are told
-// apart by their last eight bytes before the whole is compared.
-bool sameIdentifier(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  if (a.size() >= 8) {
-    uint64_t tailA = 0;
-    uint64_t tailB = 0;
-    std::memcpy(&tailA, a.data() + a.size() - 8, 8);
-    std::memcpy(&tailB, b.data() + b.size() - 8, 8);
-    if (tailA != tailB) return false;
-  }
-  return std::memcmp(a.data(), b.data(), a.size()) == 0;
+uint64_t RuleTable::hashIdentifier(std::string_view identifier) {
+  // Bundle identifiers share their beginnings ("com.apple."): the first and last eight bytes
+  // and the length tell them apart well enough, at a fixed cost whatever their length.
+  uint64_t head = 0;
+  uint64_t tail = 0;
+  const size_t n = identifier.size();
+  std::memcpy(&head, identifier.data(), n < 8 ? n : 8);
+  if (n > 8) std::memcpy(&tail, identifier.data() + n - 8, 8);
+  uint64_t h = (head * 0x9E3779B97F4A7C15ULL) ^ (tail * 0xC2B2AE3D27D4EB4FULL) ^ n;
+  h ^= h >> 31;
+  return h * 0x94D049BB133111EBULL;
 }
 
-// Lists are short (a few applications): a scan beats a search.
-bool contains(std::span<const std::string_view> list, std::string_view identifier) {
-  for (std::string_view entry : list) {
-    if (sameIdentifier(entry, identifier)) return true;
+FrontApplication RuleTable::classify(std::string_view bundleIdentifier) const {
+  FrontApplication front;
+  for (size_t i = 0; i < c_.patterns.size(); ++i) {
+    const std::string_view pattern = c_.patterns[i];
+    if (bundleIdentifier.size() > pattern.size() &&
+        std::memcmp(bundleIdentifier.data(), pattern.data(), pattern.size()) == 0) {
+      front.patterns[i >> 6] |= uint64_t{1} << (i & 63);
+    }
+  }
+  if (c_.identifierSlots.empty()) return front;
+  const size_t mask = c_.identifierSlots.size() - 1;
+  for (size_t slot = hashIdentifier(bundleIdentifier) >> 32 & mask;; slot = (slot + 1) & mask) {
+    const int32_t index = c_.identifierSlots[slot];
+    if (index < 0) break;
+    const std::string_view known = c_.identifiers[static_cast<size_t>(index)];
+    if (known.size() == bundleIdentifier.size() &&
+        std::memcmp(known.data(), bundleIdentifier.data(), known.size()) == 0) {
+      front.identifier = index;
+      break;
+    }
+  }
+  return front;
+}
+
+bool RuleTable::excludes(const FrontApplication& front, BuiltinCombination combination) const {
+  const uint32_t bit = combination == BuiltinCombination::none ? 0 : combinationBit(combination);
+  for (const Contents::Exclusion& exclusion : c_.exclusions) {
+    if ((exclusion.keep & bit) == 0 && holds(exclusion.apps, front)) return true;
   }
   return false;
-}
-
-}  // namespace
-
-bool RuleTable::appliesIn(const CompiledShortcut& shortcut,
-                          std::string_view bundleIdentifier) const {
-  if (shortcut.appsBegin == shortcut.appsEnd) return true;
-  return contains(
-      std::span(c_.apps).subspan(shortcut.appsBegin, shortcut.appsEnd - shortcut.appsBegin),
-      bundleIdentifier);
-}
-
-bool RuleTable::excludes(std::string_view bundleIdentifier) const {
-  return contains(c_.exclude, bundleIdentifier);
 }
 
 }  // namespace corvane

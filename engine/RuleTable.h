@@ -1,6 +1,7 @@
 // The user's rules compiled for the tap thread: shortcuts indexed by key code and Windows
-// modifiers, each with its applications. Immutable once built; the tap thread reads it
-// without a lock and without allocating. rules/RuleCompiler.h builds one from a rules file.
+// modifiers, each with where it applies; the applications the file names, resolved into one
+// set of identifiers and patterns. Immutable once built; the tap thread reads it without a lock
+// and without allocating. rules/RuleCompiler.h builds one from a rules file.
 #pragma once
 
 #include <array>
@@ -11,20 +12,36 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/BuiltinCombination.h"
 #include "engine/EventTypes.h"
 
 namespace corvane {
 
 struct RulesFile;
 
+// A set of applications (the compiled form of an "apps", "except", "exclude" or "in" list).
+using ScopeIndex = uint32_t;
+inline constexpr ScopeIndex kNoScope = UINT32_MAX;  // "apps": everywhere; "except": nowhere
+
+inline constexpr size_t kMaxSequenceKeystrokes = 4;
+inline constexpr size_t kMaxPatternWords = 4;  // 256 patterns
+
 struct CompiledShortcut {
   bool opens = false;
-  KeyCode sendKey = 0;
-  EventFlags sendFlags = 0;           // as posted
+  uint8_t keystrokeCount = 0;
+  std::array<KeyCode, kMaxSequenceKeystrokes> keys{};
+  std::array<EventFlags, kMaxSequenceKeystrokes> flags{};  // as posted
   const std::string* open = nullptr;  // the application's path, in the table's source
-  uint32_t appsBegin = 0;             // into RuleTable's application list; begin == end: everywhere
-  uint32_t appsEnd = 0;
-  uint32_t index = 0;  // the shortcut's place in the file
+  ScopeIndex apps = kNoScope;         // where it applies; kNoScope: everywhere
+  ScopeIndex except = kNoScope;       // where it does not; kNoScope: nowhere
+  uint32_t index = 0;                 // its place among the file's shortcuts
+};
+
+// The application in front as the table sees it: which of the file's identifiers it is, and
+// which of its patterns it matches.
+struct FrontApplication {
+  int32_t identifier = -1;
+  std::array<uint64_t, kMaxPatternWords> patterns{};
 };
 
 class RuleTable {
@@ -34,10 +51,32 @@ class RuleTable {
     std::array<uint64_t, 2> userKeys{};
     std::array<uint64_t, 2> namedKeys{};
     std::vector<uint32_t> slotStart;  // 128 * 16 + 1 offsets into shortcuts
+    // Per slot: those with "apps" first, then the others, each in file order.
     std::vector<CompiledShortcut> shortcuts;
-    std::vector<std::string_view> apps;  // each shortcut's range; views into the source
-    std::vector<std::string_view> exclude;
-    uint32_t disabled = 0;  // combinationBit of each built-in switched off
+    // Shortcuts of a modifier tapped alone: Ctrl, Win, Alt (offsets into tapped, 3 + 1).
+    std::array<uint32_t, 4> tappedStart{};
+    std::vector<CompiledShortcut> tapped;
+    uint8_t tappedModifiers = 0;  // kModCtrl, kModWin, kModAlt of those there are
+
+    // Applications: exact identifiers (hashed) and patterns (a beginning each).
+    std::vector<std::string_view> identifiers;  // views into the source
+    std::vector<int32_t> identifierSlots;       // open addressing, a power of two; -1 empty
+    std::vector<std::string_view> patterns;     // "com.jetbrains."
+    uint32_t patternWords = 0;                  // words of a scope's pattern bits (<= 4)
+    uint32_t scopeWords = 0;                    // pattern words, then identifier words
+    std::vector<uint64_t> scopes;               // scopeWords per scope
+
+    struct Exclusion {
+      ScopeIndex apps = kNoScope;
+      uint32_t keep = 0;  // combinationBit of the built-ins still translated there
+    };
+    std::vector<Exclusion> exclusions;
+    uint32_t disabled = 0;  // combinationBit of each built-in switched off everywhere
+    std::array<ScopeIndex, kBuiltinCombinationCount> disabledIn = [] {
+      std::array<ScopeIndex, kBuiltinCombinationCount> none{};
+      none.fill(kNoScope);
+      return none;
+    }();  // kNoScope: nowhere
   };
 
   // source: the file the contents were compiled from (their views and paths point into it).
@@ -48,6 +87,9 @@ class RuleTable {
 
   const RulesFile* source() const { return source_.get(); }
 
+  // How identifiers are spread over the table's slots.
+  static uint64_t hashIdentifier(std::string_view identifier);
+
   // Codes some user shortcut names, and codes any rule names (the built-in ones included).
   const std::array<uint64_t, 2>& userKeys() const { return c_.userKeys; }
   const std::array<uint64_t, 2>& namedKeys() const { return c_.namedKeys; }
@@ -56,23 +98,61 @@ class RuleTable {
     return code < 128 && ((c_.userKeys[code >> 6] >> (code & 63)) & 1) != 0;
   }
 
-  // The user's shortcuts for a key code (below 128) and an exact set of Windows modifiers, in
-  // file order.
+  // The user's shortcuts for a key code (below 128) and an exact set of Windows modifiers: those
+  // that name applications first.
   std::span<const CompiledShortcut> candidates(int64_t keyCode, uint8_t modifiers) const {
     const size_t slot = static_cast<size_t>(keyCode) * 16 + modifiers;
     return std::span(c_.shortcuts)
         .subspan(c_.slotStart[slot], c_.slotStart[slot + 1] - c_.slotStart[slot]);
   }
-  bool appliesIn(const CompiledShortcut& shortcut, std::string_view bundleIdentifier) const;
+  // The shortcuts of a modifier tapped alone (kModCtrl, kModWin or kModAlt), in the same order.
+  uint8_t tappedModifiers() const { return c_.tappedModifiers; }
+  std::span<const CompiledShortcut> tappedCandidates(uint8_t modifier) const {
+    const size_t i = modifier == kModCtrl ? 0 : modifier == kModWin ? 1 : 2;
+    return std::span(c_.tapped).subspan(c_.tappedStart[i],
+                                        c_.tappedStart[i + 1] - c_.tappedStart[i]);
+  }
 
-  bool hasExclusions() const { return !c_.exclude.empty(); }
-  bool excludes(std::string_view bundleIdentifier) const;
+  // Whether any list of the file names applications (else the front one is never asked).
+  bool namesApplications() const { return c_.scopeWords != 0; }
+  FrontApplication classify(std::string_view bundleIdentifier) const;
+  bool holds(ScopeIndex scope, const FrontApplication& front) const {
+    if (scope == kNoScope) return false;
+    const uint64_t* bits = c_.scopes.data() + size_t{scope} * c_.scopeWords;
+    for (uint32_t w = 0; w < c_.patternWords; ++w) {
+      if ((bits[w] & front.patterns[w]) != 0) return true;
+    }
+    if (front.identifier < 0) return false;
+    const auto id = static_cast<uint32_t>(front.identifier);
+    return ((bits[c_.patternWords + (id >> 6)] >> (id & 63)) & 1) != 0;
+  }
+  bool appliesIn(const CompiledShortcut& shortcut, const FrontApplication& front) const {
+    return (shortcut.apps == kNoScope || holds(shortcut.apps, front)) &&
+           !holds(shortcut.except, front);
+  }
+
+  bool hasExclusions() const { return !c_.exclusions.empty(); }
+  // Whether the front application is excluded for the built-in (none: for a shortcut of the
+  // user's, which no "keep" names).
+  bool excludes(const FrontApplication& front,
+                BuiltinCombination combination = BuiltinCombination::none) const;
 
   uint32_t disabled() const { return c_.disabled; }
+  // Whether the built-in is switched off in the front application alone.
+  bool hasScopedDisables() const { return scopedDisables_; }
+  bool disabledIn(BuiltinCombination combination, const FrontApplication& front) const {
+    return holds(c_.disabledIn[static_cast<size_t>(combination)], front);
+  }
 
  private:
   std::shared_ptr<const RulesFile> source_;
   Contents c_;
+  bool scopedDisables_ = [this] {
+    for (ScopeIndex s : c_.disabledIn) {
+      if (s != kNoScope) return true;
+    }
+    return false;
+  }();
 };
 
 }  // namespace corvane

@@ -1,5 +1,7 @@
 // The user's rules file in the decision: publishing a compiled table from the main thread, and
 // deciding a key-down with it on the tap thread.
+#include <span>
+
 #include "engine/KeyboardShortcutManager.h"
 #include "engine/RuleTable.h"
 #include "engine/ShortcutKeys.h"
@@ -32,63 +34,111 @@ KeyboardShortcutManager::~KeyboardShortcutManager() {
   for (const RuleTable* table : retiredRules_) delete table;
 }
 
+namespace {
+
+// The application in front, asked of the workspace and classified against the table the first
+// time a decision needs it, and again after something else has asked the workspace.
+class FrontOf {
+ public:
+  FrontOf(Workspace& workspace, const RuleTable& table) : workspace_(workspace), table_(table) {}
+  const FrontApplication& get() {
+    if (!known_) {
+      front_ = table_.classify(workspace_.frontmostBundleIdentifier());
+      known_ = true;
+    }
+    return front_;
+  }
+  void forget() { known_ = false; }
+
+ private:
+  Workspace& workspace_;
+  const RuleTable& table_;
+  FrontApplication front_;
+  bool known_ = false;
+};
+
+// The first of the shortcuts that applies in the front application (those that name
+// applications come first), or nullptr.
+const CompiledShortcut* firstApplying(const RuleTable& table,
+                                      std::span<const CompiledShortcut> candidates,
+                                      FrontOf& front) {
+  for (const CompiledShortcut& candidate : candidates) {
+    if ((candidate.apps == kNoScope && candidate.except == kNoScope) ||
+        table.appliesIn(candidate, front.get())) {
+      return &candidate;
+    }
+  }
+  return nullptr;
+}
+
+}  // namespace
+
 EventRef KeyboardShortcutManager::decideWithRules(int64_t keyCode, EventFlags flags, EventRef event,
                                                   DecisionOutcome* outcome) {
   const RuleReader reader(*this);
   const RuleTable* table = reader.table();
+  if (table == nullptr) [[unlikely]] {  // cleared since the caller looked
+    bool fnIsCtrl = false;
+    const BuiltinCombination combination = builtinCombination(keyCode, flags, 0, fnIsCtrl);
+    const Action action = actionOf(combination, 0, fnIsCtrl);
+    if (outcome != nullptr) {
+      *outcome = action == Action::none
+                     ? DecisionOutcome{OutcomeCode::noShortcut, kNoRuleIndex}
+                     : DecisionOutcome{OutcomeCode::builtin, static_cast<uint16_t>(combination)};
+    }
+    if (action == Action::none) return passKeyDown(keyCode, event);
+    recordTranslated(keyCode, action);
+    perform(action);
+    return nullptr;
+  }
   // The frontmost application is asked only for a shortcut that names applications, by the
   // built-in Shift+Tab, and once a key-down would be translated; the user's shortcuts ask once.
-  std::string_view frontmost;
-  bool asked = false;
-  const auto frontmostApplication = [&] {
-    if (!asked) {
-      frontmost = workspace_.frontmostBundleIdentifier();
-      asked = true;
-    }
-    return frontmost;
-  };
+  FrontOf front(workspace_, *table);
 
-  // The user's shortcuts first, in file order; the first that applies wins.
+  // The user's shortcuts first: those for the application in front, then the others.
   const CompiledShortcut* shortcut = nullptr;
-  if (table != nullptr && table->hasUserKey(keyCode)) {
-    for (const CompiledShortcut& candidate : table->candidates(keyCode, windowsModifiers(flags))) {
-      if (candidate.appsBegin == candidate.appsEnd ||
-          table->appliesIn(candidate, frontmostApplication())) {
-        shortcut = &candidate;
-        break;
-      }
-    }
+  if (table->hasUserKey(keyCode)) {
+    shortcut = firstApplying(*table, table->candidates(keyCode, windowsModifiers(flags)), front);
   }
+  const auto pass = [&](DecisionOutcome why) {
+    if (outcome != nullptr) *outcome = why;
+    return passKeyDown(keyCode, event);
+  };
   // Then the built-in rules, less the disabled ones. Their browser test asks the workspace
   // itself, which ends the life of an answer kept from before.
   Action action = Action::none;
-  DecisionOutcome decided{OutcomeCode::userShortcut, shortcut != nullptr
-                                                         ? static_cast<uint16_t>(shortcut->index)
-                                                         : kNoRuleIndex};
+  DecisionOutcome decided{OutcomeCode::userShortcut, kNoRuleIndex};
   if (shortcut == nullptr) {
-    const uint32_t disabled = table ? table->disabled() : 0;
+    const uint32_t disabled = table->disabled();
     bool fnIsCtrl = false;
     const BuiltinCombination combination = builtinCombination(keyCode, flags, disabled, fnIsCtrl);
+    const auto index = static_cast<uint16_t>(combination);
     action = actionOf(combination, disabled, fnIsCtrl);
     if (action == Action::none) {
-      if (outcome != nullptr) {
-        *outcome = combination == BuiltinCombination::none
-                       ? DecisionOutcome{OutcomeCode::noShortcut, kNoRuleIndex}
-                       : DecisionOutcome{OutcomeCode::disabled, static_cast<uint16_t>(combination)};
-      }
-      return passKeyDown(keyCode, event);
+      return pass(combination == BuiltinCombination::none
+                      ? DecisionOutcome{OutcomeCode::noShortcut, kNoRuleIndex}
+                      : DecisionOutcome{OutcomeCode::disabled, index});
     }
-    decided = {OutcomeCode::builtin, static_cast<uint16_t>(combination)};
-    asked = false;
-  }
-  // Nothing is translated in an excluded application.
-  if (table != nullptr && table->hasExclusions() && table->excludes(frontmostApplication())) {
-    if (outcome != nullptr) *outcome = {OutcomeCode::excluded, kNoRuleIndex};
-    return passKeyDown(keyCode, event);
+    front.forget();
+    if (table->hasScopedDisables() && table->disabledIn(combination, front.get())) {
+      return pass({OutcomeCode::disabledHere, index});
+    }
+    // Nothing is translated in an excluded application but the built-ins it keeps.
+    if (table->hasExclusions() && table->excludes(front.get(), combination)) {
+      return pass({OutcomeCode::excluded, kNoRuleIndex});
+    }
+    decided = {OutcomeCode::builtin, index};
+  } else {
+    // A shortcut written for the application in front applies even where it is excluded.
+    if (shortcut->apps == kNoScope && table->hasExclusions() && table->excludes(front.get())) {
+      return pass({OutcomeCode::excluded, kNoRuleIndex});
+    }
+    decided.index = static_cast<uint16_t>(shortcut->index);
   }
   if (outcome != nullptr) *outcome = decided;
   if (shortcut != nullptr) {
-    recordTranslated(keyCode, Action::none, shortcut->opens ? -1 : shortcut->sendKey);
+    recordTranslated(keyCode, Action::none,
+                     shortcut->opens || shortcut->keystrokeCount != 1 ? -1 : shortcut->keys[0]);
     performShortcut(*shortcut);
   } else {
     recordTranslated(keyCode, action);
@@ -100,8 +150,61 @@ EventRef KeyboardShortcutManager::decideWithRules(int64_t keyCode, EventFlags fl
 void KeyboardShortcutManager::performShortcut(const CompiledShortcut& shortcut) {
   if (shortcut.opens) {
     openOnMainQueue(*shortcut.open);
+    return;
+  }
+  for (size_t i = 0; i < shortcut.keystrokeCount; ++i) {
+    postKeystrokeWithFlags(shortcut.flags[i], shortcut.keys[i]);
+  }
+}
+
+void KeyboardShortcutManager::trackTappedModifier(int64_t keyCode, EventRef event) {
+  // Only Ctrl, Win, Alt and Shift count; Caps Lock and the rest change nothing here.
+  const uint8_t held = windowsModifiers(events_.eventGetFlags(event));
+  const uint8_t before = modifiersHeld_.load(std::memory_order_relaxed);
+  if (held == before) return;
+  modifiersHeld_.store(held, std::memory_order_relaxed);
+  const uint8_t candidate = tapCandidate_.load(std::memory_order_relaxed);
+  if (candidate != 0) {
+    // Released alone in time: it fires. Another modifier cancels it.
+    tapCandidate_.store(0, std::memory_order_relaxed);
+    if (held == 0 && before == candidate &&
+        pauser_.uptime() - std::chrono::nanoseconds(tapDownAt_.load(std::memory_order_relaxed)) <=
+            kTapAloneWithin) {
+      fireTapped(candidate, keyCode);
+    }
+    return;
+  }
+  if (before == 0 && (held & tappedModifiers_.load(std::memory_order_relaxed)) == held &&
+      (held == kModCtrl || held == kModWin || held == kModAlt)) {
+    tapDownAt_.store(pauser_.uptime().count(), std::memory_order_relaxed);
+    tapCandidate_.store(held, std::memory_order_relaxed);
+  }
+}
+
+void KeyboardShortcutManager::fireTapped(uint8_t modifier, int64_t keyCode) {
+  const RuleReader reader(*this);
+  const RuleTable* table = reader.table();
+  if (table == nullptr) return;
+  FrontOf front(workspace_, *table);
+  const CompiledShortcut* shortcut =
+      firstApplying(*table, table->tappedCandidates(modifier), front);
+  DecisionOutcome outcome{OutcomeCode::tappedAlone, kNoRuleIndex};
+  if (shortcut == nullptr) return;
+  if (shortcut->apps == kNoScope && table->hasExclusions() && table->excludes(front.get())) {
+    outcome = {OutcomeCode::excluded, kNoRuleIndex};
   } else {
-    postKeystrokeWithFlags(shortcut.sendFlags, shortcut.sendKey);
+    outcome.index = static_cast<uint16_t>(shortcut->index);
+    performShortcut(*shortcut);
+  }
+  if (keyViewerOpen_.load(std::memory_order_relaxed)) {
+    KeyRecord record;
+    record.type = kEventFlagsChanged;
+    record.keyCode = keyCode;
+    record.flags = 0;
+    record.outcome = outcome;
+    record.swapFnAndControl = swapFnAndControl.get();
+    record.swapOptionAndCommand = swapOptionAndCommand.get();
+    keyViewer_.push(record);
   }
 }
 
@@ -124,6 +227,8 @@ const RulesFile* KeyboardShortcutManager::rules() const {
 void KeyboardShortcutManager::publishRules(const RuleTable* table) {
   // A key the new table names is let through the first test once the table is there.
   const RuleTable* old = ruleTable_.exchange(table, std::memory_order_seq_cst);
+  tappedModifiers_.store(table != nullptr ? table->tappedModifiers() : 0,
+                         std::memory_order_relaxed);
   publishNamedKeys();
   if (old != nullptr) retiredRules_.push_back(old);
   reclaimRetiredRules();

@@ -88,16 +88,17 @@ constexpr std::array<KeyName, 77> kKeyNames = {{
     {"F10", 109},
     {"F11", 103},
 }};
-constexpr std::array<KeyName, 9> kMoreFunctionKeys = {{
-    {"F12", 111},
-    {"F13", 105},
-    {"F14", 107},
-    {"F15", 113},
-    {"F16", 106},
-    {"F17", 64},
-    {"F18", 79},
-    {"F19", 80},
-    {"F20", 90},
+// F13-F15 are where a Mac sees a PC keyboard's Print Screen, Scroll Lock and Pause.
+constexpr std::array<KeyName, 31> kMoreFunctionKeys = {{
+    {"F12", 111},         {"F13", 105},         {"PrintScreen", 105},  {"F14", 107},
+    {"ScrollLock", 107},  {"F15", 113},         {"Pause", 113},        {"F16", 106},
+    {"F17", 64},          {"F18", 79},          {"F19", 80},           {"F20", 90},
+    {"ContextMenu", 110},  // the PC application (menu) key
+    {"Keypad0", 82},      {"Keypad1", 83},      {"Keypad2", 84},       {"Keypad3", 85},
+    {"Keypad4", 86},      {"Keypad5", 87},      {"Keypad6", 88},       {"Keypad7", 89},
+    {"Keypad8", 91},      {"Keypad9", 92},      {"KeypadDecimal", 65}, {"KeypadMultiply", 67},
+    {"KeypadPlus", 69},   {"KeypadClear", 71},  {"KeypadDivide", 75},  {"KeypadEnter", 76},
+    {"KeypadMinus", 78},  {"KeypadEquals", 81},
 }};
 
 constexpr auto kAllKeyNames = [] {
@@ -129,11 +130,17 @@ std::span<const KeyName> keyNames() {
   return kAllKeyNames;
 }
 
-std::optional<uint8_t> keyCodeNamed(std::string_view name) {
+const KeyName* keyNamed(std::string_view name) {
   for (const KeyName& key : kAllKeyNames) {
-    if (equalsIgnoringCase(key.name, name)) return key.code;
+    if (equalsIgnoringCase(key.name, name)) return &key;
   }
-  return std::nullopt;
+  return nullptr;
+}
+
+std::optional<uint8_t> keyCodeNamed(std::string_view name) {
+  const KeyName* key = keyNamed(name);
+  if (key == nullptr) return std::nullopt;
+  return key->code;
 }
 
 std::string_view keyNameOf(uint8_t code) {

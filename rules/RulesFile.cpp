@@ -9,13 +9,15 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <set>
 #include <span>
-#include <system_error>
 
-#include "engine/KeyboardShortcutManager.h"
 #include "engine/ShortcutKeys.h"
+#include "rules/ApplicationNames.h"
 #include "rules/JsonReader.h"
 #include "rules/KeyNames.h"
+#include "rules/KeysReading.h"
+#include "rules/ReadingFailure.h"
 #include "rules/Text.h"
 
 namespace corvane {
@@ -23,28 +25,18 @@ namespace {
 
 using json::Position;
 using json::Value;
+using reading::expectType;
+using reading::fail;
+using reading::Failure;
 
-constexpr std::array<std::string_view, 4> kTopMembers = {"exclude", "settings", "disable",
-                                                         "shortcuts"};
+constexpr std::array<std::string_view, 6> kTopMembers = {"$schema",  "groups",  "exclude",
+                                                         "settings", "disable", "shortcuts"};
 constexpr std::array<std::string_view, 2> kSettingNames = {"swapFnAndControl",
                                                            "swapOptionAndCommand"};
-constexpr std::array<std::string_view, 5> kShortcutMembers = {"press", "send", "open", "apps",
-                                                              "title"};
-
-struct Failure {
-  RulesError error;
-};
-
-[[noreturn]] void fail(Position at, std::string message) {
-  throw Failure{RulesError{at.line, at.column, std::move(message)}};
-}
-
-void expectType(const Value& value, Value::Type type, std::string_view what) {
-  if (value.type != type) {
-    fail(value.at, std::string(what) + " must be " + std::string(json::describeType(type)) +
-                       ", not " + std::string(json::describeType(value.type)));
-  }
-}
+constexpr std::array<std::string_view, 7> kShortcutMembers = {"press",  "send",      "open", "apps",
+                                                              "except", "withShift", "title"};
+constexpr std::array<std::string_view, 2> kDisableMembers = {"name", "in"};
+constexpr std::array<std::string_view, 2> kExcludeMembers = {"apps", "keep"};
 
 std::string unknownMember(std::string_view name, std::span<const std::string_view> known,
                           std::string_view where) {
@@ -52,164 +44,11 @@ std::string unknownMember(std::string_view name, std::span<const std::string_vie
          " (the members are " + joinNames(known) + ")";
 }
 
-std::vector<std::string_view> allKeyAndModifierNames() {
-  std::vector<std::string_view> names;
-  for (const ModifierName& m : windowsModifierNames()) names.push_back(m.name);
-  for (const ModifierName& m : macModifierNames()) names.push_back(m.name);
-  for (const KeyName& k : keyNames()) names.push_back(k.name);
-  return names;
-}
-
-// One "+"-separated part of a press or send text, and where it is.
-struct Part {
-  std::string_view text;
-  Position at;
-};
-
-std::vector<Part> splitKeys(const Value& value) {
-  std::vector<Part> parts;
-  const std::string_view text = value.text;
-  size_t start = 0;
-  size_t characters = 0;  // code points before start
-  size_t i = 0;
-  size_t charIndex = 0;
-  const auto flush = [&](size_t end) {
-    std::string_view part = text.substr(start, end - start);
-    size_t lead = 0;
-    while (lead < part.size() && part[lead] == ' ') ++lead;
-    part.remove_prefix(lead);
-    while (!part.empty() && part.back() == ' ') part.remove_suffix(1);
-    parts.push_back(Part{part, value.charAt(characters + lead)});
-  };
-  for (; i < text.size(); ++i) {
-    if ((static_cast<unsigned char>(text[i]) & 0xC0) == 0x80) continue;
-    if (text[i] == '+') {
-      flush(i);
-      start = i + 1;
-      characters = charIndex + 1;
-    }
-    ++charIndex;
-  }
-  flush(text.size());
-  return parts;
-}
-
-const ModifierName* findModifier(std::span<const ModifierName> names, std::string_view text) {
-  for (const ModifierName& m : names) {
-    if (equalsIgnoringCase(m.name, text)) return &m;
+const Value::Member* memberNamed(const Value& object, std::string_view name) {
+  for (const Value::Member& member : object.members) {
+    if (member.name == name) return &member;
   }
   return nullptr;
-}
-
-// The Mac key a Windows modifier's name in "send" should be.
-std::string_view macNameFor(std::string_view windowsName) {
-  if (equalsIgnoringCase(windowsName, "Ctrl")) return "Control";
-  if (equalsIgnoringCase(windowsName, "Win")) return "Cmd";
-  return "Option";  // Alt
-}
-
-std::string unknownKey(std::string_view text) {
-  static const std::vector<std::string_view> names = allKeyAndModifierNames();
-  if (text.empty()) return "a key name is missing between two +";
-  return "unknown key name " + inQuotes(text) + didYouMean(text, names);
-}
-
-// What "press" and "send" each take: their own modifiers, and how to point out the other's.
-struct KeysMember {
-  std::string_view name;                // "press" or "send"
-  std::span<const ModifierName> own;    // its modifiers, in the order they are written back
-  std::span<const ModifierName> other;  // the other member's, a mistake here
-  std::string_view ownNames;            // for messages
-  std::string_view example;             // a whole combination
-  std::string (*wrongSide)(std::string_view written, const ModifierName& other);
-};
-
-struct Keys {
-  uint64_t modifiers = 0;  // the own ModifierName bits
-  uint8_t code = 0;
-  std::string written;  // canonical: modifiers in the member's order, then the key
-};
-
-// "Ctrl+Shift+Home": modifiers, each at most once, then one key name.
-Keys readKeys(const Value& value, const KeysMember& member) {
-  const std::string quotedMember = inQuotes(member.name);
-  expectType(value, Value::Type::string, quotedMember);
-  const std::vector<Part> parts = splitKeys(value);
-  Keys keys;
-  for (size_t i = 0; i + 1 < parts.size(); ++i) {
-    const Part& part = parts[i];
-    const ModifierName* modifier = findModifier(member.own, part.text);
-    if (modifier == nullptr) {
-      if (const ModifierName* other = findModifier(member.other, part.text)) {
-        fail(part.at, member.wrongSide(part.text, *other));
-      }
-      if (keyCodeNamed(part.text)) {
-        fail(part.at, "only the last key of " + quotedMember + " may be a key; " +
-                          inQuotes(part.text) + " is not one of " + std::string(member.ownNames));
-      }
-      fail(part.at, unknownKey(part.text));
-    }
-    if ((keys.modifiers & modifier->bit) != 0) {
-      fail(part.at, inQuotes(modifier->name) + " is named twice");
-    }
-    keys.modifiers |= modifier->bit;
-  }
-  const Part& key = parts.back();
-  const std::optional<uint8_t> code = keyCodeNamed(key.text);
-  if (!code) {
-    if (findModifier(member.own, key.text) != nullptr ||
-        findModifier(member.other, key.text) != nullptr) {
-      fail(key.at, quotedMember + " needs a key after its modifiers (such as " +
-                       std::string(member.example) + ")");
-    }
-    fail(key.at, unknownKey(key.text));
-  }
-  keys.code = *code;
-  uint64_t written = 0;  // an alias (Command) is written back as its first name (Cmd)
-  for (const ModifierName& m : member.own) {
-    if ((keys.modifiers & m.bit) != 0 && (written & m.bit) == 0) {
-      keys.written += std::string(m.name) + "+";
-      written |= m.bit;
-    }
-  }
-  keys.written += keyNameOf(*code);
-  return keys;
-}
-
-const KeysMember kPress = {
-    "press",
-    windowsModifierNames(),
-    macModifierNames(),
-    "Ctrl, Win, Alt, Shift",
-    "Ctrl+O",
-    [](std::string_view written, const ModifierName&) {
-      return inQuotes(written) +
-             " is a Mac key; \"press\" names the Windows keys Ctrl, Win, Alt "
-             "and Shift";
-    }};
-const KeysMember kSend = {"send",
-                          macModifierNames(),
-                          windowsModifierNames(),
-                          "Cmd, Option, Control, Shift, Fn",
-                          "Cmd+O",
-                          [](std::string_view, const ModifierName& windows) {
-                            return inQuotes(windows.name) +
-                                   " is a Windows key; \"send\" names Mac keys: write " +
-                                   inQuotes(macNameFor(windows.name));
-                          }};
-
-void readPress(const Value& value, UserShortcut& shortcut) {
-  Keys keys = readKeys(value, kPress);
-  shortcut.modifiers = static_cast<uint8_t>(keys.modifiers);
-  shortcut.keyCode = keys.code;
-  shortcut.press = std::move(keys.written);
-}
-
-void readSend(const Value& value, UserShortcut& shortcut) {
-  Keys keys = readKeys(value, kSend);
-  shortcut.sendModifiers = keys.modifiers;
-  shortcut.sendKeyCode = keys.code;
-  shortcut.send = std::move(keys.written);
 }
 
 void readOpen(const Value& value, UserShortcut& shortcut) {
@@ -229,53 +68,58 @@ void readOpen(const Value& value, UserShortcut& shortcut) {
   shortcut.open = std::string(trimmed);
 }
 
-std::vector<std::string> readIdentifiers(const Value& value, std::string_view what) {
-  expectType(value, Value::Type::array, what);
-  std::vector<std::string> identifiers;
-  for (const Value& item : value.items) {
-    expectType(item, Value::Type::string, std::string("each item of ") + std::string(what));
-    if (item.text.empty()) fail(item.at, "an application's bundle identifier may not be empty");
-    if (std::find(identifiers.begin(), identifiers.end(), item.text) != identifiers.end()) {
-      fail(item.at, inQuotes(item.text) + " is listed twice");
-    }
-    identifiers.push_back(item.text);
-  }
-  return identifiers;
-}
-
-// The bundle identifiers a shortcut's apps stand for ("browsers" made into the seven).
-std::vector<std::string_view> expandApps(const std::vector<std::string>& apps) {
-  std::vector<std::string_view> out;
-  for (const std::string& app : apps) {
-    if (app == kBrowsersAlias) {
-      out.insert(out.end(), kBrowserBundleIdentifiers.begin(), kBrowserBundleIdentifiers.end());
-    } else {
-      out.push_back(app);
+// Whether both shortcuts can apply in one application, at the same level of precedence (a
+// shortcut with "apps" goes before one without, so only two of a kind can clash).
+bool scopesClash(const UserShortcut& a, const UserShortcut& b) {
+  if (a.inApps.empty() != b.inApps.empty()) return false;
+  if (a.inApps.empty()) return true;  // both everywhere but their exceptions: always somewhere
+  // Both name applications: some application of both that neither leaves out.
+  for (const std::string& identifier : a.inApps.identifiers) {
+    if (b.inApps.contains(identifier) && !a.except.contains(identifier) &&
+        !b.except.contains(identifier)) {
+      return true;
     }
   }
-  return out;
-}
-
-bool appsOverlap(const UserShortcut& a, const UserShortcut& b) {
-  if (a.apps.empty() || b.apps.empty()) return true;
-  const std::vector<std::string_view> left = expandApps(a.apps);
-  for (std::string_view app : expandApps(b.apps)) {
-    if (std::find(left.begin(), left.end(), app) != left.end()) return true;
+  for (const std::string& identifier : b.inApps.identifiers) {
+    if (a.inApps.contains(identifier) && !a.except.contains(identifier) &&
+        !b.except.contains(identifier)) {
+      return true;
+    }
+  }
+  for (const std::string& p : a.inApps.prefixes) {
+    for (const std::string& q : b.inApps.prefixes) {
+      if (!p.starts_with(q) && !q.starts_with(p)) continue;
+      const std::string some = (p.size() > q.size() ? p : q) + "\x7f";
+      if (!a.except.contains(some) && !b.except.contains(some)) return true;
+    }
   }
   return false;
 }
 
-UserShortcut readShortcut(const Value& value) {
+// The Windows modifier sets a shortcut answers to: its own, and with Shift for withShift.
+bool samePress(const UserShortcut& a, const UserShortcut& b) {
+  if (a.tapped != b.tapped) return false;
+  if (!a.tapped && a.keyCode != b.keyCode) return false;
+  const auto sets = [](const UserShortcut& s) {
+    uint32_t bits = uint32_t{1} << s.modifiers;
+    if (s.withShift) bits |= uint32_t{1} << (s.modifiers | kModShift);
+    return bits;
+  };
+  return (sets(a) & sets(b)) != 0;
+}
+
+UserShortcut readShortcut(const Value& value, const ApplicationNames& names) {
   expectType(value, Value::Type::object, "each shortcut");
   UserShortcut shortcut;
   shortcut.line = value.at.line;
   const Value* press = nullptr;
   const Value::Member* send = nullptr;
   const Value::Member* open = nullptr;
+  const Value::Member* withShift = nullptr;
   for (const Value::Member& member : value.members) {
     if (member.name == "press") {
       press = &member.value;
-      readPress(member.value, shortcut);
+      reading::readPress(member.value, shortcut);
     } else if (member.name == "send" || member.name == "open") {
       const Value::Member* other = member.name == "send" ? open : send;
       if (other != nullptr) {
@@ -285,18 +129,26 @@ UserShortcut readShortcut(const Value& value) {
       }
       if (member.name == "send") {
         send = &member;
-        readSend(member.value, shortcut);
+        reading::readSend(member.value, shortcut);
       } else {
         open = &member;
         readOpen(member.value, shortcut);
       }
     } else if (member.name == "apps") {
-      shortcut.apps = readIdentifiers(member.value, "\"apps\"");
-      if (shortcut.apps.empty()) {
+      expectType(member.value, Value::Type::array, "\"apps\"");
+      if (member.value.items.empty()) {
         fail(member.value.at,
              "\"apps\" must name at least one application (leave it out to "
              "apply everywhere)");
       }
+      shortcut.inApps = names.read(member.value, "\"apps\"");
+      shortcut.apps = shortcut.inApps.written;
+    } else if (member.name == "except") {
+      shortcut.except = names.read(member.value, "\"except\"");
+    } else if (member.name == "withShift") {
+      expectType(member.value, Value::Type::boolean, "\"withShift\"");
+      withShift = &member;
+      shortcut.withShift = member.value.boolean;
     } else if (member.name == "title") {
       expectType(member.value, Value::Type::string, "\"title\"");
       shortcut.title = member.value.text;
@@ -308,18 +160,22 @@ UserShortcut readShortcut(const Value& value) {
   if (send == nullptr && open == nullptr) {
     fail(value.at, "a shortcut needs \"send\" (a Mac keystroke) or \"open\" (an application)");
   }
+  if (shortcut.withShift && (shortcut.modifiers & kModShift) != 0) {
+    fail(withShift->at, "\"withShift\" is for a \"press\" that names no Shift");
+  }
+  if (shortcut.withShift && shortcut.tapped) {
+    fail(withShift->at, "\"withShift\" is for a \"press\" with a key, not a modifier tapped alone");
+  }
   return shortcut;
 }
 
-void readShortcuts(const Value& value, RulesFile& rules) {
+void readShortcuts(const Value& value, const ApplicationNames& names, RulesFile& rules) {
   expectType(value, Value::Type::array, "\"shortcuts\"");
   for (const Value& item : value.items) {
-    UserShortcut shortcut = readShortcut(item);
+    UserShortcut shortcut = readShortcut(item, names);
     for (const UserShortcut& earlier : rules.shortcuts) {
-      if (earlier.keyCode == shortcut.keyCode && earlier.modifiers == shortcut.modifiers &&
-          appsOverlap(earlier, shortcut)) {
-        const Value::Member& press = *std::find_if(item.members.begin(), item.members.end(),
-                                                   [](const auto& m) { return m.name == "press"; });
+      if (samePress(earlier, shortcut) && scopesClash(earlier, shortcut)) {
+        const Value::Member& press = *memberNamed(item, "press");
         fail(press.value.at, inQuotes(shortcut.press) + " is already a shortcut (line " +
                                  std::to_string(earlier.line) + ") in the same applications");
       }
@@ -328,27 +184,115 @@ void readShortcuts(const Value& value, RulesFile& rules) {
   }
 }
 
-void readDisable(const Value& value, RulesFile& rules) {
-  expectType(value, Value::Type::array, "\"disable\"");
+uint32_t readKeep(const Value& value) {
+  expectType(value, Value::Type::array, "\"keep\"");
+  uint32_t keep = 0;
   for (const Value& item : value.items) {
-    expectType(item, Value::Type::string, "each item of \"disable\"");
-    std::string name;
-    for (char c : item.text) {
-      if (c != ' ') name += c;
+    const uint32_t bit = combinationBit(reading::readBuiltin(item, "each item of \"keep\""));
+    if ((keep & bit) != 0) fail(item.at, inQuotes(item.text) + " is listed twice");
+    keep |= bit;
+  }
+  return keep;
+}
+
+void readExclude(const Value& value, const ApplicationNames& names, RulesFile& rules) {
+  expectType(value, Value::Type::array, "\"exclude\"");
+  // Plain names together make one entry; each { "apps", "keep" } object is one of its own.
+  Exclusion plain;
+  std::vector<std::string_view> seen;
+  for (const Value& item : value.items) {
+    if (item.type == Value::Type::object) {
+      Exclusion entry;
+      const Value::Member* apps = memberNamed(item, "apps");
+      for (const Value::Member& member : item.members) {
+        if (member.name == "keep") {
+          entry.keep = readKeep(member.value);
+        } else if (member.name != "apps") {
+          fail(member.at, unknownMember(member.name, kExcludeMembers, " in an \"exclude\" entry"));
+        }
+      }
+      if (apps == nullptr) {
+        fail(item.at, "an \"exclude\" entry needs \"apps\": the applications to leave alone");
+      }
+      entry.apps = names.read(apps->value, "\"apps\"");
+      for (const std::string& app : entry.apps.written) rules.exclude.push_back(app);
+      for (size_t i = 0; i < kBuiltinCombinationCount; ++i) {
+        if ((entry.keep & (uint32_t{1} << i)) != 0) {
+          entry.kept.emplace_back(kBuiltinCombinationNames[i]);
+        }
+      }
+      rules.exclusions.push_back(std::move(entry));
+      continue;
     }
-    size_t found = kBuiltinCombinationCount;
-    for (size_t i = 0; i < kBuiltinCombinationCount; ++i) {
-      if (equalsIgnoringCase(kBuiltinCombinationNames[i], name)) found = i;
+    expectType(item, Value::Type::string, "each item of \"exclude\"");
+    if (std::find(seen.begin(), seen.end(), item.text) != seen.end()) {
+      fail(item.at, inQuotes(item.text) + " is listed twice");
     }
-    if (found == kBuiltinCombinationCount) {
-      fail(item.at, "unknown built-in shortcut " + inQuotes(item.text) +
-                        didYouMean(name, kBuiltinCombinationNames) + " (the built-in ones are " +
-                        joinNames(kBuiltinCombinationNames) + ")");
+    seen.push_back(item.text);
+    Value one;
+    one.type = Value::Type::array;
+    one.at = item.at;
+    one.items.push_back(item);
+    const Applications app = names.read(one, "\"exclude\"");
+    for (const std::string& identifier : app.identifiers) {
+      if (!std::binary_search(plain.apps.identifiers.begin(), plain.apps.identifiers.end(),
+                              identifier)) {
+        plain.apps.identifiers.insert(std::lower_bound(plain.apps.identifiers.begin(),
+                                                       plain.apps.identifiers.end(), identifier),
+                                      identifier);
+      }
     }
-    const uint32_t bit = combinationBit(static_cast<BuiltinCombination>(found));
-    if ((rules.disabled & bit) != 0) fail(item.at, inQuotes(item.text) + " is listed twice");
-    rules.disabled |= bit;
-    rules.disable.emplace_back(kBuiltinCombinationNames[found]);
+    for (const std::string& prefix : app.prefixes) {
+      if (!std::binary_search(plain.apps.prefixes.begin(), plain.apps.prefixes.end(), prefix)) {
+        plain.apps.prefixes.insert(
+            std::lower_bound(plain.apps.prefixes.begin(), plain.apps.prefixes.end(), prefix),
+            prefix);
+      }
+    }
+    plain.apps.written.push_back(item.text);
+    rules.exclude.push_back(item.text);
+  }
+  if (!plain.apps.empty()) rules.exclusions.insert(rules.exclusions.begin(), std::move(plain));
+}
+
+void readDisable(const Value& value, const ApplicationNames& names, RulesFile& rules) {
+  expectType(value, Value::Type::array, "\"disable\"");
+  uint32_t listed = 0;
+  for (const Value& item : value.items) {
+    const Value* name = &item;
+    const Value* in = nullptr;
+    if (item.type == Value::Type::object) {
+      for (const Value::Member& member : item.members) {
+        if (member.name == "name") {
+          name = &member.value;
+        } else if (member.name == "in") {
+          in = &member.value;
+        } else {
+          fail(member.at, unknownMember(member.name, kDisableMembers, " in a \"disable\" entry"));
+        }
+      }
+      if (name == &item) {
+        fail(item.at, "a \"disable\" entry needs \"name\": the built-in shortcut to switch off");
+      }
+      if (in == nullptr) {
+        fail(item.at,
+             "a \"disable\" entry needs \"in\": the applications it is off in (or write its name "
+             "alone to switch it off everywhere)");
+      }
+    } else if (item.type != Value::Type::string) {
+      fail(item.at, "each item of \"disable\" must be a text or an object, not " +
+                        std::string(json::describeType(item.type)));
+    }
+    const BuiltinCombination combination = reading::readBuiltin(*name, "\"disable\"");
+    const uint32_t bit = combinationBit(combination);
+    if ((listed & bit) != 0) fail(name->at, inQuotes(name->text) + " is listed twice");
+    listed |= bit;
+    if (in != nullptr) {
+      rules.disabledIn.push_back(ScopedDisable{combination, names.read(*in, "\"in\"")});
+    } else {
+      rules.disabled |= bit;
+      rules.disable.emplace_back(kBuiltinCombinationNames[static_cast<size_t>(combination)]);
+    }
   }
 }
 
@@ -365,34 +309,62 @@ void readSettings(const Value& value, RulesFile& rules) {
   }
 }
 
+// Every pattern the file uses, once.
+size_t patternCount(const RulesFile& rules) {
+  std::set<std::string_view> patterns;
+  const auto add = [&](const Applications& apps) {
+    for (const std::string& prefix : apps.prefixes) patterns.insert(prefix);
+  };
+  for (const Exclusion& e : rules.exclusions) add(e.apps);
+  for (const ScopedDisable& d : rules.disabledIn) add(d.in);
+  for (const UserShortcut& s : rules.shortcuts) {
+    add(s.inApps);
+    add(s.except);
+  }
+  return patterns.size();
+}
+
 RulesFile readRules(const Value& root) {
   if (root.type != Value::Type::object) {
     fail(root.at, "the file must hold one JSON object ({ ... }), not " +
                       std::string(json::describeType(root.type)));
   }
+  // Groups first: every other member may name them, wherever they stand in the file.
+  const Value::Member* groups = memberNamed(root, "groups");
+  const ApplicationNames names(groups != nullptr ? &groups->value : nullptr);
   RulesFile rules;
+  rules.groups = names.groups();
   for (const Value::Member& member : root.members) {
-    if (member.name == "exclude") {
-      rules.exclude = readIdentifiers(member.value, "\"exclude\"");
+    if (member.name == "$schema") {
+      expectType(member.value, Value::Type::string, "\"$schema\"");
+    } else if (member.name == "groups") {
+      continue;
+    } else if (member.name == "exclude") {
+      readExclude(member.value, names, rules);
     } else if (member.name == "settings") {
       readSettings(member.value, rules);
     } else if (member.name == "disable") {
-      readDisable(member.value, rules);
+      readDisable(member.value, names, rules);
     } else if (member.name == "shortcuts") {
-      readShortcuts(member.value, rules);
+      readShortcuts(member.value, names, rules);
     } else {
       fail(member.at, unknownMember(member.name, kTopMembers, ""));
     }
+  }
+  if (patternCount(rules) > kMaxPatterns) {
+    throw Failure{RulesError{0, 0,
+                             "the file uses more than " + std::to_string(kMaxPatterns) +
+                                 " patterns (identifiers ending in .*)"}};
   }
   return rules;
 }
 
 }  // namespace
 
-EventFlags UserShortcut::postedFlags() const {
-  EventFlags flags = sendModifiers;
-  if (isFunctionKey(sendKeyCode)) flags |= kFlagFn;
-  if (sendKeyCode >= 123 && sendKeyCode <= 126) flags |= kFlagNumericPad;
+EventFlags Keystroke::postedFlags() const {
+  EventFlags flags = modifiers;
+  if (isFunctionKey(keyCode)) flags |= kFlagFn;
+  if ((keyCode >= 123 && keyCode <= 126) || isKeypadKey(keyCode)) flags |= kFlagNumericPad;
   return flags;
 }
 
@@ -403,6 +375,13 @@ std::string UserShortcut::displayTitle() const {
   name = name.substr(name.rfind('/') + 1);
   name.remove_suffix(4);  // ".app"
   return std::string(name);
+}
+
+const ScopedDisable* RulesFile::disabledOnlyIn(BuiltinCombination c) const {
+  for (const ScopedDisable& d : disabledIn) {
+    if (d.combination == c) return &d;
+  }
+  return nullptr;
 }
 
 std::string RulesError::describe() const {
@@ -425,7 +404,6 @@ RulesParse parseRules(std::string_view text) {
   }
   return result;
 }
-
 std::filesystem::path rulesFilePath() {
   const char* config = std::getenv("XDG_CONFIG_HOME");
   std::filesystem::path folder;

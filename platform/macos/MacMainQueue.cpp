@@ -14,4 +14,9 @@ void MacPauser::usleep(uint32_t microseconds) {
   ::usleep(microseconds);
 }
 
+std::chrono::nanoseconds MacPauser::uptime() {
+  return std::chrono::duration_cast<std::chrono::nanoseconds>(
+      std::chrono::steady_clock::now().time_since_epoch());
+}
+
 }  // namespace corvane::mac

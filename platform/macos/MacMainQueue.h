@@ -14,6 +14,9 @@ class MacMainQueue final : public MainQueue {
 class MacPauser final : public Pauser {
  public:
   void usleep(uint32_t microseconds) override;
+  // std::chrono::steady_clock: mach_absolute_time on a Mac, which runs on in sleep's absence
+  // and never goes back.
+  std::chrono::nanoseconds uptime() override;
 };
 
 }  // namespace corvane::mac

@@ -253,6 +253,7 @@ class SimulatedSession final : public Platform,
   void asyncAfter(Nanoseconds delay, Work work, void* context) override;
   // Pauser
   void usleep(uint32_t microseconds) override;
+  Nanoseconds uptime() override { return now(); }
 
   Loop* loopOfCurrentThread();
   void enqueueLocked(Event* event, Tap* target);

@@ -135,6 +135,7 @@ class TwoSessionPlatform final : public Platform,
     current().mainQueue().asyncAfter(delay, work, context);
   }
   void usleep(uint32_t microseconds) override { current().pauser().usleep(microseconds); }
+  std::chrono::nanoseconds uptime() override { return current().pauser().uptime(); }
 
   static thread_local SimulatedSession* tSession;
 

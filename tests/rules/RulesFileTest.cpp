@@ -43,7 +43,7 @@ INSTANTIATE_TEST_SUITE_P(
                 "line 1, column 1: the file must hold one JSON object ({ ... }), not a list"},
         BadFile{"UnknownMember", "{\n  \"shortcut\": []\n}",
                 "line 2, column 3: unknown member \"shortcut\"; did you mean \"shortcuts\"? (the "
-                "members are exclude, settings, disable, shortcuts)"},
+                "members are $schema, groups, exclude, settings, disable, shortcuts)"},
         BadFile{"DuplicateMember", "{\"exclude\": [],\n \"exclude\": []}",
                 "line 2, column 2: member \"exclude\" appears twice (line 1)"},
         BadFile{"TwoCommas", "{\"exclude\": [\"a.b\",,]}",
@@ -103,10 +103,10 @@ INSTANTIATE_TEST_SUITE_P(
         BadFile{"UnknownShortcutMember",
                 shortcut(R"({"press": "F5", "send": "Cmd+R", "app": ["x"]})"),
                 "line 2, column 36: unknown member \"app\" in a shortcut; did you mean \"apps\"? "
-                "(the members are press, send, open, apps, title)"},
+                "(the members are press, send, open, apps, except, withShift, title)"},
         BadFile{"Duplicate",
                 "{\"shortcuts\": [\n  {\"press\": \"Ctrl+O\", \"send\": \"Cmd+O\"},\n"
-                "  {\"press\": \"ctrl + o\", \"send\": \"Cmd+P\", \"apps\": [\"x\"]}\n]}",
+                "  {\"press\": \"ctrl + o\", \"send\": \"Cmd+P\", \"except\": [\"x.y\"]}\n]}",
                 "line 3, column 13: \"Ctrl+O\" is already a shortcut (line 2) in the same "
                 "applications"},
         BadFile{"DuplicateThroughBrowsers",
@@ -121,6 +121,84 @@ INSTANTIATE_TEST_SUITE_P(
                 "Ctrl+F, Ctrl+S, Ctrl+P, Ctrl+N, Ctrl+T, Ctrl+W, Ctrl+Backspace, Ctrl+Delete, "
                 "Ctrl+L, Ctrl+Tab, Ctrl+Shift+Tab, Ctrl+Shift+Esc, Shift+Tab, Alt+Enter, Alt+Tab, "
                 "Alt+F4, Win+L, F2)"},
+        BadFile{"UnknownGroup", "{\"exclude\": [\"Browsers\"]}",
+                "line 1, column 14: unknown application group \"Browsers\"; did you mean "
+                "\"browsers\"? (a bundle identifier has dots, such as \"com.apple.Terminal\"; the "
+                "groups are browsers, terminals, remote)"},
+        BadFile{
+            "UnknownGroupAmongTheFilesOwn",
+            "{\"groups\": {\"editors\": [\"com.microsoft.VSCode\"]},\n"
+            " \"shortcuts\": [{\"press\": \"F5\", \"send\": \"Cmd+R\", \"apps\": [\"editor\"]}]}",
+            "line 2, column 58: unknown application group \"editor\"; did you mean "
+            "\"editors\"? (a bundle identifier has dots, such as \"com.apple.Terminal\"; the "
+            "groups are browsers, terminals, remote, editors)"},
+        BadFile{"GroupCycle", "{\"groups\": {\"a\": [\"b\"],\n  \"b\": [\"c.d\", \"a\"]}}",
+                "line 2, column 16: group \"a\" names itself (a -> b -> a)"},
+        BadFile{"GroupNameWithADot", "{\"groups\": {\"my.apps\": [\"c.d\"]}}",
+                "line 1, column 13: a group's name has no dot or *, such as \"editors\" (it "
+                "stands where bundle identifiers would)"},
+        BadFile{"BuiltInGroupRedefined", "{\"groups\": {\"terminals\": [\"c.d\"]}}",
+                "line 1, column 13: \"terminals\" is a built-in group; give yours another name"},
+        BadFile{"EmptyGroup", "{\"groups\": {\"none\": []}}",
+                "line 1, column 21: a group must name at least one application"},
+        BadFile{"NotAPattern", "{\"exclude\": [\"com.*.x\"]}",
+                "line 1, column 14: \"com.*.x\" is not a pattern: a pattern is an identifier's "
+                "beginning and \".*\", such as \"com.jetbrains.*\""},
+        BadFile{"ExcludeEntryWithoutApps", "{\"exclude\": [{\"keep\": [\"Alt+Tab\"]}]}",
+                "line 1, column 14: an \"exclude\" entry needs \"apps\": the applications to "
+                "leave alone"},
+        BadFile{"ExcludeEntryMisspelt", "{\"exclude\": [{\"apps\": [\"remote\"], \"kept\": []}]}",
+                "line 1, column 35: unknown member \"kept\" in an \"exclude\" entry (the members "
+                "are apps, keep)"},
+        BadFile{
+            "KeepUnknown", "{\"exclude\": [{\"apps\": [\"remote\"], \"keep\": [\"Alt+Q\"]}]}",
+            "line 1, column 44: unknown built-in shortcut \"Alt+Q\" (the built-in ones are "
+            "Win+E, Ctrl+C, Ctrl+X, Ctrl+V, Ctrl+Z, Ctrl+Y, Ctrl+A, Ctrl+F, Ctrl+S, Ctrl+P, "
+            "Ctrl+N, Ctrl+T, Ctrl+W, Ctrl+Backspace, Ctrl+Delete, Ctrl+L, Ctrl+Tab, "
+            "Ctrl+Shift+Tab, Ctrl+Shift+Esc, Shift+Tab, Alt+Enter, Alt+Tab, Alt+F4, Win+L, F2)"},
+        BadFile{"DisableEntryWithoutIn", "{\"disable\": [{\"name\": \"Ctrl+C\"}]}",
+                "line 1, column 14: a \"disable\" entry needs \"in\": the applications it is off "
+                "in (or write its name alone to switch it off everywhere)"},
+        BadFile{
+            "DisabledTwiceUnderTwoSpellings",
+            "{\"disable\": [\"Ctrl+Del\", {\"name\": \"ctrl + delete\", \"in\": [\"terminals\"]}]}",
+            "line 1, column 35: \"ctrl + delete\" is listed twice"},
+        BadFile{"DisableNotAText", "{\"disable\": [3]}",
+                "line 1, column 14: each item of \"disable\" must be a text or an object, not a "
+                "number"},
+        BadFile{
+            "WithShiftOnShift",
+            shortcut(R"({"press": "Ctrl+Shift+Left", "send": "Option+Left", "withShift": true})"),
+            "line 2, column 55: \"withShift\" is for a \"press\" that names no Shift"},
+        BadFile{"WithShiftClash",
+                shortcut(R"({"press": "Ctrl+Left", "send": "Option+Left", "withShift": true},
+  {"press": "Ctrl+Shift+Left", "send": "Option+Shift+Left"})"),
+                "line 3, column 13: \"Ctrl+Shift+Left\" is already a shortcut (line 2) in the same "
+                "applications"},
+        BadFile{"SequenceTooLong",
+                shortcut(R"({"press": "F6", "send": ["A", "B", "C", "D", "E"]})"),
+                "line 2, column 27: \"send\" is one keystroke or a list of one to 4, not 5"},
+        BadFile{"SequenceEmpty", shortcut(R"({"press": "F6", "send": []})"),
+                "line 2, column 27: \"send\" is one keystroke or a list of one to 4, not 0"},
+        BadFile{"SequenceItemWrong", shortcut(R"({"press": "F6", "send": ["Cmd+A", "Ctrl+B"]})"),
+                "line 2, column 38: \"Ctrl\" is a Windows key; \"send\" names Mac keys: write "
+                "\"Control\""},
+        BadFile{"ShiftTappedAlone", shortcut(R"({"press": "Shift", "send": "Cmd+Space"})"),
+                "line 2, column 13: Shift tapped alone is no shortcut; \"press\" may be Ctrl, Win "
+                "or Alt alone"},
+        BadFile{"TwoModifiersAlone", shortcut(R"({"press": "Ctrl+Win", "send": "Cmd+Space"})"),
+                "line 2, column 19: \"press\" needs a key after its modifiers (such as Ctrl+O)"},
+        BadFile{"TappedTwice", shortcut(R"({"press": "Win", "send": "Cmd+Space"},
+  {"press": "win", "send": "Cmd+Option+Space"})"),
+                "line 3, column 13: \"Win\" is already a shortcut (line 2) in the same "
+                "applications"},
+        BadFile{"ClashInAGroup",
+                shortcut(R"({"press": "F6", "send": "Cmd+1", "apps": ["com.jetbrains.*"]},
+  {"press": "F6", "send": "Cmd+2", "apps": ["com.jetbrains.pycharm"]})"),
+                "line 3, column 13: \"F6\" is already a shortcut (line 2) in the same "
+                "applications"},
+        BadFile{"SchemaNotAText", "{\"$schema\": 1}",
+                "line 1, column 13: \"$schema\" must be a text, not a number"},
         BadFile{"SettingNotBoolean", "{\"settings\": {\"swapFnAndControl\": \"no\"}}",
                 "line 1, column 35: \"swapFnAndControl\" must be true or false, not a text"},
         BadFile{"UnknownSetting", "{\"settings\": {\"swapFn\": false}}",
@@ -169,28 +247,87 @@ TEST(RulesFile, AGoodFileHoldsWhatItSays) {
   EXPECT_EQ(open.modifiers, kModCtrl);
   EXPECT_EQ(open.keyCode, 31);
   EXPECT_EQ(open.send, "Cmd+O");
-  EXPECT_EQ(open.postedFlags(), kFlagCommand);
+  EXPECT_EQ(open.keystrokes.at(0).postedFlags(), kFlagCommand);
   EXPECT_EQ(open.displayTitle(), "Cmd+O");
   EXPECT_EQ(open.line, 8);
 
   const UserShortcut& select = rules.shortcuts[1];
   EXPECT_EQ(select.modifiers, kModShift);
   EXPECT_EQ(select.keyCode, 115);
-  EXPECT_EQ(select.sendKeyCode, 123);
+  EXPECT_EQ(select.keystrokes.at(0).keyCode, 123);
   // Arrows are posted as the keyboard sends them: with Fn and the numeric-pad flag.
-  EXPECT_EQ(select.postedFlags(), kFlagCommand | kFlagShift | kFlagFn | kFlagNumericPad);
+  EXPECT_EQ(select.keystrokes.at(0).postedFlags(),
+            kFlagCommand | kFlagShift | kFlagFn | kFlagNumericPad);
 
   EXPECT_EQ(rules.shortcuts[2].apps, std::vector<std::string>{"browsers"});
   EXPECT_EQ(rules.shortcuts[2].displayTitle(), "Reload");
-  EXPECT_EQ(rules.shortcuts[2].postedFlags(), kFlagCommand);
+  EXPECT_EQ(rules.shortcuts[2].keystrokes.at(0).postedFlags(), kFlagCommand);
 
   const UserShortcut& terminal = rules.shortcuts[3];
   EXPECT_TRUE(terminal.opens);
   EXPECT_EQ(terminal.open, "/System/Applications/Utilities/Terminal.app");
   EXPECT_EQ(terminal.displayTitle(), "Terminal");
 
-  EXPECT_EQ(rules.shortcuts[4].press, "Alt+Shift+Delete");
-  EXPECT_EQ(rules.shortcuts[4].send, "Control+Fn+Escape");
+  // Keys as the file spells them (Del, Esc), modifiers in their own order.
+  EXPECT_EQ(rules.shortcuts[4].press, "Alt+Shift+Del");
+  EXPECT_EQ(rules.shortcuts[4].send, "Control+Fn+Esc");
+}
+
+TEST(RulesFile, GroupsPatternsAndScopesAreResolvedWhenRead) {
+  const RulesParse parse = parseRules(R"({
+    "$schema": "./rules.schema.json",
+    "groups": { "ides": ["jetbrains", "com.microsoft.VSCode"], "jetbrains": ["com.jetbrains.*"] },
+    "exclude": ["terminals", { "apps": ["remote"], "keep": ["Alt+Tab", "win + e"] }],
+    "disable": ["Ctrl+Del", "Shift+Ctrl+Tab", "alt+return", { "name": "Ctrl+C", "in": ["ides"] }],
+    "shortcuts": [
+      { "press": "Ctrl+Plus", "send": ["Cmd+Shift+4", "Space"], "except": ["ides"] },
+      { "press": "Ctrl+Left", "send": "Option+Left", "withShift": true },
+      { "press": "Win", "send": "Cmd+Space", "apps": ["browsers"] },
+      { "press": "PrintScreen", "send": "Cmd+Shift+3" },
+      { "press": "Keypad5", "send": "KeypadEnter" }
+    ]
+  })");
+  ASSERT_TRUE(parse.rules) << parse.error.describe();
+  const RulesFile& rules = *parse.rules;
+  ASSERT_EQ(rules.groups.size(), 2u);
+  EXPECT_EQ(rules.groups[0].members,
+            (std::vector<std::string>{"jetbrains", "com.microsoft.VSCode"}));
+
+  ASSERT_EQ(rules.exclusions.size(), 2u);
+  EXPECT_EQ(rules.exclude, (std::vector<std::string>{"terminals", "remote"}));
+  EXPECT_TRUE(rules.exclusions[0].apps.contains("net.kovidgoyal.kitty"));
+  EXPECT_EQ(rules.exclusions[0].keep, 0u);
+  EXPECT_TRUE(rules.exclusions[1].apps.contains("com.parallels.winapp.notepad"));
+  EXPECT_FALSE(rules.exclusions[1].apps.contains("com.parallels.winapp"));
+  EXPECT_EQ(rules.exclusions[1].kept, (std::vector<std::string>{"Win+E", "Alt+Tab"}));
+
+  EXPECT_EQ(rules.disable,
+            (std::vector<std::string>{"Ctrl+Delete", "Ctrl+Shift+Tab", "Alt+Enter"}));
+  ASSERT_EQ(rules.disabledIn.size(), 1u);
+  EXPECT_FALSE(rules.disables(BuiltinCombination::ctrlC));
+  const ScopedDisable* copy = rules.disabledOnlyIn(BuiltinCombination::ctrlC);
+  ASSERT_NE(copy, nullptr);
+  EXPECT_EQ(copy->in.written, std::vector<std::string>{"ides"});
+  EXPECT_TRUE(copy->in.contains("com.jetbrains.goland"));
+  EXPECT_TRUE(copy->in.contains("com.microsoft.VSCode"));
+  EXPECT_FALSE(copy->in.contains("com.microsoft.VSCodeInsiders"));
+
+  const UserShortcut& zoom = rules.shortcuts[0];
+  EXPECT_EQ(zoom.press, "Ctrl+Plus") << "the key as the file spells it";
+  EXPECT_EQ(zoom.send, "Cmd+Shift+4, Space");
+  ASSERT_EQ(zoom.keystrokes.size(), 2u);
+  EXPECT_EQ(zoom.keystrokes[1].keyCode, 49);
+  EXPECT_TRUE(zoom.apps.empty());
+  EXPECT_EQ(zoom.except.written, std::vector<std::string>{"ides"});
+  EXPECT_TRUE(rules.shortcuts[1].withShift);
+  EXPECT_TRUE(rules.shortcuts[2].tapped);
+  EXPECT_EQ(rules.shortcuts[2].modifiers, kModWin);
+  EXPECT_EQ(rules.shortcuts[2].press, "Win");
+  EXPECT_TRUE(rules.shortcuts[2].inApps.contains("com.apple.Safari"));
+  EXPECT_EQ(rules.shortcuts[3].press, "PrintScreen");
+  EXPECT_EQ(rules.shortcuts[3].keyCode, 105);
+  EXPECT_EQ(rules.shortcuts[4].keystrokes[0].postedFlags(), kFlagNumericPad)
+      << "the keypad is posted as the keyboard sends it";
 }
 
 TEST(RulesFile, EveryKeyNameHasADistinctCodeFromTheKeyboardsRange) {
@@ -200,9 +337,14 @@ TEST(RulesFile, EveryKeyNameHasADistinctCodeFromTheKeyboardsRange) {
     EXPECT_EQ(keyCodeNamed(key.name), key.code) << key.name;
     first.try_emplace(key.code, key.name);
   }
-  // Aliases share their key: 77 + 9 names, 4 of them aliases.
-  EXPECT_EQ(keyNames().size(), 86u);
-  EXPECT_EQ(first.size(), 82u);
+  // Aliases share their key: 77 + 31 names, 7 of them aliases (Enter, Esc, Del, Plus,
+  // PrintScreen, ScrollLock, Pause).
+  EXPECT_EQ(keyNames().size(), 108u);
+  EXPECT_EQ(first.size(), 101u);
+  EXPECT_EQ(keyCodeNamed("printscreen"), 105);
+  EXPECT_EQ(keyCodeNamed("ContextMenu"), 110);
+  EXPECT_EQ(keyCodeNamed("Keypad8"), 91);
+  EXPECT_EQ(keyCodeNamed("KeypadEnter"), 76);
   EXPECT_EQ(keyNameOf(36), "Return");
   EXPECT_EQ(keyCodeNamed("esc"), 53);
   EXPECT_EQ(keyCodeNamed("PLUS"), 24);
