@@ -96,13 +96,28 @@ std::string outcomeWords(DecisionOutcome outcome, const RulesFile* rules,
         return "passed: " + std::string(kBuiltinCombinationNames[outcome.index]) + " is off";
       }
       return "passed: the shortcut is off";
+    case OutcomeCode::disabledHere: {
+      if (outcome.index >= kBuiltinCombinationCount) return "passed: the shortcut is off here";
+      const auto combination = static_cast<BuiltinCombination>(outcome.index);
+      std::string words =
+          "passed: " + std::string(kBuiltinCombinationNames[outcome.index]) + " is off";
+      const ScopedDisable* scoped = rules != nullptr ? rules->disabledOnlyIn(combination) : nullptr;
+      if (scoped == nullptr) return words;
+      std::string where;
+      for (const std::string& name : scoped->in.written) {
+        where += where.empty() ? "" : ", ";
+        where += name;
+      }
+      return words + " (in " + where + ")";
+    }
     case OutcomeCode::builtin: {
       if (outcome.index >= kBuiltinCombinationCount) return "→ a built-in shortcut";
       const BuiltinWords& words = kBuiltinWords[outcome.index];
       if (words.keystroke.empty()) return "→ opens " + std::string(words.title);
       return "→ " + std::string(words.keystroke) + "  " + std::string(words.title);
     }
-    case OutcomeCode::userShortcut: {
+    case OutcomeCode::userShortcut:
+    case OutcomeCode::tappedAlone: {
       // The rules may have changed since the key was decided: an index past them names nothing.
       if (rules == nullptr || outcome.index >= rules->shortcuts.size()) return "→ your shortcut";
       const UserShortcut& shortcut = rules->shortcuts[outcome.index];
@@ -114,8 +129,13 @@ std::string outcomeWords(DecisionOutcome outcome, const RulesFile* rules,
         if (shortcut.title.empty()) return "→ opens " + application;
         return "→ your shortcut " + shortcut.title + " (opens " + application + ")";
       }
-      const std::string keystroke =
-          macModifierSymbols(shortcut.sendModifiers) + keyName(shortcut.sendKeyCode);
+      std::string keystroke;
+      for (const Keystroke& each : shortcut.keystrokes) {
+        if (!keystroke.empty()) keystroke += ", ";
+        keystroke += macModifierSymbols(each.modifiers) + keyName(each.keyCode);
+      }
+      if (outcome.code == OutcomeCode::tappedAlone)
+        keystroke += ", " + shortcut.press + " tapped alone";
       if (shortcut.title.empty()) return "→ your shortcut " + keystroke;
       return "→ your shortcut " + shortcut.title + " (" + keystroke + ")";
     }
