@@ -25,8 +25,10 @@ void nullDecision(benchmark::State& state, const DecisionCase& c) {
 
   uint64_t excluded = 0;  // allocations of the parked work's runs, which is not the event path
   const uint64_t before = allocationsOnThisThread();
+  uint64_t round = 0;
   for (auto _ : state) {
     if (c.needsEntry) manager->consumedKeyUps.insert(event.keyCode);
+    if (c.tapped) event.flags = (round++ & 1) != 0 ? 0 : c.event.flags;
     benchmark::DoNotOptimize(manager->handleEvent(c.type, ref));
     if (platform->parkingFull()) {
       state.PauseTiming();
@@ -69,6 +71,7 @@ void simulatedDecision(benchmark::State& state, const DecisionCase& c) {
   const uint64_t before = allocationsOnThisThread();
   for (auto _ : state) {
     if (c.needsEntry) manager->consumedKeyUps.insert(c.event.keyCode);
+    if (c.tapped) events.eventSetFlags(event, (n & 1) != 0 ? 0 : c.event.flags);
     benchmark::DoNotOptimize(manager->handleEvent(c.type, event));
     if (++n % drainEvery == 0) {
       state.PauseTiming();

@@ -23,9 +23,12 @@ struct DecisionCase {
   bool needsEntry;             // the key code must be in consumedKeyUps before each event
   bool withRules = false;      // decided with a rules file of 500 shortcuts (rulesForBench)
   bool viewerOpen = false;     // a key viewer is open: every key-down is recorded for it
+  // A modifier tapped alone: the event's flags and none in turn (press, release), each release
+  // running the rules' shortcut for it.
+  bool tapped = false;
 };
 
-inline constexpr std::array<DecisionCase, 16> kDecisionCases = {{
+inline constexpr std::array<DecisionCase, 18> kDecisionCases = {{
     {"untranslated-down",
      "unmarked untranslated key-down (H)",
      kEventKeyDown,
@@ -114,6 +117,22 @@ inline constexpr std::array<DecisionCase, 16> kDecisionCases = {{
      "com.apple.TextEdit",
      false,
      true},
+    {"rules-excluded-down",
+     "500 shortcuts: built-in Fn+C in an excluded application (a pattern of remote)",
+     kEventKeyDown,
+     {8, kFlagFn, 0},
+     "com.parallels.winapp.notepad",
+     false,
+     true},
+    {"rules-tapped-alone",
+     "500 shortcuts: Win (Option) tapped alone, press and release in turn (posts Cmd+Space)",
+     kEventFlagsChanged,
+     {58, kFlagOption, 0},
+     "com.apple.TextEdit",
+     false,
+     true,
+     false,
+     true},
     {"viewer-untranslated-down",
      "key viewer open: unmarked untranslated key-down (H), recorded",
      kEventKeyDown,
@@ -132,26 +151,47 @@ inline constexpr std::array<DecisionCase, 16> kDecisionCases = {{
      true},
 }};
 
-// A rules file of 500 shortcuts over every key and eight modifier sets (every fifth one only in
-// one application), two excluded applications, and one built-in switched off. Ctrl+O sends
-// Command-O; Ctrl+C, C and H are left to the built-ins.
+// A rules file of 500 shortcuts over every key and eight modifier sets, spread over groups,
+// patterns and except (of every five: one in one application, one in a group of the file's, one
+// in a pattern, one everywhere but the terminals, one everywhere); terminals and remote
+// excluded (remote keeping Alt+Tab and Win+E); Ctrl+C off in the file's group; Win tapped alone
+// opens Spotlight. Ctrl+O sends Command-O; Ctrl+C, C and H are left to the built-ins.
 inline RulesFile rulesForBench() {
   static constexpr std::string_view kModifiers[] = {
       "Ctrl+", "Ctrl+Shift+", "Win+", "Alt+", "Win+Shift+", "Alt+Shift+", "Ctrl+Alt+", "Shift+"};
-  std::string text = R"({"exclude": ["com.apple.Terminal", "com.googlecode.iterm2"],
-      "disable": ["Shift+Tab"], "shortcuts": [{"press": "Ctrl+O", "send": "Cmd+O"})";
-  int count = 1;
+  std::string text = R"({"groups": {"editors": ["com.microsoft.VSCode", "com.jetbrains.*",
+      "com.sublimetext.4", "com.panic.Nova"]},
+      "exclude": ["terminals", {"apps": ["remote"], "keep": ["Alt+Tab", "Win+E"]}],
+      "disable": ["Shift+Tab", {"name": "Ctrl+C", "in": ["editors"]}],
+      "shortcuts": [{"press": "Ctrl+O", "send": "Cmd+O"}, {"press": "Win", "send": "Cmd+Space"})";
+  int count = 2;
   for (std::string_view modifiers : kModifiers) {
     for (const KeyName& key : keyNames()) {
       if (count == 500) break;
       const std::string press = std::string(modifiers) + std::string(key.name);
-      if (key.name == "C" || key.name == "H" || press == "Ctrl+O" || key.name == "Plus" ||
-          key.name == "Enter" || key.name == "Esc" || key.name == "Del") {
+      // Each key once: not its other names (Plus is Equal), and not the keys left to built-ins.
+      if (key.name == "C" || key.name == "H" || press == "Ctrl+O" ||
+          keyNameOf(key.code) != key.name) {
         continue;
       }
       text +=
           ",{\"press\": \"" + press + "\", \"send\": \"Cmd+Option+" + std::string(key.name) + "\"";
-      if (count % 5 == 0) text += ", \"apps\": [\"com.example.App" + std::to_string(count) + "\"]";
+      switch (count % 5) {
+        case 0:
+          text += ", \"apps\": [\"com.example.App" + std::to_string(count) + "\"]";
+          break;
+        case 1:
+          text += ", \"apps\": [\"editors\"]";
+          break;
+        case 2:
+          text += ", \"apps\": [\"com.example.vendor" + std::to_string(count) + ".*\"]";
+          break;
+        case 3:
+          text += ", \"except\": [\"terminals\"]";
+          break;
+        default:
+          break;
+      }
       text += "}";
       ++count;
     }

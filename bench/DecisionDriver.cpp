@@ -43,6 +43,7 @@ int main(int argc, char** argv) {
   long swallowed = 0;
   for (long i = 0; i < n; ++i) {
     if (chosen->needsEntry) manager->consumedKeyUps.insert(event.keyCode);
+    if (chosen->tapped) event.flags = (i & 1) != 0 ? 0 : chosen->event.flags;
     if (manager->handleEvent(chosen->type, ref) == nullptr) ++swallowed;
     if (platform->parkingFull()) platform->runParkedWork();
   }

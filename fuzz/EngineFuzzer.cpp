@@ -49,12 +49,14 @@ using sim::SimulatedSession;
 
 constexpr auto kSetUpTimeout = 30s;  // real time; only a broken build comes near it
 
-// Codes the rules name, those the engine posts, modifiers, a plain letter, function keys no rule
-// names (F5, Home, Left), and codes outside what a Mac keyboard makes (the engine takes any
-// signed 64-bit code).
-constexpr std::array<int64_t, 37> kKeyCodes = {
-    8,   9,  6,  7,  16, 0,  3,  1,  35, 45,  17,  13, 51,  117, 37,  48, 53,        36,        118,
-    120, 14, 12, 34, 4,  55, 56, 63, 96, 115, 123, -5, 300, 255, 256, -1, INT64_MIN, INT64_MAX,
+// Codes the rules name, those the engine posts, modifiers (Command, Shift, Fn, Option: tapped
+// alone too), a plain letter, function keys no rule names (F5, Home, Left), the keypad's 5 and
+// PrintScreen (F13), and codes outside what a Mac keyboard makes (the engine takes any signed
+// 64-bit code).
+constexpr std::array<int64_t, 40> kKeyCodes = {
+    8,  9,   6,   7,  16,  0,   3,   1,   35,  45, 17,        13,        51, 117,
+    37, 48,  53,  36, 118, 120, 14,  12,  34,  4,  55,        56,        63, 58,
+    96, 115, 123, 87, 105, -5,  300, 255, 256, -1, INT64_MIN, INT64_MAX,
 };
 // Keys whose events carry the Fn flag whether or not the Fn key is held, as a Mac keyboard sends
 // them.
@@ -67,14 +69,16 @@ constexpr std::array<int64_t, 4> kUserData = {0, 0, 2, -1};
 constexpr std::array<EventFlags, 4> kExtraFlags = {0, 0x10000, 0x200000, 0x100};
 constexpr std::array<EventFlags, 5> kModifierBits = {kFlagShift, kFlagControl, kFlagOption,
                                                      kFlagCommand, kFlagFn};
-constexpr std::array<const char*, 4> kFrontmost = {"com.apple.Safari", "com.apple.Terminal",
-                                                   nullptr, ""};
+constexpr std::array<const char*, 6> kFrontmost = {
+    "com.apple.Safari",     "com.apple.Terminal", nullptr, "",
+    "com.jetbrains.goland", "com.vmware.fusion"};
 
-// Two rules files: the user's shortcuts on keys of the alphabet (one posting the key it is
+// Three rules files: the user's shortcuts on keys of the alphabet (one posting the key it is
 // pressed on), one only in Safari, an application opened, a built-in switched off or replaced,
-// and Terminal excluded.
-const std::array<RulesFile, 2>& rulesFiles() {
-  static const std::array<RulesFile, 2> files = [] {
+// and Terminal excluded; and groups, a pattern, except, a built-in off in some applications, an
+// exclusion keeping built-ins, withShift, a sequence and modifiers tapped alone.
+const std::array<RulesFile, 3>& rulesFiles() {
+  static const std::array<RulesFile, 3> files = [] {
     const char* texts[] = {
         R"({"exclude": ["com.apple.Terminal"], "disable": ["Ctrl+C"], "shortcuts": [
             {"press": "Ctrl+H", "send": "Cmd+H"}, {"press": "Home", "send": "Cmd+Left"},
@@ -83,8 +87,17 @@ const std::array<RulesFile, 2>& rulesFiles() {
             {"press": "Ctrl+Left", "send": "Option+Left"}]})",
         R"({"shortcuts": [{"press": "Ctrl+C", "send": "Cmd+Shift+C"},
             {"press": "H", "send": "Shift+H"}, {"press": "Alt+Left", "send": "Cmd+Left"}]})",
+        R"({"groups": {"ides": ["com.jetbrains.*"]},
+            "exclude": ["terminals", {"apps": ["remote"], "keep": ["Alt+Tab", "Win+E"]}],
+            "disable": [{"name": "Ctrl+C", "in": ["ides"]}],
+            "shortcuts": [{"press": "Home", "send": "Cmd+Left"},
+            {"press": "Home", "send": "Control+A", "apps": ["com.apple.Terminal"]},
+            {"press": "Ctrl+Left", "send": "Option+Left", "withShift": true, "except": ["ides"]},
+            {"press": "PrintScreen", "send": ["Cmd+Shift+4", "Space", "Keypad5"]},
+            {"press": "Win", "send": "Cmd+Space"}, {"press": "Ctrl", "send": "H"},
+            {"press": "Alt", "send": "Cmd+C", "apps": ["ides"]}]})",
     };
-    std::array<RulesFile, 2> parsed;
+    std::array<RulesFile, 3> parsed;
     for (size_t i = 0; i < parsed.size(); ++i) {
       RulesParse parse = parseRules(texts[i]);
       if (!parse.rules) std::abort();
@@ -206,9 +219,9 @@ class EngineRun {
         session_->setTrusted((in.next() & 1) == 0);
         break;
       case 14: {
-        // The user's rules file changes: one of two, or none.
-        const uint8_t choice = in.next() % 3;
-        if (choice == 2) {
+        // The user's rules file changes: one of three, or none.
+        const uint8_t choice = in.next() % 4;
+        if (choice == 3) {
           manager_->clearRules();
         } else {
           setRules(*manager_, rulesFiles()[choice]);

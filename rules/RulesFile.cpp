@@ -184,15 +184,15 @@ void readShortcuts(const Value& value, const ApplicationNames& names, RulesFile&
   }
 }
 
-uint32_t readKeep(const Value& value) {
+void readKeep(const Value& value, Exclusion& entry) {
   expectType(value, Value::Type::array, "\"keep\"");
-  uint32_t keep = 0;
   for (const Value& item : value.items) {
-    const uint32_t bit = combinationBit(reading::readBuiltin(item, "each item of \"keep\""));
-    if ((keep & bit) != 0) fail(item.at, inQuotes(item.text) + " is listed twice");
-    keep |= bit;
+    const BuiltinCombination kept = reading::readBuiltin(item, "each item of \"keep\"");
+    const uint32_t bit = combinationBit(kept);
+    if ((entry.keep & bit) != 0) fail(item.at, inQuotes(item.text) + " is listed twice");
+    entry.keep |= bit;
+    entry.kept.emplace_back(kBuiltinCombinationNames[static_cast<size_t>(kept)]);
   }
-  return keep;
 }
 
 void readExclude(const Value& value, const ApplicationNames& names, RulesFile& rules) {
@@ -206,7 +206,7 @@ void readExclude(const Value& value, const ApplicationNames& names, RulesFile& r
       const Value::Member* apps = memberNamed(item, "apps");
       for (const Value::Member& member : item.members) {
         if (member.name == "keep") {
-          entry.keep = readKeep(member.value);
+          readKeep(member.value, entry);
         } else if (member.name != "apps") {
           fail(member.at, unknownMember(member.name, kExcludeMembers, " in an \"exclude\" entry"));
         }
@@ -216,11 +216,6 @@ void readExclude(const Value& value, const ApplicationNames& names, RulesFile& r
       }
       entry.apps = names.read(apps->value, "\"apps\"");
       for (const std::string& app : entry.apps.written) rules.exclude.push_back(app);
-      for (size_t i = 0; i < kBuiltinCombinationCount; ++i) {
-        if ((entry.keep & (uint32_t{1} << i)) != 0) {
-          entry.kept.emplace_back(kBuiltinCombinationNames[i]);
-        }
-      }
       rules.exclusions.push_back(std::move(entry));
       continue;
     }

@@ -35,23 +35,30 @@ std::vector<BuiltinCombination> combinationsOfRow(const ShortcutItem& item) {
 
 std::vector<SectionRow> builtinRows(std::span<const ShortcutItem> table, const RulesFile* rules) {
   std::vector<SectionRow> rows = CollapsibleShortcutSection::rowsOf(table);
-  if (rules == nullptr || rules->disabled == 0) return rows;
+  if (rules == nullptr || (rules->disabled == 0 && rules->disabledIn.empty())) return rows;
   for (size_t i = 0; i < table.size(); ++i) {
     const std::vector<BuiltinCombination> combinations = combinationsOfRow(table[i]);
     QStringList off;
+    QStringList offIn;  // "off in remote", for those off in some applications only
     for (BuiltinCombination combination : combinations) {
-      if (rules->disables(combination)) {
-        off << fromUtf8(kBuiltinCombinationNames[static_cast<size_t>(combination)]);
+      const QString name = fromUtf8(kBuiltinCombinationNames[static_cast<size_t>(combination)]);
+      if (rules->disables(combination)) off << name;
+      if (const ScopedDisable* scoped = rules->disabledOnlyIn(combination)) {
+        const QString where = QStringLiteral("off in ") + applicationNames(scoped->in.written);
+        offIn << (combinations.size() > 1 ? name + QLatin1Char(' ') + where : where);
       }
     }
-    if (off.isEmpty()) continue;
+    if (off.isEmpty() && offIn.isEmpty()) continue;
     SectionRow& row = rows[i];
-    if (off.size() == static_cast<qsizetype>(combinations.size())) {
+    if (!off.isEmpty() && off.size() == static_cast<qsizetype>(combinations.size())) {
       row.dimmed = true;
       row.mark = QStringLiteral("off");
-    } else {
-      row.mark = off.join(QStringLiteral(", ")) + QStringLiteral(" off");
+      continue;
     }
+    QStringList marks;
+    if (!off.isEmpty()) marks << off.join(QStringLiteral(", ")) + QStringLiteral(" off");
+    marks << offIn;
+    row.mark = marks.join(QStringLiteral("; "));
   }
   return rows;
 }
@@ -63,9 +70,12 @@ std::vector<SectionRow> userShortcutRows(const RulesFile& rules) {
     SectionRow row;
     row.windowsKeys = spacedKeys(shortcut.press);
     row.description = fromUtf8(shortcut.displayTitle());
-    if (!shortcut.apps.empty()) {
-      row.where = QStringLiteral("in ") + applicationNames(shortcut.apps);
+    QStringList where;
+    if (!shortcut.apps.empty()) where << QStringLiteral("in ") + applicationNames(shortcut.apps);
+    if (!shortcut.except.empty()) {
+      where << QStringLiteral("not in ") + applicationNames(shortcut.except.written);
     }
+    row.where = where.join(QStringLiteral(", "));
     rows.push_back(std::move(row));
   }
   return rows;
@@ -74,15 +84,25 @@ std::vector<SectionRow> userShortcutRows(const RulesFile& rules) {
 QString applicationNames(const std::vector<std::string>& bundleIdentifiers) {
   QStringList names;
   for (const std::string& identifier : bundleIdentifiers) {
-    names << (identifier == kBrowsersAlias ? fromUtf8(identifier)
-                                           : fromUtf8(applicationName(identifier)));
+    // Groups ("browsers", no dot) and patterns ("com.jetbrains.*") stay as written.
+    const bool named = identifier.find('.') != std::string::npos && identifier.back() != '*';
+    names << (named ? fromUtf8(applicationName(identifier)) : fromUtf8(identifier));
   }
   return names.join(QStringLiteral(", "));
 }
 
 QString exclusionLine(const RulesFile* rules) {
   if (rules == nullptr || rules->exclude.empty()) return {};
-  return QStringLiteral("Not translated in ") + applicationNames(rules->exclude);
+  QString line = QStringLiteral("Not translated in ") + applicationNames(rules->exclude);
+  // An entry that keeps built-ins says which, where.
+  for (const Exclusion& exclusion : rules->exclusions) {
+    if (exclusion.kept.empty()) continue;
+    QStringList kept;
+    for (const std::string& name : exclusion.kept) kept << fromUtf8(name);
+    line += QStringLiteral("; ") + kept.join(QStringLiteral(", ")) + QStringLiteral(" still in ") +
+            applicationNames(exclusion.apps.written);
+  }
+  return line;
 }
 
 }  // namespace corvane::ui

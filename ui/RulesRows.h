@@ -25,7 +25,8 @@ std::vector<BuiltinCombination> combinationsOfRow(const ShortcutItem& item);
 std::vector<SectionRow> builtinRows(std::span<const ShortcutItem> table, const RulesFile* rules);
 
 // The user's shortcuts in file order: the keys to press ("Ctrl + Shift + Home"), the title (or
-// the keystroke or application), and where it applies ("in browsers", "in Safari").
+// the keystroke or application), and where it applies ("in browsers", "in Safari", "not in
+// terminals").
 std::vector<SectionRow> userShortcutRows(const RulesFile& rules);
 
 // Applications by name where the workspace can tell them, joined by ", ". "browsers" stays

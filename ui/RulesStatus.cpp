@@ -62,6 +62,13 @@ StarterWrite writeStarterRulesFile(const std::filesystem::path& path) {
     starter.remove();
     return StarterWrite::failed;
   }
+  // The schema the starter's "$schema" names, beside it (replacing an older one): an editor that
+  // reads JSON Schema completes and checks the file with it. Without it the file works the same.
+  QFile schema(QFileInfo(file).dir().filePath(
+      QString::fromUtf8(kRulesSchemaFileName.data(), kRulesSchemaFileName.size())));
+  if (schema.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+    schema.write(kRulesSchema.data(), static_cast<qint64>(kRulesSchema.size()));
+  }
   return StarterWrite::written;
 }
 

@@ -2,41 +2,53 @@
 
 namespace corvane::ui {
 
-// Kept in step with docs/rules.md. Every line inside the braces is a comment.
+// Kept in step with docs/rules.md. Every line inside the braces but the first is a comment, and
+// switching any one example on (with its list's lines) leaves a valid file: a comma may end it.
 const std::string_view kStarterRulesFile = R"json({
+  "$schema": "./rules.schema.json",
   // Corvane's rules file: your own shortcuts, built-in shortcuts switched off, and applications
   // left alone. Everything is optional and everything below is commented out, so this file
   // changes nothing yet. Remove the // in front of a line to use it; Corvane reloads the file
-  // as soon as you save it and shows any mistake in its window. Members are separated by
-  // commas, and the last one has none. The whole format, every key name and ready-made files:
-  // docs/rules.md in Corvane's source, and examples/rules/.
+  // as soon as you save it and shows any mistake in its window. An editor that reads JSON
+  // Schema (rules.schema.json, beside this file) completes and checks names as you type. The
+  // whole format, every key name and ready-made files: docs/rules.md in Corvane's source, and
+  // examples/rules/.
 
-  // exclude: applications where Corvane translates nothing, by bundle identifier
-  // (terminals, virtual machines, remote desktops).
-  // "exclude": ["com.apple.Terminal", "com.googlecode.iterm2"],
+  // Applications are named by bundle identifier ("com.apple.Terminal"), by a pattern ending in
+  // .* ("com.jetbrains.*": every JetBrains application), or by a group: the built-in browsers,
+  // terminals and remote (virtual machines and remote desktops), or one of your own.
+  // "groups": { "editors": ["com.microsoft.VSCode", "com.jetbrains.*"] },
+
+  // exclude: applications where Corvane translates nothing; an entry with "keep" still
+  // translates the built-in shortcuts it names there.
+  // "exclude": ["terminals", { "apps": ["remote"], "keep": ["Alt+Tab", "Win+E"] }],
 
   // settings: how the two swap settings of the window start. On a PC keyboard (no Fn key)
   // set "swapFnAndControl" to false so that Control plays Ctrl from the first key press.
   // "settings": { "swapFnAndControl": false, "swapOptionAndCommand": true },
 
-  // disable: built-in shortcuts to switch off, named as Windows writes them:
+  // disable: built-in shortcuts to switch off, everywhere or only "in" some applications:
   // Win+E, Ctrl+C, Ctrl+X, Ctrl+V, Ctrl+Z, Ctrl+Y, Ctrl+A, Ctrl+F, Ctrl+S, Ctrl+P, Ctrl+N,
   // Ctrl+T, Ctrl+W, Ctrl+Backspace, Ctrl+Delete, Ctrl+L, Ctrl+Tab, Ctrl+Shift+Tab,
   // Ctrl+Shift+Esc, Shift+Tab, Alt+Enter, Alt+Tab, Alt+F4, Win+L, F2.
-  // "disable": ["Shift+Tab", "F2"],
+  // "disable": ["Shift+Tab", "F2", { "name": "Ctrl+C", "in": ["terminals"] }],
 
   // shortcuts: your own. "press" is what your Windows hands press (Ctrl, Win, Alt, Shift and
-  // one key); "send" is the Mac keystroke to post instead (Cmd, Option, Control, Shift, Fn and
-  // one key), or "open" is an application to open. "apps" limits a shortcut to some
-  // applications ("browsers" stands for the seven known browsers); "title" is what the window
-  // lists. The first shortcut that matches wins, before the built-in ones.
+  // one key, or Ctrl, Win or Alt tapped alone); "send" is the Mac keystroke to post instead
+  // (Cmd, Option, Control, Shift, Fn and one key), or a list of up to four; "open" is an
+  // application to open instead. "apps" limits a shortcut to some applications, "except"
+  // leaves some out; "withShift": true also matches with Shift and sends it along; "title" is
+  // what the window lists. A shortcut for the application in front wins over one for
+  // everywhere, and both come before the built-in ones.
   // "shortcuts": [
   //   { "press": "Ctrl+O", "send": "Cmd+O" },
   //   { "press": "Home", "send": "Cmd+Left", "title": "Start of line" },
-  //   { "press": "Shift+Home", "send": "Cmd+Shift+Left", "title": "Select to start of line" },
+  //   { "press": "Ctrl+Left", "send": "Option+Left", "withShift": true, "title": "Word left" },
   //   { "press": "F5", "send": "Cmd+R", "apps": ["browsers"], "title": "Reload" },
-  //   { "press": "Win+T", "open": "/System/Applications/Utilities/Terminal.app" }
-  // ]
+  //   { "press": "PrintScreen", "send": ["Cmd+Shift+4", "Space"], "title": "Window shot" },
+  //   { "press": "Win", "send": "Cmd+Space", "title": "Spotlight" },
+  //   { "press": "Win+T", "open": "/System/Applications/Utilities/Terminal.app" },
+  // ],
 }
 )json";
 

@@ -1,5 +1,5 @@
 // The rules file that "Edit…" writes when there is none: comments that explain each member and
-// commented-out examples. It is an empty object, so it changes nothing until the user edits it.
+// commented-out examples. It holds only "$schema", so it changes nothing until the user edits it.
 #pragma once
 
 #include <string_view>
@@ -7,5 +7,8 @@
 namespace corvane::ui {
 
 extern const std::string_view kStarterRulesFile;
+// docs/rules.schema.json, which Edit… writes beside a new starter file (its "$schema" names it).
+extern const std::string_view kRulesSchema;
+inline constexpr std::string_view kRulesSchemaFileName = "rules.schema.json";
 
 }  // namespace corvane::ui

@@ -8,6 +8,8 @@
 #include <fstream>
 #include <map>
 
+#include "rules/ApplicationNames.h"
+#include "rules/JsonReader.h"
 #include "rules/KeyNames.h"
 #include "rules/RulesFile.h"
 #include "rules/Text.h"
@@ -18,7 +20,8 @@ namespace {
 struct BadFile {
   const char* name;
   std::string text;
-  const char* message;  // as RulesError::describe() gives it
+  const char* message;      // as RulesError::describe() gives it
+  bool schemaSees = false;  // docs/rules.schema.json refuses it too (tests/rules/check-schema.py)
 };
 
 class BadRulesFile : public ::testing::TestWithParam<BadFile> {};
@@ -27,6 +30,18 @@ TEST_P(BadRulesFile, IsRefusedWithWhereAndWhat) {
   const RulesParse parse = parseRules(GetParam().text);
   ASSERT_FALSE(parse.rules.has_value());
   EXPECT_EQ(parse.error.describe(), GetParam().message);
+}
+
+// For tests/rules/check-schema.py: with CORVANE_BAD_RULES_DIR set, each bad file is written
+// there (NAME.sees.json when the schema must refuse it too, NAME.blind.json otherwise).
+TEST_P(BadRulesFile, WritesItsBadFilesForTheSchemaCheck) {
+  const char* folder = std::getenv("CORVANE_BAD_RULES_DIR");
+  if (folder == nullptr) GTEST_SKIP() << "CORVANE_BAD_RULES_DIR is not set";
+  const BadFile& bad = GetParam();
+  std::ofstream(std::filesystem::path(folder) /
+                    (std::string(bad.name) + (bad.schemaSees ? ".sees.json" : ".blind.json")),
+                std::ios::binary)
+      << bad.text;
 }
 
 std::string shortcut(const char* body) {
@@ -40,10 +55,11 @@ INSTANTIATE_TEST_SUITE_P(
         BadFile{"OnlyComments", "// nothing\n/* at all */\n",
                 "line 3, column 1: the file is empty: it should hold one JSON object"},
         BadFile{"NotAnObject", "[1]",
-                "line 1, column 1: the file must hold one JSON object ({ ... }), not a list"},
+                "line 1, column 1: the file must hold one JSON object ({ ... }), not a list", true},
         BadFile{"UnknownMember", "{\n  \"shortcut\": []\n}",
                 "line 2, column 3: unknown member \"shortcut\"; did you mean \"shortcuts\"? (the "
-                "members are $schema, groups, exclude, settings, disable, shortcuts)"},
+                "members are $schema, groups, exclude, settings, disable, shortcuts)",
+                true},
         BadFile{"DuplicateMember", "{\"exclude\": [],\n \"exclude\": []}",
                 "line 2, column 2: member \"exclude\" appears twice (line 1)"},
         BadFile{"TwoCommas", "{\"exclude\": [\"a.b\",,]}",
@@ -61,49 +77,60 @@ INSTANTIATE_TEST_SUITE_P(
         BadFile{"TextAfterTheObject", "{}\n{}",
                 "line 2, column 1: unexpected text after the end of the object"},
         BadFile{"Misspelt", "{\"shortcuts\": [\n  {\"press\": \"Ctlr+O\", \"send\": \"Cmd+O\"}\n]}",
-                "line 2, column 14: unknown key name \"Ctlr\"; did you mean \"Ctrl\"?"},
+                "line 2, column 14: unknown key name \"Ctlr\"; did you mean \"Ctrl\"?", true},
         BadFile{"UnknownKey", shortcut(R"({"press": "Ctrl+Xyzzy", "send": "Cmd+O"})"),
-                "line 2, column 19: unknown key name \"Xyzzy\""},
+                "line 2, column 19: unknown key name \"Xyzzy\"", true},
         BadFile{"MacNameInPress", shortcut(R"({"press": "Cmd+O", "send": "Cmd+O"})"),
                 "line 2, column 14: \"Cmd\" is a Mac key; \"press\" names the Windows keys Ctrl, "
-                "Win, Alt and Shift"},
+                "Win, Alt and Shift",
+                true},
         BadFile{"WindowsNameInSend", shortcut(R"({"press": "Ctrl+O", "send": "Ctrl+O"})"),
                 "line 2, column 32: \"Ctrl\" is a Windows key; \"send\" names Mac keys: write "
-                "\"Control\""},
+                "\"Control\"",
+                true},
         BadFile{"AltInSend", shortcut(R"({"press": "Ctrl+O", "send": "alt+O"})"),
                 "line 2, column 32: \"Alt\" is a Windows key; \"send\" names Mac keys: write "
-                "\"Option\""},
+                "\"Option\"",
+                true},
         BadFile{"ModifierTwice", shortcut(R"({"press": "Ctrl+ctrl+O", "send": "Cmd+O"})"),
                 "line 2, column 19: \"Ctrl\" is named twice"},
         BadFile{"NoKey", shortcut(R"({"press": "Ctrl+Shift", "send": "Cmd+O"})"),
-                "line 2, column 19: \"press\" needs a key after its modifiers (such as Ctrl+O)"},
+                "line 2, column 19: \"press\" needs a key after its modifiers (such as Ctrl+O)",
+                true},
         BadFile{
             "KeyBeforeModifier", shortcut(R"({"press": "O+Ctrl", "send": "Cmd+O"})"),
             "line 2, column 14: only the last key of \"press\" may be a key; \"O\" is not one of "
-            "Ctrl, Win, Alt, Shift"},
+            "Ctrl, Win, Alt, Shift",
+            true},
         BadFile{"EmptyPart", shortcut(R"({"press": "Ctrl++O", "send": "Cmd+O"})"),
-                "line 2, column 19: a key name is missing between two +"},
+                "line 2, column 19: a key name is missing between two +", true},
         BadFile{"NoPress", shortcut(R"({"send": "Cmd+O"})"),
-                "line 2, column 3: a shortcut needs \"press\": the Windows keys to press"},
+                "line 2, column 3: a shortcut needs \"press\": the Windows keys to press", true},
         BadFile{"NoAction", shortcut(R"({"press": "Ctrl+O"})"),
                 "line 2, column 3: a shortcut needs \"send\" (a Mac keystroke) or \"open\" (an "
-                "application)"},
+                "application)",
+                true},
         BadFile{"SendAndOpen",
                 shortcut(R"({"press": "Ctrl+O", "send": "Cmd+O", "open": "/A.app"})"),
                 "line 2, column 40: a shortcut has \"send\" (a keystroke) or \"open\" (an "
-                "application), not both"},
+                "application), not both",
+                true},
         BadFile{"RelativeOpen", shortcut(R"({"press": "Win+T", "open": "Terminal.app"})"),
                 "line 2, column 30: \"open\" must be an absolute path (starting with /), such as "
-                "\"/System/Applications/Utilities/Terminal.app\""},
+                "\"/System/Applications/Utilities/Terminal.app\"",
+                true},
         BadFile{"OpenNotAnApp", shortcut(R"({"press": "Win+T", "open": "/bin/sh"})"),
-                "line 2, column 30: \"open\" must be the path of an application, ending in .app"},
+                "line 2, column 30: \"open\" must be the path of an application, ending in .app",
+                true},
         BadFile{"EmptyApps", shortcut(R"({"press": "F5", "send": "Cmd+R", "apps": []})"),
                 "line 2, column 44: \"apps\" must name at least one application (leave it out to "
-                "apply everywhere)"},
+                "apply everywhere)",
+                true},
         BadFile{"UnknownShortcutMember",
                 shortcut(R"({"press": "F5", "send": "Cmd+R", "app": ["x"]})"),
                 "line 2, column 36: unknown member \"app\" in a shortcut; did you mean \"apps\"? "
-                "(the members are press, send, open, apps, except, withShift, title)"},
+                "(the members are press, send, open, apps, except, withShift, title)",
+                true},
         BadFile{"Duplicate",
                 "{\"shortcuts\": [\n  {\"press\": \"Ctrl+O\", \"send\": \"Cmd+O\"},\n"
                 "  {\"press\": \"ctrl + o\", \"send\": \"Cmd+P\", \"except\": [\"x.y\"]}\n]}",
@@ -136,20 +163,25 @@ INSTANTIATE_TEST_SUITE_P(
                 "line 2, column 16: group \"a\" names itself (a -> b -> a)"},
         BadFile{"GroupNameWithADot", "{\"groups\": {\"my.apps\": [\"c.d\"]}}",
                 "line 1, column 13: a group's name has no dot or *, such as \"editors\" (it "
-                "stands where bundle identifiers would)"},
+                "stands where bundle identifiers would)",
+                true},
         BadFile{"BuiltInGroupRedefined", "{\"groups\": {\"terminals\": [\"c.d\"]}}",
-                "line 1, column 13: \"terminals\" is a built-in group; give yours another name"},
+                "line 1, column 13: \"terminals\" is a built-in group; give yours another name",
+                true},
         BadFile{"EmptyGroup", "{\"groups\": {\"none\": []}}",
-                "line 1, column 21: a group must name at least one application"},
+                "line 1, column 21: a group must name at least one application", true},
         BadFile{"NotAPattern", "{\"exclude\": [\"com.*.x\"]}",
                 "line 1, column 14: \"com.*.x\" is not a pattern: a pattern is an identifier's "
-                "beginning and \".*\", such as \"com.jetbrains.*\""},
+                "beginning and \".*\", such as \"com.jetbrains.*\"",
+                true},
         BadFile{"ExcludeEntryWithoutApps", "{\"exclude\": [{\"keep\": [\"Alt+Tab\"]}]}",
                 "line 1, column 14: an \"exclude\" entry needs \"apps\": the applications to "
-                "leave alone"},
+                "leave alone",
+                true},
         BadFile{"ExcludeEntryMisspelt", "{\"exclude\": [{\"apps\": [\"remote\"], \"kept\": []}]}",
                 "line 1, column 35: unknown member \"kept\" in an \"exclude\" entry (the members "
-                "are apps, keep)"},
+                "are apps, keep)",
+                true},
         BadFile{
             "KeepUnknown", "{\"exclude\": [{\"apps\": [\"remote\"], \"keep\": [\"Alt+Q\"]}]}",
             "line 1, column 44: unknown built-in shortcut \"Alt+Q\" (the built-in ones are "
@@ -158,14 +190,16 @@ INSTANTIATE_TEST_SUITE_P(
             "Ctrl+Shift+Tab, Ctrl+Shift+Esc, Shift+Tab, Alt+Enter, Alt+Tab, Alt+F4, Win+L, F2)"},
         BadFile{"DisableEntryWithoutIn", "{\"disable\": [{\"name\": \"Ctrl+C\"}]}",
                 "line 1, column 14: a \"disable\" entry needs \"in\": the applications it is off "
-                "in (or write its name alone to switch it off everywhere)"},
+                "in (or write its name alone to switch it off everywhere)",
+                true},
         BadFile{
             "DisabledTwiceUnderTwoSpellings",
             "{\"disable\": [\"Ctrl+Del\", {\"name\": \"ctrl + delete\", \"in\": [\"terminals\"]}]}",
             "line 1, column 35: \"ctrl + delete\" is listed twice"},
         BadFile{"DisableNotAText", "{\"disable\": [3]}",
                 "line 1, column 14: each item of \"disable\" must be a text or an object, not a "
-                "number"},
+                "number",
+                true},
         BadFile{
             "WithShiftOnShift",
             shortcut(R"({"press": "Ctrl+Shift+Left", "send": "Option+Left", "withShift": true})"),
@@ -177,17 +211,20 @@ INSTANTIATE_TEST_SUITE_P(
                 "applications"},
         BadFile{"SequenceTooLong",
                 shortcut(R"({"press": "F6", "send": ["A", "B", "C", "D", "E"]})"),
-                "line 2, column 27: \"send\" is one keystroke or a list of one to 4, not 5"},
+                "line 2, column 27: \"send\" is one keystroke or a list of one to 4, not 5", true},
         BadFile{"SequenceEmpty", shortcut(R"({"press": "F6", "send": []})"),
-                "line 2, column 27: \"send\" is one keystroke or a list of one to 4, not 0"},
+                "line 2, column 27: \"send\" is one keystroke or a list of one to 4, not 0", true},
         BadFile{"SequenceItemWrong", shortcut(R"({"press": "F6", "send": ["Cmd+A", "Ctrl+B"]})"),
                 "line 2, column 38: \"Ctrl\" is a Windows key; \"send\" names Mac keys: write "
-                "\"Control\""},
+                "\"Control\"",
+                true},
         BadFile{"ShiftTappedAlone", shortcut(R"({"press": "Shift", "send": "Cmd+Space"})"),
                 "line 2, column 13: Shift tapped alone is no shortcut; \"press\" may be Ctrl, Win "
-                "or Alt alone"},
+                "or Alt alone",
+                true},
         BadFile{"TwoModifiersAlone", shortcut(R"({"press": "Ctrl+Win", "send": "Cmd+Space"})"),
-                "line 2, column 19: \"press\" needs a key after its modifiers (such as Ctrl+O)"},
+                "line 2, column 19: \"press\" needs a key after its modifiers (such as Ctrl+O)",
+                true},
         BadFile{"TappedTwice", shortcut(R"({"press": "Win", "send": "Cmd+Space"},
   {"press": "win", "send": "Cmd+Option+Space"})"),
                 "line 3, column 13: \"Win\" is already a shortcut (line 2) in the same "
@@ -198,20 +235,22 @@ INSTANTIATE_TEST_SUITE_P(
                 "line 3, column 13: \"F6\" is already a shortcut (line 2) in the same "
                 "applications"},
         BadFile{"SchemaNotAText", "{\"$schema\": 1}",
-                "line 1, column 13: \"$schema\" must be a text, not a number"},
+                "line 1, column 13: \"$schema\" must be a text, not a number", true},
         BadFile{"SettingNotBoolean", "{\"settings\": {\"swapFnAndControl\": \"no\"}}",
-                "line 1, column 35: \"swapFnAndControl\" must be true or false, not a text"},
+                "line 1, column 35: \"swapFnAndControl\" must be true or false, not a text", true},
         BadFile{"UnknownSetting", "{\"settings\": {\"swapFn\": false}}",
                 "line 1, column 15: unknown member \"swapFn\" in \"settings\" (the members are "
-                "swapFnAndControl, swapOptionAndCommand)"},
+                "swapFnAndControl, swapOptionAndCommand)",
+                true},
         BadFile{"LongValueIsCut", "{\"disable\": [\"" + std::string(5000, 'x') + "\"]}",
                 "line 1, column 14: unknown built-in shortcut "
                 "\"xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx...\" (the built-in ones are Win+E, "
                 "Ctrl+C, Ctrl+X, Ctrl+V, Ctrl+Z, Ctrl+Y, Ctrl+A, Ctrl+F, Ctrl+S, Ctrl+P, Ctrl+N, "
                 "Ctrl+T, Ctrl+W, Ctrl+Backspace, Ctrl+Delete, Ctrl+L, Ctrl+Tab, Ctrl+Shift+Tab, "
-                "Ctrl+Shift+Esc, Shift+Tab, Alt+Enter, Alt+Tab, Alt+F4, Win+L, F2)"},
+                "Ctrl+Shift+Esc, Shift+Tab, Alt+Enter, Alt+Tab, Alt+F4, Win+L, F2)",
+                true},
         BadFile{"DeepNesting", std::string(100, '[') + std::string(100, ']'),
-                "line 1, column 33: the file nests too deep"},
+                "line 1, column 33: the file nests too deep", true},
         BadFile{"TooLarge", "{}" + std::string(kMaxRulesFileSize, ' '),
                 "the file is larger than 256 KiB"}),
     [](const auto& info) { return std::string(info.param.name); });
@@ -299,7 +338,7 @@ TEST(RulesFile, GroupsPatternsAndScopesAreResolvedWhenRead) {
   EXPECT_EQ(rules.exclusions[0].keep, 0u);
   EXPECT_TRUE(rules.exclusions[1].apps.contains("com.parallels.winapp.notepad"));
   EXPECT_FALSE(rules.exclusions[1].apps.contains("com.parallels.winapp"));
-  EXPECT_EQ(rules.exclusions[1].kept, (std::vector<std::string>{"Win+E", "Alt+Tab"}));
+  EXPECT_EQ(rules.exclusions[1].kept, (std::vector<std::string>{"Alt+Tab", "Win+E"}));
 
   EXPECT_EQ(rules.disable,
             (std::vector<std::string>{"Ctrl+Delete", "Ctrl+Shift+Tab", "Alt+Enter"}));
@@ -328,6 +367,37 @@ TEST(RulesFile, GroupsPatternsAndScopesAreResolvedWhenRead) {
   EXPECT_EQ(rules.shortcuts[3].keyCode, 105);
   EXPECT_EQ(rules.shortcuts[4].keystrokes[0].postedFlags(), kFlagNumericPad)
       << "the keypad is posted as the keyboard sends it";
+}
+
+// docs/rules.schema.json lists the names the reader knows, no more and no fewer.
+TEST(RulesFile, TheSchemaNamesWhatTheReaderKnows) {
+  std::ifstream in(std::string(CORVANE_SOURCE_DIR) + "/docs/rules.schema.json");
+  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  json::Value schema;
+  RulesError error;
+  ASSERT_TRUE(json::parse(text, schema, error)) << error.describe();
+  const auto listed = [&](std::string_view definition) {
+    std::vector<std::string> names;
+    for (const auto& member : schema.members) {
+      if (member.name != "$defs") continue;
+      for (const auto& def : member.value.members) {
+        if (def.name != definition) continue;
+        for (const auto& item : def.value.members.at(0).value.items) names.push_back(item.text);
+      }
+    }
+    return names;
+  };
+  std::vector<std::string> keys, windows, mac, builtins, groups;
+  for (const KeyName& key : keyNames()) keys.emplace_back(key.name);
+  for (const ModifierName& m : windowsModifierNames()) windows.emplace_back(m.name);
+  for (const ModifierName& m : macModifierNames()) mac.emplace_back(m.name);
+  for (std::string_view name : kBuiltinCombinationNames) builtins.emplace_back(name);
+  for (const BuiltinGroup& group : builtinGroups()) groups.emplace_back(group.name);
+  EXPECT_EQ(listed("keyName"), keys);
+  EXPECT_EQ(listed("windowsModifier"), windows);
+  EXPECT_EQ(listed("macModifier"), mac);
+  EXPECT_EQ(listed("builtinName"), builtins);
+  EXPECT_EQ(listed("group"), groups);
 }
 
 TEST(RulesFile, EveryKeyNameHasADistinctCodeFromTheKeyboardsRange) {

@@ -168,6 +168,24 @@ TEST_F(RulesViewTest, ALongListOfApplicationsEndsInAnEllipsisAndTheTooltipHoldsI
   EXPECT_EQ(shortList->shownText(), QStringLiteral("in com.apple.Safari"));
 }
 
+TEST_F(RulesViewTest, ScopesAreShownAsTheFileWritesThem) {
+  setRules(*manager, parsed(R"({"shortcuts": [
+      {"press": "Ctrl+O", "send": "Cmd+O", "except": ["terminals"]},
+      {"press": "F6", "send": ["Cmd+L", "Cmd+C"], "apps": ["browsers", "com.jetbrains.*"],
+       "except": ["com.apple.Safari"]},
+      {"press": "Win", "send": "Cmd+Space"}]})"));
+  settle();
+  click(view->userSection()->header());
+  settle();
+  const QList<QWidget*> rows = view->userSection()->rows();
+  ASSERT_EQ(rows.size(), 3);
+  EXPECT_EQ(rowTexts(rows[0]), (QStringList{"Fn + O", "→", "Cmd+O", "not in terminals"}));
+  EXPECT_EQ(rowTexts(rows[1]), (QStringList{"F6", "→", "Cmd+L, Cmd+C",
+                                            "in browsers, com.jetbrains.*, not in "
+                                            "com.apple.Safari"}));
+  EXPECT_EQ(rowTexts(rows[2]), (QStringList{"⌥", "→", "Cmd+Space"}));
+}
+
 TEST_F(RulesViewTest, RulesWithoutShortcutsShowNoFifthSection) {
   setRules(*manager, parsed(R"({"disable": ["F2"], "settings": {"swapFnAndControl": false}})"));
   settle();
@@ -226,6 +244,17 @@ INSTANTIATE_TEST_SUITE_P(
                               "Delete Word: Previous (⌫), Next (Del)", false, "Ctrl+Delete off"},
                       OffCase{"DeleteWordBoth", R"(["Ctrl+Delete", "Ctrl+Backspace"])",
                               "Delete Word: Previous (⌫), Next (Del)", true, "off"},
+                      // Off only in some applications: not dimmed, marked where.
+                      OffCase{"CopyInRemote", R"([{"name": "Ctrl+C", "in": ["remote"]}])", "Copy",
+                              false, "off in remote"},
+                      OffCase{"DeleteWordForwardInTerminals",
+                              R"([{"name": "ctrl+del", "in": ["terminals", "com.example.*"]}])",
+                              "Delete Word: Previous (⌫), Next (Del)", false,
+                              "Ctrl+Delete off in terminals, com.example.*"},
+                      OffCase{"DeleteWordOneOffOneInSome",
+                              R"(["Ctrl+Backspace", {"name": "Ctrl+Delete", "in": ["remote"]}])",
+                              "Delete Word: Previous (⌫), Next (Del)", false,
+                              "Ctrl+Backspace off; Ctrl+Delete off in remote"},
                       // Shift+Tab has no row: nothing is marked.
                       OffCase{"ShiftTabHasNoRow", R"(["Shift+Tab"])", "Next Tab", false, ""}),
     [](const ::testing::TestParamInfo<OffCase>& info) { return std::string(info.param.name); });
@@ -246,6 +275,15 @@ TEST(RulesRows, EveryRowStandsForTheBuiltInsItShows) {
   EXPECT_EQ(covered.size(), kBuiltinCombinationCount - 2);
   EXPECT_EQ(covered.count(BuiltinCombination::ctrlShiftTab), 0u);
   EXPECT_EQ(covered.count(BuiltinCombination::shiftTab), 0u);
+}
+
+TEST_F(RulesViewTest, ExclusionLineSaysWhatAnEntryKeeps) {
+  setRules(
+      *manager,
+      parsed(R"({"exclude": ["terminals", {"apps": ["remote"], "keep": ["Alt+Tab", "win+e"]}]})"));
+  settle();
+  EXPECT_EQ(view->rulesNotes()->exclusionText()->text(),
+            "Not translated in terminals, remote; Alt+Tab, Win+E still in remote");
 }
 
 TEST_F(RulesViewTest, ExclusionLineNamesTheApplications) {
@@ -298,6 +336,12 @@ TEST_F(RulesViewTest, EditWritesTheStarterFileOnceAndNeverOverwrites) {
   ASSERT_TRUE(starter.open(QIODevice::ReadOnly));
   EXPECT_EQ(starter.readAll().toStdString(), kStarterRulesFile);
   starter.close();
+  // The schema its "$schema" names is beside it.
+  QFile schema(QFileInfo(file).dir().filePath(QStringLiteral("rules.schema.json")));
+  ASSERT_TRUE(schema.open(QIODevice::ReadOnly));
+  EXPECT_EQ(schema.readAll().toStdString(), kRulesSchema);
+  EXPECT_TRUE(
+      kRulesSchema.starts_with("{\n  \"$schema\": \"https://json-schema.org/draft/2020-12/"));
   ASSERT_EQ(opener->opened.size(), 1u);
   EXPECT_EQ(opener->opened[0], QUrl::fromLocalFile(file).toEncoded().toStdString());
 
@@ -365,7 +409,8 @@ TEST(StarterRulesFile, ItsExamplesAreValidOnceUncommented) {
   for (QString& line : lines) {
     const QString trimmed = line.trimmed();
     if (trimmed.startsWith(QStringLiteral("// \"")) ||
-        trimmed.startsWith(QStringLiteral("//   {")) || trimmed == QStringLiteral("// ]")) {
+        trimmed.startsWith(QStringLiteral("//   {")) ||
+        trimmed.startsWith(QStringLiteral("// ]"))) {
       line.replace(line.indexOf(QStringLiteral("//")), 3, QString());
     }
   }
@@ -375,7 +420,9 @@ TEST(StarterRulesFile, ItsExamplesAreValidOnceUncommented) {
                                        << uncommented.toStdString();
   EXPECT_EQ(parse.rules->exclude.size(), 2u);
   EXPECT_EQ(parse.rules->disable.size(), 2u);
-  EXPECT_EQ(parse.rules->shortcuts.size(), 5u);
+  EXPECT_EQ(parse.rules->disabledIn.size(), 1u);
+  EXPECT_EQ(parse.rules->groups.size(), 1u);
+  EXPECT_EQ(parse.rules->shortcuts.size(), 7u);
   EXPECT_EQ(parse.rules->swapFnAndControl, false);
 }
 
