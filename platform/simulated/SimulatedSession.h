@@ -46,7 +46,7 @@
 //  (9) While secure event input is on (a password field, Terminal's Secure Keyboard Entry), key
 //      downs and key ups reach the focused application without passing any tap; flags-changed
 //      events still pass the taps. (EnableSecureEventInput and IsSecureEventInputEnabled in
-//      HIToolbox's CarbonEvents.h; Technical Note TN2150, "Using Secure Event Input Fairly".)
+//      HIToolbox's CarbonEventsCore.h; Technical Note TN2150, "Using Secure Event Input Fairly".)
 //  (10) CGEventSourceFlagsState(kCGEventSourceStateHIDSystemState) gives the modifiers the
 //      keyboard holds now, whatever the taps made of their events: here, the flags of the last
 //      flags-changed event the keyboard made (CGEventSource.h). Function and arrow keys set the

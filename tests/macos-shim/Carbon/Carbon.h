@@ -5,7 +5,7 @@
 
 CF_EXTERN_C_BEGIN
 
-// HIToolbox/CarbonEvents.h
+// HIToolbox/CarbonEventsCore.h
 extern Boolean IsSecureEventInputEnabled(void);
 
 CF_EXTERN_C_END
