@@ -21,6 +21,11 @@ TEST(SimulatedAccessibilityTrust, AnswersWhatTheSharedSessionAllows) {
   EXPECT_FALSE(trust.checkAccessibilityTrust());
   session->setTrusted(true);
   EXPECT_TRUE(trust.checkAccessibilityTrust());
+  EXPECT_TRUE(trust.isProcessTrusted());
+  for (bool secure : {true, false}) {
+    session->setSecureInput(secure);
+    EXPECT_EQ(trust.isSecureEventInputEnabled(), secure);
+  }
 }
 
 TEST(XdgAutostartLoginItem, RegisterWritesTheEntryAndUnregisterRemovesIt) {
@@ -32,11 +37,13 @@ TEST(XdgAutostartLoginItem, RegisterWritesTheEntryAndUnregisterRemovesIt) {
 
   // Absent is already unregistered.
   EXPECT_TRUE(item.unregisterMainApp().succeeded);
+  EXPECT_EQ(item.status(), LoginItemService::Status::notRegistered);
 
   for (int launch = 0; launch < 2; ++launch) {  // registering again rewrites the same entry
     const auto result = item.registerMainApp();
     EXPECT_TRUE(result.succeeded) << result.errorDescription;
   }
+  EXPECT_EQ(item.status(), LoginItemService::Status::enabled);
   QFile file(entry);
   ASSERT_TRUE(file.open(QIODevice::ReadOnly));
   const QString text = QString::fromUtf8(file.readAll());
