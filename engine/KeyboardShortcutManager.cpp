@@ -43,11 +43,13 @@ EventRef KeyboardShortcutManager::handleEvent(EventType type, EventRef event) {
   // Flags-changed (modifier presses and releases) and every other type pass; the Fn key's own
   // tells whether it is down.
   if (type == kEventFlagsChanged) {
+    // With a modifier tapped alone in the rules, the event is handed on whole (the Fn key's too):
+    // nothing of this call is needed after it, so every other event keeps its small frame.
+    if (tappedModifiers_.load(std::memory_order_relaxed) != 0) [[unlikely]] {
+      return trackTappedModifier(keyCode, event);
+    }
     if (keyCode == kKeyFunction) {
       fnKeyDown.store((events_.eventGetFlags(event) & kFlagFn) != 0, std::memory_order_relaxed);
-    }
-    if (tappedModifiers_.load(std::memory_order_relaxed) != 0) [[unlikely]] {
-      trackTappedModifier(keyCode, event);
     }
   }
   return event;

@@ -230,7 +230,8 @@ class KeyboardShortcutManager : public std::enable_shared_from_this<KeyboardShor
   void performShortcut(const CompiledShortcut& shortcut);
   // A modifier tapped alone: follows Ctrl, Win and Alt from flags-changed events, and runs the
   // user's shortcut for one pressed and released alone within kTapAloneWithin.
-  [[gnu::noinline]] void trackTappedModifier(int64_t keyCode, EventRef event);
+  // Returns the event: a flags-changed event always passes.
+  [[gnu::noinline]] EventRef trackTappedModifier(int64_t keyCode, EventRef event);
   void fireTapped(uint8_t modifier, int64_t keyCode);
   bool isNamedNow(int64_t keyCode) const { return inKeySet(namedKeys_, keyCode); }
   static bool inKeySet(const std::array<std::atomic<uint64_t>, 2>& set, int64_t keyCode) {

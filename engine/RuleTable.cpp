@@ -1,6 +1,7 @@
 #include "engine/RuleTable.h"
 
 #include <cstring>
+#include <span>
 
 namespace corvane {
 
@@ -17,26 +18,41 @@ uint64_t RuleTable::hashIdentifier(std::string_view identifier) {
   return h * 0x94D049BB133111EBULL;
 }
 
-FrontApplication RuleTable::classify(std::string_view bundleIdentifier) const {
-  FrontApplication front;
-  for (size_t i = 0; i < c_.patterns.size(); ++i) {
-    const std::string_view pattern = c_.patterns[i];
-    if (bundleIdentifier.size() > pattern.size() &&
-        std::memcmp(bundleIdentifier.data(), pattern.data(), pattern.size()) == 0) {
-      front.patterns[i >> 6] |= uint64_t{1} << (i & 63);
+namespace {
+
+// The index of text in a table hashed with hashIdentifier, or -1. Texts are compared only when
+// their whole hashes are equal.
+int32_t find(std::span<const int32_t> slots, std::span<const uint64_t> hashes,
+             std::span<const std::string_view> texts, std::string_view text) {
+  const size_t mask = slots.size() - 1;
+  const uint64_t hash = RuleTable::hashIdentifier(text);
+  for (size_t slot = hash >> 32 & mask;; slot = (slot + 1) & mask) {
+    const int32_t index = slots[slot];
+    if (index < 0) return -1;
+    if (hashes[slot] != hash) continue;
+    const std::string_view known = texts[static_cast<size_t>(index)];
+    if (known.size() == text.size() && std::memcmp(known.data(), text.data(), text.size()) == 0) {
+      return index;
     }
   }
-  if (c_.identifierSlots.empty()) return front;
-  const size_t mask = c_.identifierSlots.size() - 1;
-  for (size_t slot = hashIdentifier(bundleIdentifier) >> 32 & mask;; slot = (slot + 1) & mask) {
-    const int32_t index = c_.identifierSlots[slot];
-    if (index < 0) break;
-    const std::string_view known = c_.identifiers[static_cast<size_t>(index)];
-    if (known.size() == bundleIdentifier.size() &&
-        std::memcmp(known.data(), bundleIdentifier.data(), known.size()) == 0) {
-      front.identifier = index;
-      break;
-    }
+}
+
+}  // namespace
+
+FrontApplication RuleTable::classify(std::string_view bundleIdentifier) const {
+  FrontApplication front;
+  // A pattern matches when the identifier goes on past it and its beginning of that length,
+  // ending in a dot, is the pattern: one look per length that patterns have, not per pattern.
+  for (const uint32_t length : c_.patternLengths) {
+    if (length >= bundleIdentifier.size()) break;
+    if (bundleIdentifier[length - 1] != '.') continue;
+    const int32_t i =
+        find(c_.patternSlots, c_.patternHashes, c_.patterns, bundleIdentifier.substr(0, length));
+    if (i >= 0) front.patterns[static_cast<size_t>(i) >> 6] |= uint64_t{1} << (i & 63);
+  }
+  if (!c_.identifierSlots.empty()) {
+    front.identifier =
+        find(c_.identifierSlots, c_.identifierHashes, c_.identifiers, bundleIdentifier);
   }
   return front;
 }

@@ -61,10 +61,14 @@ class RuleTable {
     // Applications: exact identifiers (hashed) and patterns (a beginning each).
     std::vector<std::string_view> identifiers;  // views into the source
     std::vector<int32_t> identifierSlots;       // open addressing, a power of two; -1 empty
+    std::vector<uint64_t> identifierHashes;     // each slot's text's hash, compared first
     std::vector<std::string_view> patterns;     // "com.jetbrains."
-    uint32_t patternWords = 0;                  // words of a scope's pattern bits (<= 4)
-    uint32_t scopeWords = 0;                    // pattern words, then identifier words
-    std::vector<uint64_t> scopes;               // scopeWords per scope
+    std::vector<int32_t> patternSlots;          // hashed like identifiers; -1 empty
+    std::vector<uint64_t> patternHashes;
+    std::vector<uint32_t> patternLengths;  // each length some pattern has, ascending
+    uint32_t patternWords = 0;             // words of a scope's pattern bits (<= 4)
+    uint32_t scopeWords = 0;               // pattern words, then identifier words
+    std::vector<uint64_t> scopes;          // scopeWords per scope
 
     struct Exclusion {
       ScopeIndex apps = kNoScope;

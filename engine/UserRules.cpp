@@ -157,11 +157,13 @@ void KeyboardShortcutManager::performShortcut(const CompiledShortcut& shortcut) 
   }
 }
 
-void KeyboardShortcutManager::trackTappedModifier(int64_t keyCode, EventRef event) {
+EventRef KeyboardShortcutManager::trackTappedModifier(int64_t keyCode, EventRef event) {
+  const EventFlags flags = events_.eventGetFlags(event);
+  if (keyCode == kKeyFunction) fnKeyDown.store((flags & kFlagFn) != 0, std::memory_order_relaxed);
   // Only Ctrl, Win, Alt and Shift count; Caps Lock and the rest change nothing here.
-  const uint8_t held = windowsModifiers(events_.eventGetFlags(event));
+  const uint8_t held = windowsModifiers(flags);
   const uint8_t before = modifiersHeld_.load(std::memory_order_relaxed);
-  if (held == before) return;
+  if (held == before) return event;
   modifiersHeld_.store(held, std::memory_order_relaxed);
   const uint8_t candidate = tapCandidate_.load(std::memory_order_relaxed);
   if (candidate != 0) {
@@ -172,13 +174,14 @@ void KeyboardShortcutManager::trackTappedModifier(int64_t keyCode, EventRef even
             kTapAloneWithin) {
       fireTapped(candidate, keyCode);
     }
-    return;
+    return event;
   }
   if (before == 0 && (held & tappedModifiers_.load(std::memory_order_relaxed)) == held &&
       (held == kModCtrl || held == kModWin || held == kModAlt)) {
     tapDownAt_.store(pauser_.uptime().count(), std::memory_order_relaxed);
     tapCandidate_.store(held, std::memory_order_relaxed);
   }
+  return event;
 }
 
 void KeyboardShortcutManager::fireTapped(uint8_t modifier, int64_t keyCode) {

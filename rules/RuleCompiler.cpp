@@ -35,16 +35,34 @@ class ScopeBuilder {
     c.patternWords = static_cast<uint32_t>((patterns_.size() + 63) / 64);
     const auto identifierWords = static_cast<uint32_t>((identifiers_.size() + 63) / 64);
     c.scopeWords = c.patternWords + identifierWords;
-    for (const auto& [pattern, index] : patterns_) c.patterns.push_back(pattern);
+    for (const auto& [pattern, index] : patterns_) {
+      c.patterns.push_back(pattern);
+      const auto length = static_cast<uint32_t>(pattern.size());
+      if (std::find(c.patternLengths.begin(), c.patternLengths.end(), length) ==
+          c.patternLengths.end()) {
+        c.patternLengths.push_back(length);
+      }
+    }
+    std::sort(c.patternLengths.begin(), c.patternLengths.end());
     for (const auto& [identifier, index] : identifiers_) c.identifiers.push_back(identifier);
-    if (c.identifiers.empty()) return;
+    hashed(c.identifiers, c.identifierSlots, c.identifierHashes);
+    hashed(c.patterns, c.patternSlots, c.patternHashes);
+  }
+
+  // An open-addressing table of the texts' indexes, at most half full.
+  static void hashed(const std::vector<std::string_view>& texts, std::vector<int32_t>& slots,
+                     std::vector<uint64_t>& hashes) {
+    if (texts.empty()) return;
     size_t size = 16;
-    while (size < c.identifiers.size() * 2) size *= 2;
-    c.identifierSlots.assign(size, -1);
-    for (size_t i = 0; i < c.identifiers.size(); ++i) {
-      size_t slot = (RuleTable::hashIdentifier(c.identifiers[i]) >> 32) & (size - 1);
-      while (c.identifierSlots[slot] >= 0) slot = (slot + 1) & (size - 1);
-      c.identifierSlots[slot] = static_cast<int32_t>(i);
+    while (size < texts.size() * 4) size *= 2;  // a quarter full: probes stay short
+    slots.assign(size, -1);
+    hashes.assign(size, 0);
+    for (size_t i = 0; i < texts.size(); ++i) {
+      const uint64_t hash = RuleTable::hashIdentifier(texts[i]);
+      size_t slot = (hash >> 32) & (size - 1);
+      while (slots[slot] >= 0) slot = (slot + 1) & (size - 1);
+      slots[slot] = static_cast<int32_t>(i);
+      hashes[slot] = hash;
     }
   }
 
