@@ -34,9 +34,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::unique_ptr<const RuleTable> compiled = compileRules(std::move(*parse.rules));
   const RuleTable& table = *compiled;
   for (const UserShortcut& shortcut : table.source()->shortcuts) {
+    check(!shortcut.keystrokes.empty() || shortcut.opens, "a shortcut that does nothing");
+    check(shortcut.keystrokes.size() <= kMaxSequence, "a sequence too long");
+    if (shortcut.tapped) {
+      // A modifier tapped alone: one of Ctrl, Win, Alt, found among its own.
+      check(shortcut.modifiers == kModCtrl || shortcut.modifiers == kModWin ||
+                shortcut.modifiers == kModAlt,
+            "a tapped modifier that is not Ctrl, Win or Alt");
+      check((table.tappedModifiers() & shortcut.modifiers) != 0, "a tapped modifier not marked");
+      check(!table.tappedCandidates(shortcut.modifiers).empty(), "a tapped shortcut is lost");
+      continue;
+    }
     check(shortcut.keyCode < 128 && shortcut.modifiers < 16, "a shortcut outside the table");
     check(table.hasUserKey(shortcut.keyCode), "a shortcut's key is not marked");
     check(!table.candidates(shortcut.keyCode, shortcut.modifiers).empty(), "a shortcut is lost");
+    if (shortcut.withShift) {
+      check(!table.candidates(shortcut.keyCode, shortcut.modifiers | kModShift).empty(),
+            "a withShift shortcut is lost with Shift");
+    }
     check(!shortcut.displayTitle().empty() || !shortcut.title.empty() || shortcut.opens,
           "a shortcut without a title");
   }
