@@ -16,12 +16,12 @@
 namespace corvane {
 namespace {
 
-std::string environmentValue(const char* name) {
+[[maybe_unused]] std::string environmentValue(const char* name) {
   const char* value = std::getenv(name);
   return value != nullptr ? std::string(value) : std::string();
 }
 
-bool platformOptionGiven(std::span<const char* const> args) {
+[[maybe_unused]] bool platformOptionGiven(std::span<const char* const> args) {
   for (size_t i = 1; i < args.size(); ++i) {
     const std::string_view arg = args[i];
     for (std::string_view option : {"-platform", "--platform"}) {
@@ -85,7 +85,12 @@ bool unixSocketAnswers(const std::string& path) {
   if (path.size() >= sizeof address.sun_path) return false;
   address.sun_family = AF_UNIX;
   std::memcpy(address.sun_path, path.data(), path.size());
+#ifdef SOCK_CLOEXEC
   const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+#else
+  // macOS has no SOCK_CLOEXEC; the socket is closed again before anything could exec.
+  const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+#endif
   if (fd < 0) return false;
   const bool connected =
       ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
