@@ -11,7 +11,7 @@ uint64_t RuleTable::hashIdentifier(std::string_view identifier) {
   uint64_t head = 0;
   uint64_t tail = 0;
   const size_t n = identifier.size();
-  std::memcpy(&head, identifier.data(), n < 8 ? n : 8);
+  if (n != 0) std::memcpy(&head, identifier.data(), n < 8 ? n : 8);  // no application: no bytes
   if (n > 8) std::memcpy(&tail, identifier.data() + n - 8, 8);
   uint64_t h = (head * 0x9E3779B97F4A7C15ULL) ^ (tail * 0xC2B2AE3D27D4EB4FULL) ^ n;
   h ^= h >> 31;

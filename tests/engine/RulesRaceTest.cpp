@@ -65,6 +65,9 @@ TEST(RulesRaceTest, ReplacingTheRulesWhileAFloodIsDecided) {
   session->settle();
   manager->stop();
   ASSERT_TRUE(session->waitForRunLoopsToEnd(10s));
+  // What the translated presses left on the main queue holds the manager: run it, as the main
+  // thread would, so that the manager and the session are freed.
+  while (session->pendingMainWork() > 0) session->runDueMainWork(100ms);
 
   // Every key-up of the user's that reached the application came after its key-down.
   std::map<int64_t, int> down;
