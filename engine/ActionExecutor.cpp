@@ -6,50 +6,6 @@
 namespace corvane {
 namespace {
 
-using namespace std::chrono_literals;
-
-struct Keystroke {
-  KeyCode key;
-  EventFlags flags;  // the OR of the action's modifier list
-};
-
-constexpr Keystroke command(KeyCode key) {
-  return {key, kFlagCommand};
-}
-
-// The keystroke of each action that posts one at once; key 0 with no modifiers elsewhere.
-constexpr std::array<Keystroke, kActionCount> kKeystrokes = [] {
-  std::array<Keystroke, kActionCount> table{};
-  auto set = [&table](Action action, Keystroke stroke) {
-    table[static_cast<size_t>(action)] = stroke;
-  };
-  set(Action::copy, command(8));
-  set(Action::cut, command(7));
-  set(Action::paste, command(9));
-  set(Action::undo, command(6));
-  set(Action::redo, {6, kFlagCommand | kFlagShift});
-  set(Action::selectAll, command(0));
-  set(Action::find, command(3));
-  set(Action::newTab, command(17));
-  set(Action::closeTab, command(13));
-  set(Action::save, command(1));
-  set(Action::print, command(35));
-  set(Action::newDoc, command(45));
-  set(Action::deleteWord, {51, kFlagOption});
-  set(Action::deleteNextWord, {117, kFlagOption});
-  set(Action::focusAddressBar, command(37));
-  set(Action::switchTabNext, {48, kFlagControl});
-  set(Action::switchApps, command(48));
-  set(Action::closeWindow, command(13));
-  set(Action::getInfo, command(34));
-  set(Action::lockComputer, {12, kFlagCommand | kFlagControl});
-  return table;
-}();
-
-constexpr KeyCode kReturnKey = 36;
-constexpr auto kReopenTabDelay = 20ms;
-constexpr auto kRenameFileDelay = 60ms;
-
 struct ReopenStep {
   KeyCode key;
   bool keyDown;
@@ -74,9 +30,10 @@ void KeyboardShortcutManager::runReopenTab(void* context) {
   taken.manager->postReopenTabSequence();
 }
 
-void KeyboardShortcutManager::runRenameFile(void* context) {
+void KeyboardShortcutManager::runDelayedKey(void* context) {
+  const Work& work = actionEntry(static_cast<DelayedHold*>(context)->action).work;
   const DelayedHold::Taken taken = DelayedHold::take(context);
-  taken.manager->postKeystroke({}, kReturnKey);
+  taken.manager->postKeystrokeWithFlags(work.flags, work.key);
 }
 
 void KeyboardShortcutManager::performAction(std::string_view name) {
@@ -84,39 +41,30 @@ void KeyboardShortcutManager::performAction(std::string_view name) {
 }
 
 int64_t KeyboardShortcutManager::postedKey(Action action) {
-  switch (action) {
-    case Action::openFinder:
-    case Action::openActivityMonitor:
-    case Action::reopenTab:
-    case Action::renameFile:
-    case Action::none:
-      return -1;
-    default:
-      return kKeystrokes[static_cast<size_t>(action)].key;
-  }
+  if (action == Action::none) return -1;
+  const Work& work = actionEntry(action).work;
+  return work.kind == Work::Kind::keystroke ? work.key : -1;
 }
 
 void KeyboardShortcutManager::perform(Action action) {
-  switch (action) {
-    case Action::openFinder:
-      openOnMainQueue(kFinderPath);
+  if (action == Action::none) return;
+  const Work& work = actionEntry(action).work;
+  switch (work.kind) {
+    case Work::Kind::keystroke:
+      postKeystrokeWithFlags(work.flags, work.key);
       return;
-    case Action::openActivityMonitor:
-      openOnMainQueue(kActivityMonitorPath);
+    case Work::Kind::open:
+      openOnMainQueue(work.path);
       return;
-    case Action::reopenTab:
-      mainQueue_.asyncAfter(kReopenTabDelay, &runReopenTab, holdForDelayedWork());
-      return;
-    case Action::renameFile:
-      mainQueue_.asyncAfter(kRenameFileDelay, &runRenameFile, holdForDelayedWork());
-      return;
-    case Action::none:
-      return;
-    default: {
-      const Keystroke& stroke = kKeystrokes[static_cast<size_t>(action)];
-      postKeystrokeWithFlags(stroke.flags, stroke.key);
+    case Work::Kind::delayedKey: {
+      DelayedHold* hold = holdForDelayedWork();
+      hold->action = action;
+      mainQueue_.asyncAfter(work.delay, &runDelayedKey, hold);
       return;
     }
+    case Work::Kind::reopenTab:
+      mainQueue_.asyncAfter(work.delay, &runReopenTab, holdForDelayedWork());
+      return;
   }
 }
 

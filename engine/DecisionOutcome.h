@@ -4,11 +4,14 @@
 
 #include <cstdint>
 
+#include "engine/Builtins.h"
+
 namespace corvane {
 
 enum class OutcomeCode : uint8_t {
   noShortcut,    // passed: no rule names these keys
-  builtin,       // translated by a built-in rule; index: its BuiltinCombination
+  builtin,       // translated by a built-in rule; index: its BuiltinCombination, action: what
+                 // it did (Ctrl+Delete deletes one word or the other)
   userShortcut,  // translated by one of the user's shortcuts; index: its place in the file
   excluded,      // passed: a rule matched, but the application in front is excluded
   disabled,      // passed: a built-in rule matched that the rules file switches off; index: it
@@ -24,6 +27,7 @@ inline constexpr uint16_t kNoRuleIndex = 0xFFFF;
 struct DecisionOutcome {
   OutcomeCode code = OutcomeCode::noShortcut;
   uint16_t index = kNoRuleIndex;
+  Action action = Action::none;
 
   friend bool operator==(const DecisionOutcome&, const DecisionOutcome&) = default;
 };

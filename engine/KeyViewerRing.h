@@ -101,8 +101,10 @@ class KeyViewerRing {
   static uint64_t pack(const KeyRecord& r) {
     return uint64_t{r.type} | uint64_t{static_cast<uint8_t>(r.outcome.code)} << 32 |
            uint64_t{r.outcome.index} << 40 | uint64_t{r.swapFnAndControl} << 56 |
-           uint64_t{r.swapOptionAndCommand} << 57;
+           uint64_t{r.swapOptionAndCommand} << 57 |
+           uint64_t{static_cast<uint8_t>(r.outcome.action)} << 58;
   }
+  static_assert(kActionCount < 64, "an action fits the six top bits");
   static KeyRecord unpack(int64_t keyCode, uint64_t flags, uint64_t packed) {
     KeyRecord r;
     r.type = static_cast<EventType>(packed & 0xFFFFFFFF);
@@ -112,6 +114,7 @@ class KeyViewerRing {
     r.outcome.index = static_cast<uint16_t>((packed >> 40) & 0xFFFF);
     r.swapFnAndControl = ((packed >> 56) & 1) != 0;
     r.swapOptionAndCommand = ((packed >> 57) & 1) != 0;
+    r.outcome.action = static_cast<Action>(packed >> 58);
     return r;
   }
 

@@ -1,4 +1,4 @@
-// The key codes the shortcut rules name (US layout names).
+// Key codes by their US layout names, and the keys macOS counts as function keys.
 #pragma once
 
 #include <array>
@@ -66,25 +66,6 @@ constexpr std::array<uint64_t, 2> kFKeys = [] {
 constexpr bool isFKey(int64_t keyCode) {
   const auto code = static_cast<uint64_t>(keyCode);
   return code < 128 && ((kFKeys[code >> 6] >> (code & 63)) & 1) != 0;
-}
-
-// The key codes some built-in rule names, as a 128-bit set. No other key press is translated by
-// them, so it is decided without looking at its modifiers.
-constexpr std::array<uint64_t, 2> kNamedKeys = [] {
-  std::array<uint64_t, 2> bits{};
-  // clang-format off
-  for (int64_t key : {kKeyA, kKeyS, kKeyF, kKeyZ, kKeyX, kKeyC, kKeyV, kKeyW, kKeyE, kKeyY, kKeyT,
-                      kKeyP, kKeyReturn, kKeyL, kKeyN, kKeyTab, kKeyDelete, kKeyEscape,
-                      kKeyForwardDelete, kKeyF4, kKeyF2}) {
-    // clang-format on
-    bits[static_cast<size_t>(key >> 6)] |= uint64_t{1} << (key & 63);
-  }
-  return bits;
-}();
-
-constexpr bool isNamedKey(int64_t keyCode) {
-  const auto code = static_cast<uint64_t>(keyCode);
-  return code < 128 && ((kNamedKeys[code >> 6] >> (code & 63)) & 1) != 0;
 }
 
 }  // namespace corvane

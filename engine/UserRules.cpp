@@ -78,18 +78,7 @@ EventRef KeyboardShortcutManager::decideWithRules(int64_t keyCode, EventFlags fl
   const RuleReader reader(*this);
   const RuleTable* table = reader.table();
   if (table == nullptr) [[unlikely]] {  // cleared since the caller looked
-    bool fnIsCtrl = false;
-    const BuiltinCombination combination = builtinCombination(keyCode, flags, 0, fnIsCtrl);
-    const Action action = actionOf(combination, 0, fnIsCtrl);
-    if (outcome != nullptr) {
-      *outcome = action == Action::none
-                     ? DecisionOutcome{OutcomeCode::noShortcut, kNoRuleIndex}
-                     : DecisionOutcome{OutcomeCode::builtin, static_cast<uint16_t>(combination)};
-    }
-    if (action == Action::none) return passKeyDown(keyCode, event);
-    recordTranslated(keyCode, action);
-    perform(action);
-    return nullptr;
+    return decideBuiltin(keyCode, flags, event, outcome);
   }
   // The frontmost application is asked only for a shortcut that names applications, by the
   // built-in Shift+Tab, and once a key-down would be translated; the user's shortcuts ask once.
@@ -127,7 +116,7 @@ EventRef KeyboardShortcutManager::decideWithRules(int64_t keyCode, EventFlags fl
     if (table->hasExclusions() && table->excludes(front.get(), combination)) {
       return pass({OutcomeCode::excluded, kNoRuleIndex});
     }
-    decided = {OutcomeCode::builtin, index};
+    decided = {OutcomeCode::builtin, index, action};
   } else {
     // A shortcut written for the application in front applies even where it is excluded.
     if (shortcut->apps == kNoScope && table->hasExclusions() && table->excludes(front.get())) {

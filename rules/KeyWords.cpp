@@ -2,46 +2,12 @@
 
 #include <array>
 
-#include "engine/BuiltinCombination.h"
+#include "engine/Builtins.h"
 #include "rules/KeyNames.h"
 #include "rules/RulesFile.h"
 
 namespace corvane {
 namespace {
-
-// What each built-in combination does, as the window's reference list names it: the keystroke
-// posted (in Mac symbols) and the title, or the application it opens.
-struct BuiltinWords {
-  std::string_view keystroke;  // empty: it opens `opens`
-  std::string_view title;
-};
-constexpr std::array<BuiltinWords, kBuiltinCombinationCount> kBuiltinWords = {{
-    {"", "Finder"},                          // Win+E
-    {"⌘C", "Copy"},                          // Ctrl+C
-    {"⌘X", "Cut"},                           // Ctrl+X
-    {"⌘V", "Paste"},                         // Ctrl+V
-    {"⌘Z", "Undo"},                          // Ctrl+Z
-    {"⌘⇧Z", "Redo"},                         // Ctrl+Y
-    {"⌘A", "Select All"},                    // Ctrl+A
-    {"⌘F", "Find/Search"},                   // Ctrl+F
-    {"⌘S", "Save"},                          // Ctrl+S
-    {"⌘P", "Print"},                         // Ctrl+P
-    {"⌘N", "New Document"},                  // Ctrl+N
-    {"⌘T", "New Tab"},                       // Ctrl+T
-    {"⌘W", "Close Tab"},                     // Ctrl+W
-    {"⌥Backspace", "Delete Previous Word"},  // Ctrl+Backspace
-    {"⌥Backspace", "Delete Previous Word"},  // Ctrl+Delete
-    {"⌘L", "Focus Address Bar"},             // Ctrl+L
-    {"⌃Tab", "Next Tab"},                    // Ctrl+Tab
-    {"⌘⇧T", "Reopen Closed Tab"},            // Ctrl+Shift+Tab
-    {"", "Activity Monitor"},                // Ctrl+Shift+Esc
-    {"⌘⇧T", "Reopen Closed Tab"},            // Shift+Tab
-    {"⌘I", "Get Info"},                      // Alt+Enter
-    {"⌘Tab", "Switch Apps"},                 // Alt+Tab
-    {"⌘W", "Close Window"},                  // Alt+F4
-    {"⌃⌘Q", "Lock Computer"},                // Win+L
-    {"Return", "Rename File"},               // F2
-}};
 
 std::string keyName(int64_t keyCode) {
   if (keyCode >= 0 && keyCode < 128) {
@@ -111,10 +77,12 @@ std::string outcomeWords(DecisionOutcome outcome, const RulesFile* rules,
       return words + " (in " + where + ")";
     }
     case OutcomeCode::builtin: {
-      if (outcome.index >= kBuiltinCombinationCount) return "→ a built-in shortcut";
-      const BuiltinWords& words = kBuiltinWords[outcome.index];
-      if (words.keystroke.empty()) return "→ opens " + std::string(words.title);
-      return "→ " + std::string(words.keystroke) + "  " + std::string(words.title);
+      // The words of what was done: Ctrl+Delete's word depends on who played Ctrl.
+      if (outcome.action == Action::none) return "→ a built-in shortcut";
+      const ActionEntry& action = actionEntry(outcome.action);
+      if (action.work.kind == Work::Kind::open) return "→ opens " + std::string(action.title);
+      return "→ " + macKeysWords(action.work.key, action.work.flags) + "  " +
+             std::string(action.title);
     }
     case OutcomeCode::userShortcut:
     case OutcomeCode::tappedAlone: {

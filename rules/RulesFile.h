@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/BuiltinCombination.h"
+#include "engine/Builtins.h"
 #include "engine/EventTypes.h"
 
 namespace corvane {

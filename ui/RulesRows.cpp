@@ -21,14 +21,10 @@ QString spacedKeys(std::string_view press) {
 }  // namespace
 
 std::vector<BuiltinCombination> combinationsOfRow(const ShortcutItem& item) {
-  QString name = fromUtf8(item.windowsKeys);
-  name.remove(QLatin1Char(' '));
   std::vector<BuiltinCombination> found;
-  if (name == QStringLiteral("Ctrl+Delete")) found.push_back(BuiltinCombination::ctrlBackspace);
-  for (size_t i = 0; i < kBuiltinCombinationNames.size(); ++i) {
-    if (name == fromUtf8(kBuiltinCombinationNames[i])) {
-      found.push_back(static_cast<BuiltinCombination>(i));
-    }
+  for (size_t i = 0; i < kBuiltinCombinationCount; ++i) {
+    const auto combination = static_cast<BuiltinCombination>(i);
+    if ((item.combinations & combinationBit(combination)) != 0) found.push_back(combination);
   }
   return found;
 }

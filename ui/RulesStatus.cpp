@@ -55,8 +55,8 @@ StarterWrite writeStarterRulesFile(const std::filesystem::path& path) {
   if (!starter.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
     return QFileInfo::exists(file) ? StarterWrite::existed : StarterWrite::failed;
   }
-  const auto size = static_cast<qint64>(kStarterRulesFile.size());
-  const bool written = starter.write(kStarterRulesFile.data(), size) == size;
+  const auto size = static_cast<qint64>(starterRulesFile().size());
+  const bool written = starter.write(starterRulesFile().data(), size) == size;
   starter.close();
   if (!written) {
     starter.remove();

@@ -1,9 +1,12 @@
-// The shortcut reference: what the window lists, for display only. The engine never reads these
-// tables; its own rules decide what is translated.
+// The shortcut reference: what the window lists, for display only, made from the built-in table
+// (engine/Builtins.h). The decision never reads these rows.
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <string_view>
+
+#include "engine/Builtins.h"
 
 namespace corvane::ui {
 
@@ -11,40 +14,38 @@ struct ShortcutItem {
   std::string_view windowsKeys;  // the Windows-style combination, names joined by " + "
   std::string_view macKeys;      // what the program produces; carried, never shown
   std::string_view description;  // what it does; the row's identity within its table
+  uint32_t combinations = 0;     // the built-ins the row stands for (combinationBit of each)
 };
 
-inline constexpr std::array<ShortcutItem, 5> systemShortcuts{{
-    {"Alt + Tab", "⌘ + Tab", "Switch Apps"},
-    {"Alt + F4", "⌘ + W", "Close Window"},
-    {"Win + L", "⌃ + ⌘ + Q", "Lock Computer"},
-    {"Win + E", "⌘ + E", "Open Finder"},
-    {"Ctrl + Shift + Esc", "⌃ + ⇧ + Esc", "Activity Monitor"},
-}};
+namespace detail {
+constexpr size_t rowCount(Builtin::Section section) {
+  size_t count = 0;
+  for (const Builtin& b : kBuiltins) {
+    if (b.section == section && b.row > count) count = b.row;
+  }
+  return count;
+}
 
-inline constexpr std::array<ShortcutItem, 5> browserShortcuts{{
-    {"Ctrl + F", "⌘ + F", "Find/Search"},
-    {"Ctrl + L", "⌘ + L", "Focus Address Bar"},
-    {"Ctrl + Tab", "Control + Tab", "Next Tab"},
-    {"Ctrl + T", "⌘ + T", "New Tab"},
-    {"Ctrl + W", "⌘ + W", "Close Tab"},
-}};
+template <Builtin::Section kSection>
+constexpr std::array<ShortcutItem, rowCount(kSection)> sectionRows() {
+  std::array<ShortcutItem, rowCount(kSection)> rows{};
+  for (size_t i = 0; i < kBuiltins.size(); ++i) {
+    const Builtin& b = kBuiltins[i];
+    if (b.section != kSection) continue;
+    ShortcutItem& row = rows[b.row - 1];
+    row = {b.rowKeys, b.rowMacKeys, b.rowDescription,
+           row.combinations | combinationBit(static_cast<BuiltinCombination>(i))};
+  }
+  for (const ShortcutItem& row : rows) {
+    if (row.combinations == 0) throw "a section's rows are numbered 1, 2, 3... without a gap";
+  }
+  return rows;
+}
+}  // namespace detail
 
-inline constexpr std::array<ShortcutItem, 7> editingShortcuts{{
-    {"Ctrl + C", "⌘ + C", "Copy"},
-    {"Ctrl + X", "⌘ + X", "Cut"},
-    {"Ctrl + V", "⌘ + V", "Paste"},
-    {"Ctrl + Z", "⌘ + Z", "Undo"},
-    {"Ctrl + Y", "⌘ + ⇧ + Z", "Redo"},
-    {"Ctrl + A", "⌘ + A", "Select All"},
-    {"Ctrl + Delete", "⌥ + Delete", "Delete Word: Previous (⌫), Next (Del)"},
-}};
-
-inline constexpr std::array<ShortcutItem, 5> fileShortcuts{{
-    {"Ctrl + N", "⌘ + N", "New Document"},
-    {"Ctrl + S", "⌘ + S", "Save"},
-    {"Ctrl + P", "⌘ + P", "Print"},
-    {"F2", "Return", "Rename File"},
-    {"Alt + Enter", "⌘ + I", "Get Info"},
-}};
+inline constexpr auto systemShortcuts = detail::sectionRows<Builtin::Section::system>();
+inline constexpr auto browserShortcuts = detail::sectionRows<Builtin::Section::browser>();
+inline constexpr auto editingShortcuts = detail::sectionRows<Builtin::Section::editing>();
+inline constexpr auto fileShortcuts = detail::sectionRows<Builtin::Section::files>();
 
 }  // namespace corvane::ui

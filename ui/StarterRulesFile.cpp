@@ -1,10 +1,13 @@
 #include "ui/StarterRulesFile.h"
 
-namespace corvane::ui {
+#include "engine/Builtins.h"
 
-// Kept in step with docs/rules.md. Every line inside the braces but the first is a comment, and
+namespace corvane::ui {
+namespace {
+
+// Kept in step with docs/rules.md. The line @BUILTINS@ becomes the built-ins' names. Every line inside the braces but the first is a comment, and
 // switching any one example on (with its list's lines) leaves a valid file: a comma may end it.
-const std::string_view kStarterRulesFile = R"json({
+constexpr std::string_view kStarterText = R"json({
   "$schema": "./rules.schema.json",
   // Corvane's rules file: your own shortcuts, built-in shortcuts switched off, and applications
   // left alone. Everything is optional and everything below is commented out, so this file
@@ -28,9 +31,7 @@ const std::string_view kStarterRulesFile = R"json({
   // "settings": { "swapFnAndControl": false, "swapOptionAndCommand": true },
 
   // disable: built-in shortcuts to switch off, everywhere or only "in" some applications:
-  // Win+E, Ctrl+C, Ctrl+X, Ctrl+V, Ctrl+Z, Ctrl+Y, Ctrl+A, Ctrl+F, Ctrl+S, Ctrl+P, Ctrl+N,
-  // Ctrl+T, Ctrl+W, Ctrl+Backspace, Ctrl+Delete, Ctrl+L, Ctrl+Tab, Ctrl+Shift+Tab,
-  // Ctrl+Shift+Esc, Shift+Tab, Alt+Enter, Alt+Tab, Alt+F4, Win+L, F2.
+  // @BUILTINS@
   // "disable": ["Shift+Tab", "F2", { "name": "Ctrl+C", "in": ["terminals"] }],
 
   // shortcuts: your own. "press" is what your Windows hands press (Ctrl, Win, Alt, Shift and
@@ -51,5 +52,28 @@ const std::string_view kStarterRulesFile = R"json({
   // ],
 }
 )json";
+}  // namespace
+
+const std::string& starterRulesFile() {
+  static const std::string text = [] {
+    // The names as comment lines of at most 96 columns, the last one ending in a full stop.
+    std::string names = "  //";
+    size_t lineStart = 0;
+    for (size_t i = 0; i < kBuiltinCombinationNames.size(); ++i) {
+      const std::string word = std::string(kBuiltinCombinationNames[i]) +
+                               (i + 1 < kBuiltinCombinationNames.size() ? "," : ".");
+      if (names.size() - lineStart + 1 + word.size() > 96) {
+        names += "\n  //";
+        lineStart = names.size() - 4;
+      }
+      names += " " + word;
+    }
+    std::string starter(kStarterText);
+    const std::string_view marker = "  // @BUILTINS@";
+    starter.replace(starter.find(marker), marker.size(), names);
+    return starter;
+  }();
+  return text;
+}
 
 }  // namespace corvane::ui

@@ -1,5 +1,6 @@
 // What a key-down's decision came to: the outcome for each kind of answer, with and without a
 // rules file, and the verdict the same whether the outcome is asked for or not.
+#include "rules/KeyWords.h"
 #include "rules/RuleCompiler.h"
 #include "tests/engine/EngineHarness.h"
 
@@ -18,7 +19,7 @@ constexpr const char* kRules = R"({
 constexpr int64_t kC = 8, kV = 9, kO = 31, kT = 17, kTab = 48, kF5 = 96, kF2 = 120, kQ = 12;
 constexpr auto kNone = kNoRuleIndex;
 constexpr auto builtin(BuiltinCombination c) {
-  return DecisionOutcome{OutcomeCode::builtin, static_cast<uint16_t>(c)};
+  return DecisionOutcome{OutcomeCode::builtin, static_cast<uint16_t>(c), builtinEntry(c).action};
 }
 
 struct Case {
@@ -137,6 +138,41 @@ TEST_P(DecisionOutcomeTest, TellsWhatTheDecisionCameTo) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Outcomes, DecisionOutcomeTest, ::testing::ValuesIn(kCases));
+
+// Every built-in, pressed with Fn playing Ctrl and with Control playing it, says in words what it
+// did: the keystroke it posted, or the application it opened.
+TEST_F(EngineTest, EveryBuiltInSaysWhatItDid) {
+  session->setFrontmostApplication("com.apple.Safari");  // where Shift+Tab reopens a tab
+  for (bool fnIsCtrl : {true, false}) {
+    manager->swapFnAndControl = fnIsCtrl;
+    for (const Builtin& b : kBuiltins) {
+      EventFlags flags = (b.shift == Builtin::Shift::must ? kFlagShift : 0) |
+                         ((b.modifiers & kModWin) != 0 ? kFlagOption : 0) |
+                         ((b.modifiers & kModAlt) != 0 ? kFlagCommand : 0);
+      const bool ctrl = (b.modifiers & kModCtrl) != 0;
+      if (ctrl) flags |= fnIsCtrl ? kFlagFn : kFlagControl;
+      manager->handleEvent(kEventFlagsChanged, makeEvent(63, ctrl && fnIsCtrl ? kFlagFn : 0));
+      session->clearRecords();
+      DecisionOutcome outcome;
+      ASSERT_EQ(manager->handleEvent(kEventKeyDown, makeEvent(b.key, flags), outcome), nullptr)
+          << b.name;
+      manager->handleEvent(kEventKeyUp, makeEvent(b.key, flags));
+      session->advance(std::chrono::seconds(1));
+      std::string did;
+      for (const sim::PostedEvent& e : session->posted()) {
+        if (e.type == kEventKeyDown && e.keyCode != 55 && e.keyCode != 56) {
+          did = macKeysWords(e.keyCode, e.flags) + "  ";  // the key, not the modifiers' own
+        }
+      }
+      for (const sim::OpenRequest& open : session->openRequests()) {
+        const size_t name = open.path.rfind('/') + 1;
+        did = "opens " + open.path.substr(name, open.path.size() - name - 4);  // less ".app"
+      }
+      const std::string words = outcomeWords(outcome, nullptr, "");
+      EXPECT_EQ(words.substr(0, 4 + did.size()), "→ " + did) << b.name << " fn " << fnIsCtrl;
+    }
+  }
+}
 
 TEST_F(EngineTest, MarkedKeysAndOtherTypesLeaveTheOutcomeAlone) {
   const DecisionOutcome untouched{OutcomeCode::tapStopped, 7};

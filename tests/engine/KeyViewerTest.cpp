@@ -82,8 +82,9 @@ TEST(KeyViewerTest, RecordsOnlyWhileOpenAndForgetsOnClose) {
   EXPECT_FALSE(manager->drainKeyViewer(take));
   ASSERT_EQ(got.size(), 3u);
   EXPECT_EQ(got[0].keyCode, 8);
-  EXPECT_EQ(got[0].outcome, (DecisionOutcome{OutcomeCode::builtin,
-                                             static_cast<uint16_t>(BuiltinCombination::ctrlC)}));
+  EXPECT_EQ(got[0].outcome,
+            (DecisionOutcome{OutcomeCode::builtin,
+                             static_cast<uint16_t>(BuiltinCombination::ctrlC), Action::copy}));
   EXPECT_TRUE(got[0].swapFnAndControl);
   EXPECT_EQ(got[1].flags, kFlagFn);
   EXPECT_EQ(got[1].outcome.code, OutcomeCode::noShortcut);

@@ -126,7 +126,7 @@ TEST_F(ScopedRulesTest, OutcomesSayWhyABuiltInPassed) {
   EXPECT_EQ(outcomeOf(kC, kFlagFn), (DecisionOutcome{OutcomeCode::excluded, kNoRuleIndex}));
   EXPECT_EQ(
       outcomeOf(kTab, kFlagCommand),
-      (DecisionOutcome{OutcomeCode::builtin, static_cast<uint16_t>(BuiltinCombination::altTab)}));
+      (DecisionOutcome{OutcomeCode::builtin, static_cast<uint16_t>(BuiltinCombination::altTab), Action::switchApps}));
   EXPECT_EQ(outcomeOf(kTab, kFlagFn | kFlagShift),
             (DecisionOutcome{OutcomeCode::disabled,
                              static_cast<uint16_t>(BuiltinCombination::ctrlShiftTab)}));

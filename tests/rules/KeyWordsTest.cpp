@@ -46,11 +46,14 @@ TEST(KeyWordsTest, KeysAsPressedAndAsRead) {
 }
 
 TEST(KeyWordsTest, Outcomes) {
-  RulesParse parse = parseRules(R"({"shortcuts": [
+  RulesParse parse = parseRules(R"({
+      "disable": [{"name": "Ctrl+C", "in": ["terminals", "com.apple.Notes"]}],
+      "shortcuts": [
       {"press": "F5", "send": "Cmd+R", "title": "Reload"},
       {"press": "Ctrl+O", "send": "Cmd+Shift+O"},
       {"press": "Win+T", "open": "/System/Applications/Utilities/Terminal.app"},
-      {"press": "Win+M", "open": "/Applications/Mail.app", "title": "Post"}]})");
+      {"press": "Win+M", "open": "/Applications/Mail.app", "title": "Post"},
+      {"press": "Win", "send": "Cmd+Space"}]})");
   ASSERT_TRUE(parse.rules) << parse.error.describe();
   const RulesFile* rules = &*parse.rules;
   struct Case {
@@ -59,19 +62,18 @@ TEST(KeyWordsTest, Outcomes) {
     const char* words;
   };
   const Case cases[] = {
-      {{OutcomeCode::builtin, index(BuiltinCombination::ctrlC)}, nullptr, "→ ⌘C  Copy"},
-      {{OutcomeCode::builtin, index(BuiltinCombination::ctrlY)}, nullptr, "→ ⌘⇧Z  Redo"},
-      {{OutcomeCode::builtin, index(BuiltinCombination::winE)}, nullptr, "→ opens Finder"},
-      {{OutcomeCode::builtin, index(BuiltinCombination::ctrlShiftEsc)},
+      {{OutcomeCode::builtin, index(BuiltinCombination::ctrlDelete), Action::deleteWord},
        nullptr,
-       "→ opens Activity Monitor"},
-      {{OutcomeCode::builtin, index(BuiltinCombination::winL)}, nullptr, "→ ⌃⌘Q  Lock Computer"},
-      {{OutcomeCode::builtin, index(BuiltinCombination::f2)}, nullptr, "→ Return  Rename File"},
+       "→ ⌥Backspace  Delete Previous Word"},
       {{OutcomeCode::userShortcut, 0}, rules, "→ your shortcut Reload (⌘R)"},
       {{OutcomeCode::userShortcut, 1}, rules, "→ your shortcut ⌘⇧O"},
       {{OutcomeCode::userShortcut, 2}, rules, "→ opens Terminal"},
       {{OutcomeCode::userShortcut, 3}, rules, "→ your shortcut Post (opens Mail)"},
-      {{OutcomeCode::userShortcut, 4}, rules, "→ your shortcut"},  // the rules changed since
+      {{OutcomeCode::tappedAlone, 4}, rules, "→ your shortcut ⌘Space, Win tapped alone"},
+      {{OutcomeCode::disabledHere, index(BuiltinCombination::ctrlC)},
+       rules,
+       "passed: Ctrl+C is off (in terminals, com.apple.Notes)"},
+      {{OutcomeCode::userShortcut, 5}, rules, "→ your shortcut"},  // the rules changed since
       {{OutcomeCode::userShortcut, 0}, nullptr, "→ your shortcut"},
       {{OutcomeCode::noShortcut, kNoRuleIndex}, nullptr, "passed: no shortcut"},
       {{OutcomeCode::excluded, kNoRuleIndex}, rules, "passed: Terminal is excluded"},

@@ -334,7 +334,7 @@ TEST_F(RulesViewTest, EditWritesTheStarterFileOnceAndNeverOverwrites) {
   ASSERT_TRUE(QFile::exists(file)) << "written, folder and all";
   QFile starter(file);
   ASSERT_TRUE(starter.open(QIODevice::ReadOnly));
-  EXPECT_EQ(starter.readAll().toStdString(), kStarterRulesFile);
+  EXPECT_EQ(starter.readAll().toStdString(), starterRulesFile());
   starter.close();
   // The schema its "$schema" names is beside it.
   QFile schema(QFileInfo(file).dir().filePath(QStringLiteral("rules.schema.json")));
@@ -395,7 +395,7 @@ TEST_F(RulesViewTest, EditThatOpensNothingSaysSoWithTheFilesPathToCopy) {
 }
 
 TEST(StarterRulesFile, IsAValidFileThatChangesNothing) {
-  RulesParse parse = parseRules(kStarterRulesFile);
+  RulesParse parse = parseRules(starterRulesFile());
   ASSERT_TRUE(parse.rules.has_value()) << parse.error.describe();
   EXPECT_TRUE(parse.rules->empty());
 }
@@ -404,7 +404,7 @@ TEST(StarterRulesFile, ItsExamplesAreValidOnceUncommented) {
   // Taking away every "// " that starts an example line (a line whose text after it is JSON)
   // gives a file that loads with each example in use.
   QString text =
-      QString::fromUtf8(kStarterRulesFile.data(), static_cast<qsizetype>(kStarterRulesFile.size()));
+      QString::fromUtf8(starterRulesFile().data(), static_cast<qsizetype>(starterRulesFile().size()));
   QStringList lines = text.split(QLatin1Char('\n'));
   for (QString& line : lines) {
     const QString trimmed = line.trimmed();
