@@ -19,7 +19,7 @@ sim::SimulatedSession* sharedSimulatedSession() {
 
 bool SimulatedAccessibilityTrust::checkAccessibilityTrust() {
   sim::SimulatedSession* session = sharedSimulatedSession();
-  return session != nullptr && session->trusted();
+  return session != nullptr && session->axIsProcessTrusted(true);
 }
 
 bool SimulatedAccessibilityTrust::isSecureEventInputEnabled() {

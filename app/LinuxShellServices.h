@@ -20,7 +20,6 @@ sim::SimulatedSession* sharedSimulatedSession();
 class SimulatedAccessibilityTrust final : public AccessibilityTrust {
  public:
   bool checkAccessibilityTrust() override;
-  bool isProcessTrusted() override { return checkAccessibilityTrust(); }
   bool isSecureEventInputEnabled() override;
 };
 

@@ -86,7 +86,6 @@ class NullPlatform final : public Platform,
   }
   void eventPost(TapLocation, EventRef) override { ++posted_; }
   EventFlags eventSourceFlagsState(EventSourceState) override { return 0; }
-  bool isProcessTrusted() override { return true; }
   void setCurrentThreadUserInteractive() override {}
   void retain(const void*) override {}
   void release(const void*) override {}

@@ -13,6 +13,7 @@ void KeyboardShortcutManager::start() {
   std::weak_ptr<KeyboardShortcutManager> weakManager = weak_from_this();
   const uint64_t generation = ++tapGeneration_;
   stoppedForLostTrust = false;
+  stoppedForTapTimeouts = false;
   eventTapThread.store(std::thread(
       [weakManager, generation] { runTapThread(weakManager, kKeyEventMask, generation); }));
   isEnabled = true;  // at once: the tap may not exist yet when start returns

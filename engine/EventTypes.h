@@ -56,6 +56,8 @@ inline constexpr TapOptions kEventTapOptionListenOnly = 1;
 using EventMask = uint64_t;
 // Key-down, key-up and flags-changed: bits 10, 11 and 12.
 inline constexpr EventMask kKeyEventMask = 0x1C00;
+// Key-downs and key-ups only: the events a tap may not see without the Accessibility permission.
+inline constexpr EventMask kKeyDownUpMask = 0x0C00;
 
 using EventSourceState = int32_t;
 inline constexpr EventSourceState kEventSourceStateHIDSystemState = 1;

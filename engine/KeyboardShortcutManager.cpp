@@ -2,6 +2,7 @@
 #include "engine/KeyboardShortcutManager.h"
 
 #include <chrono>
+#include <limits>
 
 #include "engine/ShortcutKeys.h"
 #include "engine/TapThreadContext.h"
@@ -94,36 +95,22 @@ EventFlags KeyboardShortcutManager::flagsAsRead(int64_t keyCode, EventFlags flag
 }
 
 EventRef KeyboardShortcutManager::decideKeyDown(int64_t keyCode, EventRef event) {
+  return decideKeyDown(keyCode, event, nullptr);
+}
+
+EventRef KeyboardShortcutManager::decideKeyDown(int64_t keyCode, EventRef event,
+                                                DecisionOutcome& outcome) {
+  return decideKeyDown(keyCode, event, &outcome);
+}
+
+inline EventRef KeyboardShortcutManager::decideKeyDown(int64_t keyCode, EventRef event,
+                                                       DecisionOutcome* outcome) {
   const EventFlags flags = flagsAsRead(keyCode, events_.eventGetFlags(event));
   // The user's rules, when there are any, are read under a guard, away from this path.
   if (ruleTable_.load(std::memory_order_relaxed) != nullptr) [[unlikely]] {
-    return decideWithRules(keyCode, flags, event, nullptr);
+    return decideWithRules(keyCode, flags, event, outcome);
   }
-  const Action action = actionFor(keyCode, flags);
-  if (action == Action::none) return passKeyDown(keyCode, event);
-  recordTranslated(keyCode, action);
-  perform(action);
-  return nullptr;
-}
-
-// The same decision as above, telling what it came to.
-EventRef KeyboardShortcutManager::decideKeyDown(int64_t keyCode, EventRef event,
-                                                DecisionOutcome& outcome) {
-  const EventFlags flags = flagsAsRead(keyCode, events_.eventGetFlags(event));
-  if (ruleTable_.load(std::memory_order_relaxed) != nullptr) {
-    return decideWithRules(keyCode, flags, event, &outcome);
-  }
-  bool fnIsCtrl = false;
-  const BuiltinCombination combination = builtinCombination(keyCode, flags, 0, fnIsCtrl);
-  const Action action = actionOf(combination, 0, fnIsCtrl);
-  if (action == Action::none) {
-    outcome = {OutcomeCode::noShortcut, kNoRuleIndex};
-    return passKeyDown(keyCode, event);
-  }
-  outcome = {OutcomeCode::builtin, static_cast<uint16_t>(combination)};
-  recordTranslated(keyCode, action);
-  perform(action);
-  return nullptr;
+  return decideBuiltin(keyCode, flags, event, outcome);
 }
 
 void KeyboardShortcutManager::openKeyViewer() {
@@ -158,33 +145,62 @@ void KeyboardShortcutManager::readFnKeyState() {
   fnKeyDown.store((held & kFlagFn) != 0, std::memory_order_relaxed);
 }
 
-void KeyboardShortcutManager::tapSwitchedOff(const TapThreadContext& context) {
-  if (events_.isProcessTrusted()) {
-    // Too slow once, or the user's input: switch it back on at once, or keys would reach
-    // applications untranslated while the window says "Active".
-    events_.tapEnable(context.port, true);
-    readFnKeyState();
-    return;
+void KeyboardShortcutManager::tapSwitchedOff(const TapThreadContext& context, EventType reason) {
+  if (reason == kEventTapDisabledByTimeout) {
+    // Switched off by timeout for the third time within the window: the permission was taken
+    // away, or something keeps this thread from answering. Each switch-on would make the next
+    // key of the session wait for the timeout again, so the tap stays off and translation stops,
+    // from the main thread. Switch-offs by the user's input do not count.
+    const int64_t now = pauser_.uptime().count();
+    const int64_t window = std::chrono::nanoseconds(kTimeoutWindow).count();
+    const int64_t oldest = context.timedOutAt[0];
+    if (oldest != std::numeric_limits<int64_t>::min() && now - oldest < window) {
+      if (timedOutTap_.exchange(context.port, std::memory_order_acq_rel) == context.port) return;
+      mainQueue_.asyncAfter(std::chrono::nanoseconds(0), &runTapTimeouts, holdForDelayedWork());
+      return;
+    }
+    context.timedOutAt = {context.timedOutAt[1], now};
   }
-  // The Accessibility permission was taken away: a tap switched back on would only make every
-  // key of the session wait for its timeout again. Translation stops, from the main thread.
-  if (untrustedTap_.exchange(context.port, std::memory_order_acq_rel) == context.port) return;
-  mainQueue_.asyncAfter(std::chrono::nanoseconds(0), &runTrustLoss, holdForDelayedWork());
+  // Too slow once, or the user's input: switch it back on at once, or keys would reach
+  // applications untranslated while the window says "Active". Whether the process is still
+  // trusted is the main thread's to find out (probeTrust, every 2 seconds).
+  events_.tapEnable(context.port, true);
+  readFnKeyState();
 }
 
-void KeyboardShortcutManager::runTrustLoss(void* context) {
+void KeyboardShortcutManager::runTapTimeouts(void* context) {
   const DelayedHold::Taken taken = DelayedHold::take(context);
   KeyboardShortcutManager& manager = *taken.manager;
-  const MachPortRef port = manager.untrustedTap_.exchange(nullptr, std::memory_order_acq_rel);
+  const MachPortRef port = manager.timedOutTap_.exchange(nullptr, std::memory_order_acq_rel);
   // Only the tap that was switched off: a stop and start since then has the last word.
-  if (port != nullptr && port == manager.eventTap.get()) manager.stopForLostTrust();
+  if (port == nullptr || port != manager.eventTap.get()) return;
+  manager.stoppedForTapTimeouts = true;  // before stop's isEnabled assignment, which announces it
+  manager.stop();
+}
+
+namespace {
+EventRef passEverything(TapProxy /*proxy*/, EventType /*type*/, EventRef event, void* /*info*/) {
+  return event;
+}
+}  // namespace
+
+bool KeyboardShortcutManager::probeTrust() {
+  // Only key-downs and key-ups: the system clears from a tap's mask what the process may not
+  // see, and gives no tap when nothing is left (CGEventTapCreate in CGEvent.h).
+  const MachPortRef port = events_.tapCreate(kSessionEventTap, kHeadInsertEventTap,
+                                             kEventTapOptionDefault, kKeyDownUpMask,
+                                             &passEverything, nullptr);
+  if (port == nullptr) return false;
+  events_.machPortInvalidate(port);
+  events_.release(port);
+  return true;
 }
 
 EventRef eventTapCallback(TapProxy /*proxy*/, EventType type, EventRef event, void* /*userInfo*/) {
   const TapThreadContext* context = currentTapThread;
   if (context == nullptr) return event;  // not on a tap thread: nothing to decide with
   if (type == kEventTapDisabledByTimeout || type == kEventTapDisabledByUserInput) {
-    context->manager->tapSwitchedOff(*context);
+    context->manager->tapSwitchedOff(*context, type);
     return event;
   }
   return context->manager->handleEvent(type, event);

@@ -15,8 +15,7 @@
 #include <utility>
 #include <vector>
 
-#include "engine/Action.h"
-#include "engine/BuiltinCombination.h"
+#include "engine/Builtins.h"
 #include "engine/ChangeNotifier.h"
 #include "engine/DecisionOutcome.h"
 #include "engine/KeyCodeSet.h"
@@ -33,10 +32,6 @@ inline constexpr std::array<std::string_view, 7> kBrowserBundleIdentifiers = {
     "org.mozilla.firefox",        "com.microsoft.edgemac", "com.brave.Browser",
     "company.thebrowser.Browser",
 };
-
-inline constexpr std::string_view kFinderPath = "/System/Library/CoreServices/Finder.app";
-inline constexpr std::string_view kActivityMonitorPath =
-    "/System/Applications/Utilities/Activity Monitor.app";
 
 class KeyboardShortcutManager;
 class RuleTable;
@@ -67,8 +62,9 @@ class TapThreadHandle {
 };
 
 // The tap callback registered with the system. It hands the event to the manager whose tap
-// thread it runs on. A tap-disabled notification passes; the tap is switched back on while the
-// process is still trusted, else translation is stopped from the main thread.
+// thread it runs on. A tap-disabled notification passes; the tap is switched back on, unless the
+// system switched it off by timeout for the third time within kTimeoutWindow: then translation
+// is stopped from the main thread.
 EventRef eventTapCallback(TapProxy proxy, EventType type, EventRef event, void* userInfo);
 
 class KeyboardShortcutManager : public std::enable_shared_from_this<KeyboardShortcutManager> {
@@ -112,10 +108,14 @@ class KeyboardShortcutManager : public std::enable_shared_from_this<KeyboardShor
   // Navigation keys carry the Fn flag by themselves, so for them the rules read Fn from here.
   // Tap thread.
   std::atomic<bool> fnKeyDown{false};
-  // Set when translation was stopped because the process lost its Accessibility trust; cleared
-  // by the next start. Main thread (written before isEnabled, whose change notification covers
-  // it).
+  // Set when translation was stopped because the process lost its Accessibility trust, or
+  // because the system kept switching the tap off by timeout; cleared by the next start. Main
+  // thread (written before isEnabled, whose change notification covers them).
   std::atomic<bool> stoppedForLostTrust{false};
+  std::atomic<bool> stoppedForTapTimeouts{false};
+  // A tap switched off by timeout this often within this window stays off.
+  static constexpr int kTimeoutsToStop = 3;
+  static constexpr std::chrono::seconds kTimeoutWindow{10};
 
   PublishedBool isEnabled{objectWillChange, false};
   PublishedBool swapFnAndControl{objectWillChange, true};
@@ -159,6 +159,11 @@ class KeyboardShortcutManager : public std::enable_shared_from_this<KeyboardShor
   // stop, for a process that is no longer trusted: stoppedForLostTrust tells the window why.
   // Main thread.
   void stopForLostTrust();
+  // Whether the process may tap the keyboard now, asked of the system at this moment: an active
+  // tap of key-downs and key-ups is made and released at once, never added to a run loop.
+  // (AXIsProcessTrusted may keep its first answer for the life of the process.) Main thread
+  // only: the system's answer can take a while.
+  bool probeTrust();
 
   // The user's rules, compiled (main thread; rules/RuleCompiler.h makes a table of a file).
   // setRuleTable publishes the table: the tap thread decides with it from its next key-down.
@@ -190,21 +195,42 @@ class KeyboardShortcutManager : public std::enable_shared_from_this<KeyboardShor
     KeyboardShortcutManager* manager = nullptr;
     std::shared_ptr<KeyboardShortcutManager> keepAlive;
     std::string path;  // the application an open action opens
+    Action action = Action::none;  // the action whose delayed key is posted
   };
   static void runReopenTab(void* context);
-  static void runRenameFile(void* context);
+  static void runDelayedKey(void* context);
   static void runOpenApplication(void* context);
-  static void runTrustLoss(void* context);
+  static void runTapTimeouts(void* context);
   // Opening an application can take LaunchServices a long while: it is done on the main queue,
   // never on the tap thread.
   void openOnMainQueue(std::string_view path);
-  // The tap's own thread, when its tap was switched off by the system.
-  void tapSwitchedOff(const TapThreadContext& context);
+  // The tap's own thread, when its tap was switched off by the system (reason: the event type
+  // of the notification).
+  void tapSwitchedOff(const TapThreadContext& context, EventType reason);
   void readFnKeyState();
 
   [[gnu::noinline]] EventRef decideKeyDown(int64_t keyCode, EventRef event);
   [[gnu::noinline]] EventRef decideKeyDown(int64_t keyCode, EventRef event,
                                            DecisionOutcome& outcome);
+  // Both of the above; outcome, when not null, is told what the decision came to.
+  EventRef decideKeyDown(int64_t keyCode, EventRef event, DecisionOutcome* outcome);
+  // The built-in rules alone, less the disabled ones: translated, or passed for no shortcut.
+  EventRef decideBuiltin(int64_t keyCode, EventFlags flags, EventRef event,
+                         DecisionOutcome* outcome) {
+    bool fnIsCtrl = false;
+    const BuiltinCombination combination = builtinCombination(keyCode, flags, 0, fnIsCtrl);
+    const Action action = actionOf(combination, 0, fnIsCtrl);
+    if (action == Action::none) {
+      if (outcome != nullptr) *outcome = {OutcomeCode::noShortcut, kNoRuleIndex};
+      return passKeyDown(keyCode, event);
+    }
+    if (outcome != nullptr) {
+      *outcome = {OutcomeCode::builtin, static_cast<uint16_t>(combination), action};
+    }
+    recordTranslated(keyCode, action);
+    perform(action);
+    return nullptr;
+  }
   // outcome, when not null, is told what the decision came to.
   [[gnu::noinline]] EventRef decideWithRules(int64_t keyCode, EventFlags flags, EventRef event,
                                              DecisionOutcome* outcome);
@@ -269,9 +295,9 @@ class KeyboardShortcutManager : public std::enable_shared_from_this<KeyboardShor
   uint64_t tapGeneration_ = 0;
 
   std::array<DelayedHold, kDelayedHoldCount> delayedHolds_;
-  // The tap the system switched off while the process was not trusted; the main thread stops
-  // translation if it is still the running tap.
-  std::atomic<MachPortRef> untrustedTap_{nullptr};
+  // The tap the system kept switching off by timeout; the main thread stops translation if it
+  // is still the running tap.
+  std::atomic<MachPortRef> timedOutTap_{nullptr};
 
   // The user's compiled rules, or none. Written on the main thread, read on tap threads: a
   // reader counts itself in ruleReaders_ before it loads the table and out when it is done, and

@@ -19,6 +19,7 @@ class KeyboardEventServices {
   virtual ~KeyboardEventServices() = default;
 
   // CGEventTapCreate: a port, or nullptr when the process may not tap (no Accessibility trust).
+  // It asks the system at that moment, so it is also how the process reads its trust live.
   virtual MachPortRef tapCreate(TapLocation location, TapPlacement placement, TapOptions options,
                                 EventMask eventsOfInterest, EventTapCallback callback,
                                 void* userInfo) = 0;
@@ -52,10 +53,6 @@ class KeyboardEventServices {
   // CGEventSourceFlagsState: the modifier flags of the keys held now, as the given state sees
   // them (kEventSourceStateHIDSystemState: the keyboard itself).
   virtual EventFlags eventSourceFlagsState(EventSourceState state) = 0;
-
-  // AXIsProcessTrusted: whether the process is a trusted accessibility client, which an active
-  // tap needs to see other programs' keys. Never shows a prompt.
-  virtual bool isProcessTrusted() = 0;
 
   // Called first thing on the tap thread: user-interactive priority where the platform has it.
   virtual void setCurrentThreadUserInteractive() = 0;

@@ -2,6 +2,10 @@
 // length of its run loop; the callback is registered with no user info.
 #pragma once
 
+#include <array>
+#include <cstdint>
+#include <limits>
+
 #include "engine/Platform.h"
 
 namespace corvane {
@@ -12,6 +16,10 @@ struct TapThreadContext {
   KeyboardShortcutManager* manager;
   KeyboardEventServices* events;
   MachPortRef port;  // the thread's own reference to its tap
+  // When the system last switched this tap off by timeout, older first (the pauser's uptime in
+  // nanoseconds; the minimum: not yet). Only this tap's thread reads and writes them.
+  mutable std::array<int64_t, 2> timedOutAt{std::numeric_limits<int64_t>::min(),
+                                            std::numeric_limits<int64_t>::min()};
 };
 
 extern constinit thread_local const TapThreadContext* currentTapThread;

@@ -459,11 +459,13 @@ void ContentView::recompose() {
   simulatedKeyboardNote_->setVisible(simulatedKeyboard_);
   // The permission, secure input and the login item: each line only while it applies.
   trustWatch_->follow();
-  const bool takenAway = trustWatch_->permissionTakenAway();
-  const bool waiting = !takenAway && trustWatch_->waitingForPermission();
-  permissionNote_->setText(
-      QString::fromUtf8(takenAway ? kPermissionTakenAwayLine : kWaitingForPermissionLine));
-  permissionRow_->setVisible(takenAway || waiting);
+  const bool keptOff = trustWatch_->tapKeptSwitchedOff();
+  const bool takenAway = !keptOff && trustWatch_->permissionTakenAway();
+  const bool waiting = !keptOff && !takenAway && trustWatch_->waitingForPermission();
+  permissionNote_->setText(QString::fromUtf8(keptOff     ? kTapKeptSwitchedOffLine
+                                             : takenAway ? kPermissionTakenAwayLine
+                                                         : kWaitingForPermissionLine));
+  permissionRow_->setVisible(keptOff || takenAway || waiting);
   const bool paused = isEnabled && trustWatch_->pausedBySecureInput();
   secureInputNote_->setVisible(paused);
   statusTag_->setPausedReason(paused ? QString::fromUtf8(kSecureInputLine) : QString());
@@ -472,7 +474,7 @@ void ContentView::recompose() {
                                                 : kMoveToApplicationsLine));
   loginItemsLink_->setVisible(loginItem_ == LoginItemNote::requiresApproval);
   loginItemRow_->setVisible(loginItem_ != LoginItemNote::none);
-  statusNotes_->setVisible(simulatedKeyboard_ || takenAway || waiting || paused ||
+  statusNotes_->setVisible(simulatedKeyboard_ || keptOff || takenAway || waiting || paused ||
                            loginItem_ != LoginItemNote::none);
   startStopButton_->setText(isEnabled ? QStringLiteral("Stop Shortcuts")
                                       : QStringLiteral("Start Shortcuts"));

@@ -28,6 +28,10 @@ inline constexpr const char* kWaitingForPermissionLine =
     "Waiting for the Accessibility permission: shortcuts start once it is granted. Listed and "
     "on, but nothing happens? A rebuilt or updated Corvane needs a new grant: remove Corvane from "
     "the list with − and add it again.";
+inline constexpr const char* kTapKeptSwitchedOffLine =
+    "macOS kept switching the keyboard tap off, so shortcuts stopped. Check that Corvane is listed "
+    "and on under Accessibility (remove it with − and add it again after an update), then press "
+    "Start Shortcuts.";
 inline constexpr const char* kSecureInputLine = "Paused: a password field has the keyboard";
 inline constexpr const char* kLoginItemApprovalLine =
     "Corvane waits for your approval to start at login, under Login Items.";

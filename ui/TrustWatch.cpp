@@ -23,11 +23,17 @@ void TrustWatch::stopRequested() {
 
 bool TrustWatch::waitingForPermission() const {
   // Once a check finds the process trusted, a start that still fails is not for the permission.
-  return wanted_ && !manager_.isEnabled && trust_ != nullptr && !trustedAtLastCheck_;
+  // After the system kept switching the tap off, only the user's Start starts it again.
+  return wanted_ && !manager_.isEnabled && trust_ != nullptr && !trustedAtLastCheck_ &&
+         !manager_.stoppedForTapTimeouts;
 }
 
 bool TrustWatch::permissionTakenAway() const {
   return !manager_.isEnabled && manager_.stoppedForLostTrust;
+}
+
+bool TrustWatch::tapKeptSwitchedOff() const {
+  return !manager_.isEnabled && manager_.stoppedForTapTimeouts;
 }
 
 void TrustWatch::follow() {
@@ -38,8 +44,12 @@ void TrustWatch::follow() {
 }
 
 void TrustWatch::poll() {
-  if (trust_ == nullptr) return;
-  const bool trusted = trust_->isProcessTrusted();
+  // Nothing to watch (stopped by the user): the system is not asked.
+  if (trust_ == nullptr || !(manager_.isEnabled || waitingForPermission())) return follow();
+  // Asked of the system now: AXIsProcessTrusted may still give the answer of the launch. The
+  // probe never prompts while the program has an entry in the Accessibility list (the launch's
+  // check made one); only after the user removed it with − may macOS ask once more.
+  const bool trusted = manager_.probeTrust();
   if (manager_.isEnabled) {
     if (!trusted) {
       // Taken away while the tap had nothing to tell (no key since): stop as Stop does.

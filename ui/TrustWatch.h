@@ -1,7 +1,8 @@
 // Watches, on the main thread, what the system can take away from a running Corvane: the
 // Accessibility permission, and the keyboard itself while a password field holds secure input.
 // It checks every 2 seconds while translation runs, and while it waits for the permission after a
-// start that failed (or a stop because the permission was taken away). Its checks never prompt.
+// start that failed (or a stop because the permission was taken away). It reads the permission
+// live (KeyboardShortcutManager::probeTrust), on the main thread.
 #pragma once
 
 #include <QObject>
@@ -39,6 +40,9 @@ class TrustWatch : public QObject {
   bool waitingForPermission() const;
   // The permission was taken away while translating.
   bool permissionTakenAway() const;
+  // The system kept switching the tap off by timeout, so translation stopped; only Start starts
+  // it again.
+  bool tapKeptSwitchedOff() const;
   // Translating, but a password field holds secure input: no key reaches the tap.
   bool pausedBySecureInput() const { return secureInput_; }
   bool polling() const { return timer_.isActive(); }

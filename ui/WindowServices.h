@@ -16,10 +16,9 @@ namespace corvane {
 class AccessibilityTrust {
  public:
   virtual ~AccessibilityTrust() = default;
+  // On macOS 13 and later the answer may be the one the process got first: the window reads the
+  // permission live with KeyboardShortcutManager::probeTrust.
   virtual bool checkAccessibilityTrust() = 0;
-  // AXIsProcessTrusted: the same answer, never with a prompt (for checks the user did not ask
-  // for).
-  virtual bool isProcessTrusted() = 0;
   // IsSecureEventInputEnabled: a password field (or Terminal's Secure Keyboard Entry) holds
   // secure input, so no key-down or key-up reaches an event tap. Polled with the trust.
   virtual bool isSecureEventInputEnabled() = 0;

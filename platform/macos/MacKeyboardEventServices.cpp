@@ -145,10 +145,6 @@ EventFlags MacKeyboardEventServices::eventSourceFlagsState(EventSourceState stat
   return CGEventSourceFlagsState(static_cast<CGEventSourceStateID>(state));
 }
 
-bool MacKeyboardEventServices::isProcessTrusted() {
-  return AXIsProcessTrusted() != 0;
-}
-
 void MacKeyboardEventServices::setCurrentThreadUserInteractive() {
   // A thread that cannot be raised still runs the tap, only at default priority.
   (void)pthread_set_qos_class_self_np(QOS_CLASS_USER_INTERACTIVE, 0);

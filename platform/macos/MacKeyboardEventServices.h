@@ -32,8 +32,6 @@ class MacKeyboardEventServices final : public KeyboardEventServices {
   void eventSetIntegerValueField(EventRef event, EventField field, int64_t value) override;
   void eventPost(TapLocation location, EventRef event) override;
   EventFlags eventSourceFlagsState(EventSourceState state) override;
-  bool isProcessTrusted() override;  // AXIsProcessTrusted: never prompts
-
   void setCurrentThreadUserInteractive() override;
 
   void retain(const void* ref) override;

@@ -14,7 +14,6 @@ namespace corvane::mac {
 class MacAccessibilityTrust final : public AccessibilityTrust {
  public:
   bool checkAccessibilityTrust() override;
-  bool isProcessTrusted() override;           // AXIsProcessTrusted
   bool isSecureEventInputEnabled() override;  // IsSecureEventInputEnabled (Carbon)
 };
 

@@ -44,10 +44,6 @@ bool MacAccessibilityTrust::checkAccessibilityTrust() {
   return AXIsProcessTrustedWithOptions(options.get()) != 0;
 }
 
-bool MacAccessibilityTrust::isProcessTrusted() {
-  return AXIsProcessTrusted() != 0;
-}
-
 bool MacAccessibilityTrust::isSecureEventInputEnabled() {
   return IsSecureEventInputEnabled() != 0;
 }

@@ -25,7 +25,10 @@
 //      loop's next run. Stopping a running loop wakes it, and it returns once the callback in
 //      progress, if any, has returned.
 //  (5) Creating a tap fails (no port) while the process is not a trusted accessibility client
-//      (AXIsProcessTrusted in AXUIElement.h; CGEventTapCreate in CGEvent.h).
+//      (AXIsProcessTrusted in AXUIElement.h; CGEventTapCreate in CGEvent.h: key-down and key-up
+//      bits are cleared from the mask of a process that may not see them, and no tap is made
+//      when the mask is left empty). The answer is the system's at that moment: a tap of key
+//      downs and ups made and released at once is how the program reads its trust live.
 //  (6) Taps are ordered by location (HID, session, annotated session: an event meets them in
 //      that order); kCGHeadInsertEventTap puts a tap before the others at its location,
 //      kCGTailAppendEventTap after them (CGEventTapPlacement, CGEventTypes.h).
@@ -51,6 +54,17 @@
 //      keyboard holds now, whatever the taps made of their events: here, the flags of the last
 //      flags-changed event the keyboard made (CGEventSource.h). Function and arrow keys set the
 //      Fn flag on their own events only, not in this state.
+//  (11) Asking for a tap while not trusted is a request to TCC, which may show the system's
+//      Accessibility prompt when the list has no entry for the program (it never asked, or the
+//      user removed it with −); the prompt itself leaves a switched-off entry, so it comes once
+//      until the entry is removed again. Apple documents no prompt for CGEventTapCreate, while
+//      CGRequestPostEventAccess in CGEvent.h, the same service's request, is "potentially
+//      prompting": the worst case is modelled. AXIsProcessTrustedWithOptions with
+//      kAXTrustedCheckOptionPrompt asks the same way (AXUIElement.h).
+//  (12) On macOS 13 and later AXIsProcessTrusted can keep its first answer for the life of the
+//      process, after a grant and after a removal alike (Apple Developer Forums thread 727984,
+//      acknowledged by Apple's developer technical support): axIsProcessTrusted keeps its first
+//      answer here, so nothing may rely on it for a change.
 #pragma once
 
 #include <chrono>
@@ -144,9 +158,16 @@ class SimulatedSession final : public Platform,
   ClockMode clockMode() const { return clockMode_; }
 
   // --- The world the program runs in -------------------------------------------------------
-  // Whether the process is a trusted accessibility client; taps created while not fail.
+  // Whether the process is a trusted accessibility client; taps created while not fail. Granting
+  // leaves an entry in the Accessibility list; switching it off keeps the entry (11).
   void setTrusted(bool trusted);
   bool trusted() const;
+  // The user removes the program from the Accessibility list with −: no trust and no entry.
+  void removeFromAccessibilityList();
+  // AXIsProcessTrustedWithOptions, with or without kAXTrustedCheckOptionPrompt (11, 12).
+  bool axIsProcessTrusted(bool prompt);
+  // The system's Accessibility prompts shown so far (11).
+  uint64_t accessibilityPrompts() const;
   // The frontmost application's bundle identifier; nullopt: no frontmost application;
   // "": an application without a bundle identifier.
   void setFrontmostApplication(std::optional<std::string_view> bundleIdentifier);
@@ -242,7 +263,6 @@ class SimulatedSession final : public Platform,
   void eventSetIntegerValueField(EventRef event, EventField field, int64_t value) override;
   void eventPost(TapLocation location, EventRef event) override;
   EventFlags eventSourceFlagsState(EventSourceState state) override;
-  bool isProcessTrusted() override { return trusted_.load(); }
   void setCurrentThreadUserInteractive() override {}
   void retain(const void* ref) override;
   void release(const void* ref) override;
@@ -293,6 +313,9 @@ class SimulatedSession final : public Platform,
   uint64_t tapTimeouts_ = 0;
 
   std::atomic<bool> trusted_{true};
+  std::atomic<bool> accessibilityRecord_{true};  // the list has an entry for the program (11)
+  std::atomic<uint64_t> accessibilityPrompts_{0};
+  std::atomic<int> axAnswer_{-1};  // AXIsProcessTrusted's first answer (12); -1: not asked yet
   std::atomic<bool> secureInput_{false};
   std::atomic<EventFlags> keyboardFlags_{0};  // (10)
   std::atomic<bool> refuseSources_{false};

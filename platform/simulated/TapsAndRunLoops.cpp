@@ -35,6 +35,7 @@ MachPortRef SimulatedSession::tapCreate(TapLocation location, TapPlacement place
                                         EventTapCallback callback, void* userInfo) {
   std::lock_guard lock(graphMutex());
   if (!trusted_.load() || callback == nullptr) {  // (5)
+    if (callback != nullptr && !accessibilityRecord_.exchange(true)) ++accessibilityPrompts_;  // (11)
     ++tapSetups_;
     changed_.notify_all();
     return nullptr;

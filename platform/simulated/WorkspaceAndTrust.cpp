@@ -14,6 +14,25 @@ using detail::retainObject;
 
 void SimulatedSession::setTrusted(bool trusted) {
   trusted_.store(trusted);
+  if (trusted) accessibilityRecord_.store(true);
+}
+
+void SimulatedSession::removeFromAccessibilityList() {
+  trusted_.store(false);
+  accessibilityRecord_.store(false);
+}
+
+bool SimulatedSession::axIsProcessTrusted(bool prompt) {
+  const bool live = trusted_.load();
+  if (prompt && !live && !accessibilityRecord_.exchange(true)) ++accessibilityPrompts_;
+  // (12): the first answer stays.
+  int expected = -1;
+  axAnswer_.compare_exchange_strong(expected, live ? 1 : 0);
+  return axAnswer_.load() == 1;
+}
+
+uint64_t SimulatedSession::accessibilityPrompts() const {
+  return accessibilityPrompts_.load();
 }
 
 bool SimulatedSession::trusted() const {

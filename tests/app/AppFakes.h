@@ -34,7 +34,6 @@ class FakeTrust final : public AccessibilityTrust {
     log_->push_back("trust");
     return trusted;
   }
-  bool isProcessTrusted() override { return trusted; }
   bool isSecureEventInputEnabled() override { return secureInput; }
 
  private:

@@ -119,7 +119,6 @@ class GatedPlatform final : public Platform, private KeyboardEventServices {
   EventFlags eventSourceFlagsState(EventSourceState s) override {
     return inner_.eventSourceFlagsState(s);
   }
-  bool isProcessTrusted() override { return inner_.isProcessTrusted(); }
   void setCurrentThreadUserInteractive() override { inner_.setCurrentThreadUserInteractive(); }
   void retain(const void* r) override { inner_.retain(r); }
   void release(const void* r) override { inner_.release(r); }

@@ -112,7 +112,6 @@ class TwoSessionPlatform final : public Platform,
   EventFlags eventSourceFlagsState(EventSourceState s) override {
     return current().events().eventSourceFlagsState(s);
   }
-  bool isProcessTrusted() override { return current().events().isProcessTrusted(); }
   void setCurrentThreadUserInteractive() override {}
   void retain(const void* r) override { ownerOf(r).events().retain(r); }
   void release(const void* r) override { ownerOf(r).events().release(r); }

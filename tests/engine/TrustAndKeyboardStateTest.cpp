@@ -3,6 +3,7 @@
 // simulated session.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <atomic>
 #include <condition_variable>
 #include <future>
@@ -41,31 +42,67 @@ class TapThreadTest : public ::testing::Test {
       std::make_shared<KeyboardShortcutManager>(session);
 };
 
-// The user switches Corvane off under Accessibility while it runs: the system disables the tap
-// at the next key. It is not switched back on (each key would wait for the timeout again), and
-// translation stops from the main thread, saying why.
-TEST_F(TapThreadTest, ATapSwitchedOffWhileUntrustedStopsTranslation) {
+// The user removes Corvane from the Accessibility list while it runs. AXIsProcessTrusted keeps
+// its first answer; only a tap made now tells. The running tap is switched back on after each
+// timeout until the third within ten seconds: the keyboard waits for a tap Corvane switched back
+// on twice, then translation stops from the main thread and stays stopped until a Start.
+TEST_F(TapThreadTest, RemovedPermissionIsReadLiveAndRepeatedTimeoutsStopTranslation) {
   startAndWait();
-  session->setTrusted(false);
-  key(kEventKeyDown, 8, kFlagFn);
-  ASSERT_EQ(session->received().size(), 1u);
-  EXPECT_EQ(session->received()[0].flags, kFlagFn) << "the key went through untranslated";
-  ASSERT_EQ(session->taps().size(), 1u);
-  EXPECT_FALSE(session->taps()[0].enabled) << "not switched back on";
-  EXPECT_TRUE(manager->isEnabled) << "until the main thread hears of it";
+  EXPECT_TRUE(manager->probeTrust());
+  ASSERT_TRUE(session->axIsProcessTrusted(false));
+  session->removeFromAccessibilityList();
+  EXPECT_TRUE(session->axIsProcessTrusted(false)) << "the cached answer of macOS 13 and later";
+  EXPECT_FALSE(manager->probeTrust()) << "a tap made now says it";
+  EXPECT_FALSE(manager->probeTrust());
+  EXPECT_EQ(session->accessibilityPrompts(), 1u) << "at most once: the prompt leaves an entry";
+  ASSERT_EQ(session->taps().size(), 1u) << "the probe leaves no tap behind";
 
+  for (int64_t code : {8, 9, 7, 6}) key(kEventKeyDown, code, kFlagFn);
+  EXPECT_EQ(session->tapTimeouts(), 3u) << "switched back on twice, then left off";
+  EXPECT_EQ(session->received().size(), 4u) << "every key went through untranslated";
+  EXPECT_TRUE(manager->isEnabled) << "until the main thread hears of it";
   EXPECT_GE(session->runDueMainWork(kWait), 1u);
   EXPECT_FALSE(manager->isEnabled);
-  EXPECT_TRUE(manager->stoppedForLostTrust);
+  EXPECT_TRUE(manager->stoppedForTapTimeouts);
   EXPECT_FALSE(manager->eventTap);
-  key(kEventKeyDown, 9, kFlagFn);
-  EXPECT_EQ(session->tapTimeouts(), 1u) << "no tap is left to make a key wait";
 
   session->setTrusted(true);
-  startAndWait(2);
-  EXPECT_FALSE(manager->stoppedForLostTrust) << "a new start forgets why the last one ended";
+  EXPECT_TRUE(manager->probeTrust()) << "a grant is seen at once";
+  startAndWait(2 + 2);  // the two failed probes counted as set-ups
+  EXPECT_FALSE(manager->stoppedForTapTimeouts) << "a new start forgets why the last one ended";
   key(kEventKeyDown, 8, kFlagFn);
   EXPECT_EQ(session->posted().size(), 2u);
+}
+
+// Only switch-offs by timeout count, and only three within ten seconds of the first.
+TEST(TapTimeoutsTest, TheThirdTimeoutWithinTenSecondsLeavesTheTapOff) {
+  struct Row {
+    std::array<std::chrono::milliseconds, 3> at;
+    EventType third;  // how the third switch-off comes
+    bool stops;
+  };
+  for (const Row& row : {Row{{0ms, 1s, 2s}, kEventTapDisabledByTimeout, true},
+                         Row{{0ms, 5s, 9999ms}, kEventTapDisabledByTimeout, true},
+                         Row{{0ms, 5s, 10s}, kEventTapDisabledByTimeout, false},
+                         Row{{0ms, 11s, 12s}, kEventTapDisabledByTimeout, false},
+                         Row{{0ms, 1s, 2s}, kEventTapDisabledByUserInput, false}}) {
+    auto session = std::make_shared<SimulatedSession>(ClockMode::Virtual);
+    auto manager = std::make_shared<KeyboardShortcutManager>(session);
+    manager->start();
+    ASSERT_TRUE(session->waitForTapSetups(1, kWait));
+    for (size_t i = 0; i < row.at.size(); ++i) {
+      session->advanceClockTo(row.at[i]);
+      session->disableTaps(i == 2 ? row.third : kEventTapDisabledByTimeout);
+      session->settle();
+    }
+    session->advance(0ms);
+    const auto why = ::testing::Message() << "third at " << row.at[2].count() << " ms";
+    EXPECT_EQ(manager->isEnabled, !row.stops) << why;
+    EXPECT_EQ(manager->stoppedForTapTimeouts, row.stops) << why;
+    EXPECT_EQ(!session->taps().empty() && session->taps()[0].enabled, !row.stops) << why;
+    manager->stop();
+    EXPECT_TRUE(session->waitForRunLoopsToEnd(kWait));
+  }
 }
 
 // An Fn release that came while no tap ran (stopped, or switched off) must not leave Fn "down":

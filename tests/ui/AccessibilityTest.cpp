@@ -26,7 +26,6 @@ using namespace std::chrono_literals;
 class TrustedAlways final : public AccessibilityTrust {
  public:
   bool checkAccessibilityTrust() override { return true; }
-  bool isProcessTrusted() override { return true; }
   bool isSecureEventInputEnabled() override { return false; }
 };
 

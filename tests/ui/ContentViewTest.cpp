@@ -43,7 +43,6 @@ class FakeTrust final : public AccessibilityTrust {
     ++checks;
     return trusted;
   }
-  bool isProcessTrusted() override { return trusted; }
   bool isSecureEventInputEnabled() override { return secureInput; }
 };
 
@@ -387,14 +386,16 @@ class TrustWatchTest : public ContentViewTest {
   bool noteShown(QWidget* note) const { return note->isVisibleTo(&window); }
 };
 
+// The permission is read live (AXIsProcessTrusted keeps its first answer on macOS 13 and later):
+// a removal with − while translating stops it at the next check, a grant starts it again.
 TEST_F(TrustWatchTest, PermissionTakenAwayStopsTranslationAndSaysSo) {
   startTranslating();
+  ASSERT_TRUE(session->axIsProcessTrusted(false));
   EXPECT_TRUE(view->trustWatch()->polling()) << "checked while translating";
   view->trustWatch()->poll();
   EXPECT_TRUE(manager->isEnabled) << "still trusted";
-  EXPECT_EQ(trust->checks, 0) << "the checks never prompt";
 
-  trust->trusted = false;
+  session->removeFromAccessibilityList();
   view->trustWatch()->poll();
   settle();
   EXPECT_FALSE(manager->isEnabled);
@@ -403,13 +404,16 @@ TEST_F(TrustWatchTest, PermissionTakenAwayStopsTranslationAndSaysSo) {
   EXPECT_EQ(view->permissionNote()->text(), QString::fromUtf8(kPermissionTakenAwayLine));
   click(view->permissionSettingsLink());
   EXPECT_EQ(opener->opened, std::vector<std::string>{std::string(kAccessibilitySettingsUrl)});
-  EXPECT_EQ(trust->checks, 0);
+  view->trustWatch()->poll();
+  EXPECT_LE(session->accessibilityPrompts(), 1u) << "a removed entry is asked for once at most";
+  EXPECT_EQ(trust->checks, 0) << "the checks never prompt as a launch does";
 
   // Granted again: translation comes back by itself, and the line goes.
   EXPECT_TRUE(view->trustWatch()->polling());
-  trust->trusted = true;
+  session->setTrusted(true);
+  const uint64_t setups = session->tapSetups();
   view->trustWatch()->poll();
-  ASSERT_TRUE(session->waitForTapSetups(2, 5s));
+  ASSERT_TRUE(session->waitForTapSetups(setups + 1, 5s));
   settle();
   EXPECT_TRUE(manager->isEnabled);
   EXPECT_FALSE(noteShown(view->permissionNote()));
@@ -427,15 +431,17 @@ TEST_F(TrustWatchTest, AFailedStartWaitsForThePermissionAndStartsOnceGranted) {
   EXPECT_TRUE(view->trustWatch()->polling()) << "checked while waiting";
 
   view->trustWatch()->poll();
-  EXPECT_EQ(session->tapSetups(), 1u) << "not yet granted: nothing is tried";
-  session->setTrusted(true);
-  trust->trusted = true;
+  settle();
+  EXPECT_FALSE(manager->isEnabled) << "not yet granted";
+  session->setTrusted(true);  // granted: the program's cached answer stays "no"
+  const uint64_t setups = session->tapSetups();
   view->trustWatch()->poll();
-  ASSERT_TRUE(session->waitForTapSetups(2, 5s));
+  ASSERT_TRUE(session->waitForTapSetups(setups + 1, 5s));
   settle();
   EXPECT_TRUE(manager->isEnabled);
   EXPECT_FALSE(noteShown(view->permissionNote()));
   EXPECT_EQ(trust->checks, 0);
+  EXPECT_EQ(session->accessibilityPrompts(), 0u);
 }
 
 TEST_F(TrustWatchTest, NeverStartsByItselfAfterTheUserPressedStop) {
@@ -447,7 +453,6 @@ TEST_F(TrustWatchTest, NeverStartsByItselfAfterTheUserPressedStop) {
   ASSERT_TRUE(session->waitForTapSetups(2, 5s));
   runFailureHandBack();
   session->setTrusted(true);
-  trust->trusted = true;
   view->trustWatch()->poll();
   ASSERT_TRUE(session->waitForTapSetups(3, 5s));
   settle();
@@ -456,13 +461,35 @@ TEST_F(TrustWatchTest, NeverStartsByItselfAfterTheUserPressedStop) {
   click(view->startStopButton());  // the user's Stop
   settle();
   EXPECT_FALSE(view->trustWatch()->polling()) << "nothing to watch while stopped by the user";
-  trust->trusted = false;
+  session->setTrusted(false);
   view->trustWatch()->poll();
-  trust->trusted = true;
+  session->setTrusted(true);
   view->trustWatch()->poll();
   settle();
   EXPECT_FALSE(manager->isEnabled);
-  EXPECT_EQ(session->tapSetups(), 3u);
+  EXPECT_EQ(session->tapsCreated(), 2u) << "the probe that saw the grant and one tap: no more";
+  EXPECT_FALSE(noteShown(view->permissionNote()));
+}
+
+// The system kept switching the tap off by timeout: translation stopped and the window says what
+// to do; only Start starts it again.
+TEST_F(TrustWatchTest, ATapKeptSwitchedOffSaysWhatToDo) {
+  startTranslating();
+  for (int i = 0; i < 3; ++i) {
+    session->disableTaps(kEventTapDisabledByTimeout);
+    session->settle();
+  }
+  ASSERT_TRUE(QTest::qWaitFor([&] { return session->nextMainWorkDue().has_value(); }, 5000));
+  session->advance(0ns);
+  settle();
+  EXPECT_FALSE(manager->isEnabled);
+  ASSERT_TRUE(noteShown(view->permissionNote()));
+  EXPECT_EQ(view->permissionNote()->text(), QString::fromUtf8(kTapKeptSwitchedOffLine));
+  view->trustWatch()->poll();
+  settle();
+  EXPECT_FALSE(manager->isEnabled) << "trusted, but only the user's Start starts it";
+  startTranslating(2);
+  EXPECT_TRUE(manager->isEnabled);
   EXPECT_FALSE(noteShown(view->permissionNote()));
 }
 

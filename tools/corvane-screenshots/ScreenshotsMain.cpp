@@ -34,7 +34,6 @@ namespace {
 class FixedTrust final : public corvane::AccessibilityTrust {
  public:
   bool checkAccessibilityTrust() override { return false; }
-  bool isProcessTrusted() override { return false; }
   bool isSecureEventInputEnabled() override { return false; }
 };
 
