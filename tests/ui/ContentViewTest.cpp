@@ -21,6 +21,7 @@
 #include "platform/simulated/SimulatedSession.h"
 #include "ui/CollapsibleShortcutSection.h"
 #include "ui/ContentView.h"
+#include "ui/KeyBadge.h"
 #include "ui/PermissionsAlert.h"
 #include "ui/RulesNotes.h"
 #include "ui/ShortcutItem.h"
@@ -108,8 +109,8 @@ TEST_F(ContentViewTest, NewViewShowsInitialState) {
   const QStringList texts = shownTexts();
   for (const char* text :
        {"Corvane", "How It Works:", "Press Windows keys → App converts to macOS keys",
-        "Key Mappings:", "Windows Key", "Command (⌘)", "Alt Key", "Alt (⌥)", "Control Key",
-        "Control (^)", "Shortcut List", "Swap keys for exact behaviour as windows"}) {
+        "Key Mappings:", "Windows Key", "Option (⌥)", "Alt Key", "Command (⌘)", "Control Key", "Fn",
+        "Shortcut List", "Swap keys for exact behaviour as windows"}) {
     EXPECT_TRUE(texts.contains(QString::fromUtf8(text))) << text;
   }
 }
@@ -139,6 +140,14 @@ TEST_F(ContentViewTest, ASimulatedKeyboardIsOneQuietLineUnderTheStatus) {
   click(view->startStopButton());
   settle();
   EXPECT_TRUE(note->isVisible());
+
+  // "Request Permissions" has nothing to ask for, and says so when pressed.
+  EXPECT_FALSE(view->noPermissionNote()->isVisible());
+  click(view->requestPermissionsButton());
+  EXPECT_TRUE(view->noPermissionNote()->isVisible());
+  EXPECT_TRUE(view->noPermissionNote()->text().startsWith("No permission to ask for"));
+  EXPECT_EQ(trust->checks, 0);
+  EXPECT_FALSE(view->showingPermissionsAlert());
 
   view->setSimulatedKeyboard(false);
   settle();
@@ -205,9 +214,13 @@ TEST_F(ContentViewTest, BadgeAndLabelFollowEveryAssignmentAfterItIsStored) {
   EXPECT_FALSE(view->swapFnAndControlBox()->isChecked());
 }
 
-TEST_F(ContentViewTest, SwapBoxesWriteThroughAtOnceAndRelabelOnlyTheList) {
+TEST_F(ContentViewTest, SwapBoxesWriteThroughAtOnceAndRelabelTheListAndTheKeyMappings) {
   click(view->editingSection()->header());
-  const QStringList mappingsBefore = shownTexts().filter(QStringLiteral("Key"));
+  // The Mac keys that play the Windows key, the Alt key and the Control key.
+  const auto mappings = [this] {
+    return QStringList{view->macKeyBadge(0)->text(), view->macKeyBadge(1)->text(),
+                       view->macKeyBadge(2)->text()};
+  };
 
   clickBox(view->swapFnAndControlBox());
   EXPECT_FALSE(manager->swapFnAndControl);  // no event loop turn needed
@@ -216,6 +229,7 @@ TEST_F(ContentViewTest, SwapBoxesWriteThroughAtOnceAndRelabelOnlyTheList) {
   EXPECT_FALSE(view->swapFnAndControlBox()->isChecked());
   EXPECT_EQ(view->editingSection()->rows().first()->findChildren<QLabel*>().first()->text(),
             "Ctrl + C");
+  EXPECT_EQ(mappings(), (QStringList{"Option (⌥)", "Command (⌘)", "Control (^)"}));
 
   clickBox(view->swapOptionAndCommandBox());
   EXPECT_FALSE(manager->swapOptionAndCommand);
@@ -225,8 +239,8 @@ TEST_F(ContentViewTest, SwapBoxesWriteThroughAtOnceAndRelabelOnlyTheList) {
   settle();
   EXPECT_EQ(view->editingSection()->rows().first()->findChildren<QLabel*>().first()->text(),
             "Fn + C");
-  // The three mapping rows never follow the settings.
-  EXPECT_EQ(shownTexts().filter(QStringLiteral("Key")), mappingsBefore);
+  EXPECT_EQ(mappings(), (QStringList{"Command (⌘)", "Option (⌥)", "Fn"}));
+  EXPECT_EQ(view->macKeyBadge(1)->accessibleName(), "Option");
 
   // A change made elsewhere shows in the boxes.
   manager->swapOptionAndCommand = true;
