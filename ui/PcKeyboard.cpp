@@ -1,7 +1,5 @@
 #include "ui/PcKeyboard.h"
 
-#include <array>
-
 #include "engine/ShortcutKeys.h"
 #include "rules/KeyNames.h"
 
@@ -57,6 +55,7 @@ constexpr PcKey kPcKeys[] = {
     {21, Qt::Key_Equal, 24},
     {22, Qt::Key_Backspace, 51},  // Backspace (the Mac's Delete)
     {23, Qt::Key_Tab, 48},
+    {23, Qt::Key_Backtab, 48},  // Shift+Tab, to Qt
     {34, Qt::Key_BracketLeft, 33},
     {35, Qt::Key_BracketRight, 30},
     {36, Qt::Key_Return, 36},

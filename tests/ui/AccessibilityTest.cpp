@@ -114,12 +114,6 @@ TEST_F(AccessibilityTest, BadgesAndTheStatusAreSpokenAsWords) {
                                 "Fn + Shift + Esc", "Activity Monitor"}));
   EXPECT_EQ(spokenKeys(QStringLiteral("⌃ + ⇧ + ⌥ + ⌘ + X")),
             QStringLiteral("Control + Shift + Option + Command + X"));
-  // The key-mapping rows name each key once.
-  QStringList mappings;
-  for (const char* text : macKeysOfMappings(false, false)) {
-    mappings << spokenKeys(QString::fromUtf8(text));
-  }
-  EXPECT_EQ(mappings, (QStringList{"Command", "Option", "Control"}));
 }
 
 }  // namespace

@@ -240,7 +240,9 @@ TEST_F(ContentViewTest, SwapBoxesWriteThroughAtOnceAndRelabelTheListAndTheKeyMap
   EXPECT_EQ(view->editingSection()->rows().first()->findChildren<QLabel*>().first()->text(),
             "Fn + C");
   EXPECT_EQ(mappings(), (QStringList{"Command (⌘)", "Option (⌥)", "Fn"}));
+  // Each Mac key is said once ("Option", not "Option Option").
   EXPECT_EQ(view->macKeyBadge(1)->accessibleName(), "Option");
+  EXPECT_EQ(view->macKeyBadge(2)->accessibleName(), "Fn");
 
   // A change made elsewhere shows in the boxes.
   manager->swapOptionAndCommand = true;
