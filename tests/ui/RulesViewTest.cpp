@@ -187,12 +187,6 @@ TEST_F(RulesViewTest, ScopesAreShownAsTheFileWritesThem) {
   EXPECT_EQ(rowTexts(rows[2]), (QStringList{"⌥ (tapped alone)", "→", "⌘ + Space"}));
 }
 
-TEST_F(RulesViewTest, RulesWithoutShortcutsShowNoFifthSection) {
-  setRules(*manager, parsed(R"({"disable": ["F2"], "settings": {"swapFnAndControl": false}})"));
-  settle();
-  EXPECT_FALSE(view->userSection()->isVisibleTo(&window));
-}
-
 struct OffCase {
   const char* name;
   const char* disable;  // the file's "disable" array
@@ -278,24 +272,22 @@ TEST(RulesRows, EveryRowStandsForTheBuiltInsItShows) {
   EXPECT_EQ(covered.count(BuiltinCombination::shiftTab), 0u);
 }
 
-TEST_F(RulesViewTest, ExclusionLineSaysWhatAnEntryKeeps) {
-  setRules(
-      *manager,
-      parsed(R"({"exclude": ["terminals", {"apps": ["remote"], "keep": ["Alt+Tab", "win+e"]}]})"));
-  settle();
-  EXPECT_EQ(view->rulesNotes()->exclusionText()->text(),
-            "Not translated in terminals, remote; Alt+Tab, Win+E still in remote");
-}
-
-TEST_F(RulesViewTest, ExclusionLineNamesTheApplications) {
+TEST_F(RulesViewTest, ExclusionLineNamesTheApplicationsAndWhatAnEntryKeeps) {
   setRules(*manager, parsed(R"({"exclude": ["com.apple.Terminal", "com.googlecode.iterm2"]})"));
   settle();
+  EXPECT_FALSE(view->userSection()->isVisibleTo(&window)) << "rules without shortcuts";
   ASSERT_TRUE(view->rulesNotes()->isVisible());
   EXPECT_TRUE(view->rulesNotes()->exclusionText()->isVisible());
   EXPECT_EQ(view->rulesNotes()->exclusionText()->text(),
             "Not translated in com.apple.Terminal, com.googlecode.iterm2");
   EXPECT_EQ(view->rulesNotes()->exclusionText()->color(), SystemColor::Secondary);
   EXPECT_FALSE(view->rulesNotes()->errorText()->isVisible());
+  setRules(
+      *manager,
+      parsed(R"({"exclude": ["terminals", {"apps": ["remote"], "keep": ["Alt+Tab", "win+e"]}]})"));
+  settle();
+  EXPECT_EQ(view->rulesNotes()->exclusionText()->text(),
+            "Not translated in terminals, remote; Alt+Tab, Win+E still in remote");
   manager->clearRules();
   settle();
   EXPECT_FALSE(view->rulesNotes()->isVisible());
