@@ -37,20 +37,27 @@ QString SingleInstance::lockPath() const {
 }
 
 QString SingleInstance::defaultFolder() {
-  const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
-  if (!runtime.isEmpty() && QDir::isAbsolutePath(runtime)) {
-    return runtime + QStringLiteral("/corvane");
+  QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+  // Without a runtime folder, the one scripts/run makes and hands the program in that case: a
+  // copy started either way finds the other.
+  if (runtime.isEmpty() || !QDir::isAbsolutePath(runtime)) {
+    runtime = QDir::tempPath() + QStringLiteral("/corvane-runtime-%1").arg(::getuid());
   }
-  return QDir::tempPath() + QStringLiteral("/corvane-%1").arg(::getuid());
+  return runtime + QStringLiteral("/corvane");
 }
 
-// The folder exists (or is made), belongs to this user and is closed to others: no one else can
-// plant a lock or a socket that would keep Corvane from starting.
+// The folder and the one it is in exist (or are made), belong to this user and are closed to
+// others: no one else can plant a lock or a socket that would keep Corvane from starting.
 bool SingleInstance::usableFolder() const {
-  if (!QDir().mkpath(folder_)) return false;
-  QFile::setPermissions(folder_, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-  const QFileInfo info(folder_);
-  return info.isDir() && !info.isSymLink() && info.ownerId() == ::getuid();
+  const auto privateFolder = [](const QString& path) {
+    if (!QDir().mkpath(path)) return false;
+    const QFileInfo info(path);
+    if (!info.isDir() || info.isSymLink() || info.ownerId() != ::getuid()) return false;
+    return QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+  };
+  const QString parent = QFileInfo(folder_).absolutePath();
+  const bool parentIsOurs = QFileInfo(parent).ownerId() == ::getuid() || privateFolder(parent);
+  return parentIsOurs && privateFolder(folder_);
 }
 
 SingleInstance::Claim SingleInstance::claim() {

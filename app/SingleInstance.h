@@ -33,7 +33,8 @@ class SingleInstance {
   QString socketPath() const;
   QString lockPath() const;
 
-  // $XDG_RUNTIME_DIR/corvane when it is set, else corvane-<uid> in the temporary folder.
+  // $XDG_RUNTIME_DIR/corvane when it is set, else corvane-runtime-<uid>/corvane in the
+  // temporary folder (where scripts/run puts the runtime folder it makes).
   static QString defaultFolder();
 
  private:

@@ -63,6 +63,11 @@ class Reader {
 
   bool document(Value& out) {
     if (text_.substr(0, 3) == "\xEF\xBB\xBF") pos_ = 3;  // a byte-order mark, as some editors write
+    // UTF-16, with its byte-order mark or without (every other byte of a JSON text is then 0).
+    if (text_.starts_with("\xFF\xFE") || text_.starts_with("\xFE\xFF") ||
+        (text_.size() >= 2 && (text_[0] == '\0' || text_[1] == '\0'))) {
+      return fail(here(), "the file is UTF-16 text: save it as UTF-8");
+    }
     if (!checkUtf8()) return false;
     if (!skipSpace()) return false;
     if (pos_ >= text_.size())
@@ -132,6 +137,11 @@ class Reader {
       }
     }
     return true;
+  }
+
+  static bool startsValue(char c) {
+    return c == '{' || c == '[' || c == '"' || c == 't' || c == 'f' || c == 'n' || c == '-' ||
+           (c >= '0' && c <= '9');
   }
 
   bool value(Value& out, int depth) {
@@ -320,12 +330,15 @@ class Reader {
     while (true) {
       if (pos_ >= text_.size()) return fail(out.at, "a [ is never closed with ]");
       out.items.emplace_back();
-      if (!value(out.items.back(), depth + 1) || !skipSpace()) return false;
+      if (!value(out.items.back(), depth + 1)) return false;
+      const Position afterItem = here();
+      if (!skipSpace()) return false;
       if (pos_ >= text_.size()) return fail(out.at, "a [ is never closed with ]");
       if (text_[pos_] == ']') {
         advance();
         return true;
       }
+      if (startsValue(text_[pos_])) return fail(afterItem, "a , is missing after this list item");
       if (text_[pos_] != ',') return fail(here(), "expected , or ] after a list item");
       advance();
       if (!skipSpace()) return false;
@@ -367,13 +380,18 @@ class Reader {
       advance();
       if (!skipSpace()) return false;
       if (pos_ >= text_.size()) return fail(out.at, "a { is never closed with }");
-      if (!value(member.value, depth + 1) || !skipSpace()) return false;
+      if (!value(member.value, depth + 1)) return false;
+      const Position afterMember = here();
+      if (!skipSpace()) return false;
       out.members.push_back(std::move(member));
       if (pos_ >= text_.size()) return fail(out.at, "a { is never closed with }");
       if (text_[pos_] == '}') {
         advance();
         return true;
       }
+      // The next member begins where a comma should have come: the comma is missing at the end
+      // of this one, which may be lines before.
+      if (text_[pos_] == '"') return fail(afterMember, "a , is missing after this member");
       if (text_[pos_] != ',') return fail(here(), "expected , or } after a member");
       advance();
       if (!skipSpace()) return false;

@@ -177,7 +177,9 @@ void readShortcuts(const Value& value, const ApplicationNames& names, RulesFile&
       if (samePress(earlier, shortcut) && scopesClash(earlier, shortcut)) {
         const Value::Member& press = *memberNamed(item, "press");
         fail(press.value.at, inQuotes(shortcut.press) + " is already a shortcut (line " +
-                                 std::to_string(earlier.line) + ") in the same applications");
+                                 std::to_string(earlier.line) +
+                                 ") in the same applications: give one of them \"apps\" or "
+                                 "\"except\" so that no application has both");
       }
     }
     rules.shortcuts.push_back(std::move(shortcut));

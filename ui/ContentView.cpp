@@ -136,6 +136,12 @@ QWidget* paddedRow(QWidget* parent, QHBoxLayout*& layout, int spacing, QMargins 
 
 }  // namespace
 
+std::array<const char*, 3> macKeysOfMappings(bool swapOptionAndCommand, bool swapFnAndControl) {
+  return {swapOptionAndCommand ? "Option (⌥)" : "Command (⌘)",
+          swapOptionAndCommand ? "Command (⌘)" : "Option (⌥)",
+          swapFnAndControl ? "Fn" : "Control (^)"};
+}
+
 ContentView::ContentView(QWidget* parent)
     : ContentView(KeyboardShortcutManager::shared().shared_from_this(), makeDefaultWindowServices(),
                   parent) {}
@@ -308,6 +314,13 @@ QWidget* ContentView::makeControlsRow() {
   requestPermissionsButton_->setObjectName(QStringLiteral("requestPermissionsButton"));
   connect(requestPermissionsButton_, &QPushButton::clicked, this, [this] { requestPermissions(); });
   left->addWidget(requestPermissionsButton_, 0, Qt::AlignHCenter);
+  // Off the Mac, what a press of the button found: there is no permission to ask for.
+  noPermissionNote_ = new StyledText(QString::fromUtf8(kNoPermissionToAskLine), TextStyle::Caption,
+                                     SystemColor::Secondary, leftColumn);
+  noPermissionNote_->setObjectName(QStringLiteral("noPermissionNote"));
+  noPermissionNote_->setWordWrap(true);
+  noPermissionNote_->setVisible(false);
+  left->addWidget(noPermissionNote_);
   left->addSpacing(12);
 
   auto* swapTitle = new StyledText(QStringLiteral("Swap keys for exact behaviour as windows"),
@@ -346,13 +359,11 @@ QWidget* ContentView::makeControlsRow() {
   right->addWidget(how);
   right->addWidget(new StyledText(QStringLiteral("Key Mappings:"), TextStyle::Headline,
                                   SystemColor::Primary, rightColumn, true));
-  // Fixed rows: they name the keys, they do not follow the swap settings.
-  const std::pair<const char*, const char*> mappings[] = {
-      {"Windows Key", "Command (⌘)"},
-      {"Alt Key", "Alt (⌥)"},
-      {"Control Key", "Control (^)"},
-  };
-  for (const auto& [windowsKey, macKey] : mappings) {
+  // Each Windows key and the Mac key that plays it under the swap settings (recompose names
+  // them), as the list below relabels its rows.
+  const char* const windowsKeys[] = {"Windows Key", "Alt Key", "Control Key"};
+  for (size_t i = 0; i < std::size(windowsKeys); ++i) {
+    const char* windowsKey = windowsKeys[i];
     QHBoxLayout* mapping = nullptr;
     QWidget* holder = paddedRow(rightColumn, mapping, kDefaultSpacing, QMargins());
     mapping->addWidget(new KeyBadge(QString::fromUtf8(windowsKey), SystemColor::Gray, holder), 0,
@@ -360,8 +371,8 @@ QWidget* ContentView::makeControlsRow() {
     auto* arrow =
         new StyledText(QStringLiteral("→"), TextStyle::Body, SystemColor::Secondary, holder);
     mapping->addWidget(arrow, 0, Qt::AlignVCenter);
-    mapping->addWidget(new KeyBadge(QString::fromUtf8(macKey), SystemColor::Blue, holder), 0,
-                       Qt::AlignVCenter);
+    macKeyBadges_[i] = new KeyBadge(QString(), SystemColor::Blue, holder);
+    mapping->addWidget(macKeyBadges_[i], 0, Qt::AlignVCenter);
     mapping->addStretch(1);
     right->addWidget(holder);
   }
@@ -481,6 +492,13 @@ void ContentView::recompose() {
   startStopButton_->update();
   swapFnAndControlBox_->setChecked(swapFn);
   swapOptionAndCommandBox_->setChecked(swapOption);
+  const std::array<const char*, 3> macKeys = macKeysOfMappings(swapOption, swapFn);
+  for (size_t i = 0; i < macKeys.size(); ++i) {
+    const QString text = QString::fromUtf8(macKeys[i]);
+    if (macKeyBadges_[i]->text() == text) continue;
+    macKeyBadges_[i]->setText(text);
+    macKeyBadges_[i]->setAccessibleName(spokenKeys(text));
+  }
 
   // The rules file: built-in rows it switches off, the user's own shortcuts, the exclusion and
   // error lines. Without a file all of this is as if there were no rules file feature.
@@ -538,6 +556,11 @@ void ContentView::toggleShortcuts() {
 }
 
 void ContentView::requestPermissions() {
+  if (simulatedKeyboard_) {
+    // A simulated keyboard is no one's to guard: say so rather than do nothing.
+    noPermissionNote_->setVisible(true);
+    return;
+  }
   if (!services_.trust) return;
   if (!services_.trust->checkAccessibilityTrust()) {
     setViewState(showingPermissionsAlert_, true);

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QWidget>
+#include <array>
 #include <atomic>
 #include <memory>
 
@@ -46,8 +47,17 @@ enum class LoginItemNote { none, requiresApproval, moveToApplications };
 
 inline constexpr const char* kSimulatedKeyboardLine =
     "Simulated keyboard: keys typed on this computer are not translated";
+// Under "Request Permissions" once pressed off the Mac.
+inline constexpr const char* kNoPermissionToAskLine =
+    "No permission to ask for: off the Mac, Corvane runs on a simulated keyboard, which needs "
+    "none.";
+
+// The Mac keys the "Key Mappings:" panel names for the Windows key, the Alt key and the Control
+// key under the swap settings: the keys that play them, as the list relabels its rows.
+std::array<const char*, 3> macKeysOfMappings(bool swapOptionAndCommand, bool swapFnAndControl);
 
 class CollapsibleShortcutSection;
+class KeyBadge;
 class KeyViewer;
 class LinkButton;
 class PermissionsAlert;
@@ -79,7 +89,8 @@ class ContentView : public QWidget {
 
   // The start/stop button: stop when enabled, else start; exactly one per press.
   void toggleShortcuts();
-  // The "Request Permissions" button: on an untrusted answer, shows the permissions alert.
+  // The "Request Permissions" button: on an untrusted answer, shows the permissions alert. On a
+  // simulated keyboard there is nothing to ask for: a line under the button says so.
   void requestPermissions();
   // "Open System Preferences" in the permissions alert.
   void openAccessibilitySettings();
@@ -120,6 +131,9 @@ class ContentView : public QWidget {
   LinkButton* loginItemsLink() const { return loginItemsLink_; }
   QPushButton* startStopButton() const { return startStopButton_; }
   QPushButton* requestPermissionsButton() const { return requestPermissionsButton_; }
+  StyledText* noPermissionNote() const { return noPermissionNote_; }
+  // The "Key Mappings:" panel's Mac keys: for the Windows key, the Alt key, the Control key.
+  KeyBadge* macKeyBadge(size_t row) const { return macKeyBadges_.at(row); }
   QCheckBox* swapFnAndControlBox() const { return swapFnAndControlBox_; }
   QCheckBox* swapOptionAndCommandBox() const { return swapOptionAndCommandBox_; }
   QScrollArea* scrollArea() const { return scrollArea_; }
@@ -178,6 +192,8 @@ class ContentView : public QWidget {
   TrustWatch* trustWatch_ = nullptr;
   QPushButton* startStopButton_ = nullptr;
   QPushButton* requestPermissionsButton_ = nullptr;
+  StyledText* noPermissionNote_ = nullptr;
+  std::array<KeyBadge*, 3> macKeyBadges_{};
   QCheckBox* swapFnAndControlBox_ = nullptr;
   QCheckBox* swapOptionAndCommandBox_ = nullptr;
   CollapsibleShortcutSection* systemSection_ = nullptr;

@@ -9,7 +9,9 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include "platform/simulated/SimulatedSession.h"
 #include "rules/KeyWords.h"
+#include "ui/PcKeyboard.h"
 #include "ui/StyledText.h"
 #include "ui/WindowServices.h"
 
@@ -27,7 +29,8 @@ QString fromUtf8(const std::string& text) {
 KeyViewer::KeyViewer(std::shared_ptr<KeyboardShortcutManager> manager, QWidget* parent)
     : QWidget(parent, Qt::Tool | Qt::WindowStaysOnTopHint | Qt::WindowCloseButtonHint |
                           Qt::WindowTitleHint | Qt::CustomizeWindowHint),
-      manager_(std::move(manager)) {
+      manager_(std::move(manager)),
+      session_(dynamic_cast<sim::SimulatedSession*>(&manager_->platform())) {
   setObjectName(QStringLiteral("keyViewer"));
   setWindowTitle(QStringLiteral("Test Keys"));
   // A window of its own that still takes the main window's palette and font (dark mode), and
@@ -41,12 +44,11 @@ KeyViewer::KeyViewer(std::shared_ptr<KeyboardShortcutManager> manager, QWidget* 
   column->setSpacing(kDefaultSpacing);
   column->addWidget(new StyledText(QStringLiteral("Test Keys"), TextStyle::Title3,
                                    SystemColor::Primary, this, true));
-  auto* hint = new StyledText(
-      QStringLiteral("Type in any application: each key Corvane sees comes at the top, with how "
-                     "it reads the keys and what it does with them."),
-      TextStyle::Caption, SystemColor::Secondary, this);
-  hint->setWordWrap(true);
-  column->addWidget(hint);
+  hint_ = new StyledText(QString::fromUtf8(session_ != nullptr ? kTypeHere : kTypeAnywhere),
+                         TextStyle::Caption, SystemColor::Secondary, this);
+  hint_->setObjectName(QStringLiteral("keyViewerHint"));
+  hint_->setWordWrap(true);
+  column->addWidget(hint_);
 
   lines_ = new QTreeWidget(this);
   lines_->setObjectName(QStringLiteral("keyViewerLines"));
@@ -94,6 +96,29 @@ KeyViewer::KeyViewer(std::shared_ptr<KeyboardShortcutManager> manager, QWidget* 
   connect(&drainTimer_, &QTimer::timeout, this, [this] { drain(); });
   refreshCopyButton();
   refreshTapNote();
+  // Off the Mac every key event of the window, whichever part has the focus, is read here.
+  if (session_ != nullptr) {
+    installEventFilter(this);
+    for (QWidget* child : findChildren<QWidget*>()) child->installEventFilter(this);
+  }
+}
+
+bool KeyViewer::eventFilter(QObject* watched, QEvent* event) {
+  switch (event->type()) {
+    case QEvent::ShortcutOverride:
+      // Taken by the window as a key, so that no shortcut (Ctrl+Q, Copy) acts on it.
+      event->accept();
+      return true;
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+      if (const std::optional<PcKeyEvent> key = macEventOf(*static_cast<QKeyEvent*>(event))) {
+        session_->keyboardEvent(key->type, key->keyCode, key->flags);
+        if (key->type == kEventKeyDown) drain();
+      }
+      return true;  // read, never acted on: Tab does not move the focus
+    default:
+      return QWidget::eventFilter(watched, event);
+  }
 }
 
 KeyViewer::~KeyViewer() {

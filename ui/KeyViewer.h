@@ -2,6 +2,11 @@
 // keys as pressed, how Corvane reads them as Windows keys, the application in front, and what
 // the decision came to. Nothing is kept: the lines live in this window only and go when it
 // closes, and no key is recorded while it is closed.
+//
+// Off the Mac no system keyboard is tapped: the keys typed into this window while it has the
+// keyboard focus go to the simulated session instead, as a PC keyboard on a Mac sends them
+// (ui/PcKeyboard.h). There they are read and decided, never acted on in the window: Tab, Ctrl+Q
+// and the like do nothing here but make their line.
 #pragma once
 
 #include <QTimer>
@@ -12,6 +17,10 @@
 
 class QPushButton;
 class QTreeWidget;
+
+namespace corvane::sim {
+class SimulatedSession;
+}
 
 namespace corvane::ui {
 
@@ -32,6 +41,14 @@ class KeyViewer : public QWidget {
       "window is closed.";
   static constexpr const char* kTapStopped =
       "passed: the tap is stopped. Start Shortcuts to see keys here.";
+  // The line at the top on the Mac, and off it.
+  static constexpr const char* kTypeAnywhere =
+      "Type in any application: each key Corvane sees comes at the top, with how it reads the "
+      "keys and what it does with them.";
+  static constexpr const char* kTypeHere =
+      "Off the Mac, type here: each key is read as a PC keyboard on a Mac sends it (Ctrl as "
+      "Control, the Windows key as Command, Alt as Option) and decided, never acted on. Keys the "
+      "desktop takes first (Alt+Tab, often the Windows key) cannot be shown.";
 
   // A window of its own, kept above the others; parent: the main window's view, whose style and
   // palette (dark mode) it follows.
@@ -48,12 +65,16 @@ class KeyViewer : public QWidget {
   QPushButton* copyButton() const { return copyButton_; }
   StyledText* smallPrint() const { return smallPrint_; }
   StyledText* tapNote() const { return tapNote_; }
+  StyledText* hint() const { return hint_; }
+  // Whether typed keys go to a simulated session (off the Mac).
+  bool readsTypedKeys() const { return session_ != nullptr; }
 
   // The columns of a line.
   enum Column { keysColumn, readsColumn, applicationColumn, outcomeColumn };
 
  protected:
   void showEvent(QShowEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
   void hideEvent(QHideEvent* event) override;
 
  private:
@@ -64,11 +85,13 @@ class KeyViewer : public QWidget {
   void refreshTapNote();
 
   std::shared_ptr<KeyboardShortcutManager> manager_;
+  sim::SimulatedSession* session_ = nullptr;  // the manager's platform off the Mac
   QTimer drainTimer_;
   QTreeWidget* lines_ = nullptr;
   QPushButton* copyButton_ = nullptr;
   StyledText* tapNote_ = nullptr;
   StyledText* smallPrint_ = nullptr;
+  StyledText* hint_ = nullptr;
 };
 
 }  // namespace corvane::ui

@@ -2,6 +2,7 @@
 
 #include <QStringList>
 
+#include "rules/KeyNames.h"
 #include "ui/WindowServices.h"
 
 namespace corvane::ui {
@@ -16,6 +17,26 @@ QString spacedKeys(std::string_view press) {
   QString keys = fromUtf8(press);
   keys.replace(QLatin1Char('+'), QStringLiteral(" + "));
   return keys;
+}
+
+// Mac keystrokes as the reference writes the Mac side: modifiers in symbols, then the key,
+// joined by " + " ("⌘ + ⇧ + Up"); a sequence with ", " between its keystrokes.
+QString macKeystrokes(const std::vector<Keystroke>& keystrokes) {
+  static constexpr std::pair<EventFlags, const char*> kSymbols[] = {{kFlagFn, "Fn"},
+                                                                    {kFlagControl, "⌃"},
+                                                                    {kFlagOption, "⌥"},
+                                                                    {kFlagCommand, "⌘"},
+                                                                    {kFlagShift, "⇧"}};
+  QStringList sequence;
+  for (const Keystroke& keystroke : keystrokes) {
+    QStringList keys;
+    for (const auto& [flag, symbol] : kSymbols) {
+      if ((keystroke.modifiers & flag) != 0) keys << QString::fromUtf8(symbol);
+    }
+    keys << fromUtf8(keyNameOf(keystroke.keyCode));
+    sequence << keys.join(QStringLiteral(" + "));
+  }
+  return sequence.join(QStringLiteral(", "));
 }
 
 }  // namespace
@@ -65,7 +86,10 @@ std::vector<SectionRow> userShortcutRows(const RulesFile& rules) {
   for (const UserShortcut& shortcut : rules.shortcuts) {
     SectionRow row;
     row.windowsKeys = spacedKeys(shortcut.press);
-    row.description = fromUtf8(shortcut.displayTitle());
+    if (shortcut.tapped) row.windowsKeys += QStringLiteral(" (tapped alone)");
+    if (shortcut.withShift) row.windowsKeys += QStringLiteral(" (Shift too)");
+    row.description = shortcut.title.empty() && !shortcut.opens ? macKeystrokes(shortcut.keystrokes)
+                                                                : fromUtf8(shortcut.displayTitle());
     QStringList where;
     if (!shortcut.apps.empty()) where << QStringLiteral("in ") + applicationNames(shortcut.apps);
     if (!shortcut.except.empty()) {

@@ -24,9 +24,9 @@ std::vector<BuiltinCombination> combinationsOfRow(const ShortcutItem& item);
 // off"), because the other still works.
 std::vector<SectionRow> builtinRows(std::span<const ShortcutItem> table, const RulesFile* rules);
 
-// The user's shortcuts in file order: the keys to press ("Ctrl + Shift + Home"), the title (or
-// the keystroke or application), and where it applies ("in browsers", "in Safari", "not in
-// terminals").
+// The user's shortcuts in file order: the keys to press ("Ctrl + Shift + Home", "Win (tapped
+// alone)", "Ctrl + Left (Shift too)"), the title (or the keystrokes in Mac symbols, "⌘ + ⇧ + Up",
+// or the application), and where it applies ("in browsers", "in Safari", "not in terminals").
 std::vector<SectionRow> userShortcutRows(const RulesFile& rules);
 
 // Applications by name where the workspace can tell them, joined by ", ". "browsers" stays

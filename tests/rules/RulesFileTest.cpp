@@ -74,6 +74,14 @@ INSTANTIATE_TEST_SUITE_P(
                 "line 1, column 2: expected a member name in double quotes"},
         BadFile{"NotUtf8", "{\"exclude\": [\"caf\xE9\"]}",
                 "line 1, column 18: the file is not valid UTF-8 text"},
+        BadFile{"MissingComma", "{\"exclude\": [\"a.b\"]\n \"disable\": []}",
+                "line 1, column 20: a , is missing after this member"},
+        BadFile{"MissingCommaInAList", "{\"exclude\": [\"a.b\"\n  \"c.d\"]}",
+                "line 1, column 19: a , is missing after this list item"},
+        BadFile{"Utf16", std::string("\xFF\xFE{\0}\0", 6),
+                "line 1, column 1: the file is UTF-16 text: save it as UTF-8"},
+        BadFile{"Utf16WithoutMark", std::string("\0{\0}", 4),
+                "line 1, column 1: the file is UTF-16 text: save it as UTF-8"},
         BadFile{"TextAfterTheObject", "{}\n{}",
                 "line 2, column 1: unexpected text after the end of the object"},
         BadFile{"Misspelt", "{\"shortcuts\": [\n  {\"press\": \"Ctlr+O\", \"send\": \"Cmd+O\"}\n]}",
@@ -135,13 +143,15 @@ INSTANTIATE_TEST_SUITE_P(
                 "{\"shortcuts\": [\n  {\"press\": \"Ctrl+O\", \"send\": \"Cmd+O\"},\n"
                 "  {\"press\": \"ctrl + o\", \"send\": \"Cmd+P\", \"except\": [\"x.y\"]}\n]}",
                 "line 3, column 13: \"Ctrl+O\" is already a shortcut (line 2) in the same "
-                "applications"},
+                "applications: give one of them \"apps\" or \"except\" so that no application "
+                "has both"},
         BadFile{"DuplicateThroughBrowsers",
                 "{\"shortcuts\": [\n  {\"press\": \"F5\", \"send\": \"Cmd+R\", \"apps\": "
                 "[\"browsers\"]},\n  {\"press\": \"F5\", \"send\": \"Cmd+R\", \"apps\": "
                 "[\"com.apple.Safari\"]}\n]}",
                 "line 3, column 13: \"F5\" is already a shortcut (line 2) in the same "
-                "applications"},
+                "applications: give one of them \"apps\" or \"except\" so that no application "
+                "has both"},
         BadFile{"UnknownBuiltin", "{\"disable\": [\"Ctrl+Q\"]}",
                 "line 1, column 14: unknown built-in shortcut \"Ctrl+Q\" "
                 "(the built-in ones are Win+E, Ctrl+C, Ctrl+X, Ctrl+V, Ctrl+Z, Ctrl+Y, Ctrl+A, "
@@ -208,7 +218,8 @@ INSTANTIATE_TEST_SUITE_P(
                 shortcut(R"({"press": "Ctrl+Left", "send": "Option+Left", "withShift": true},
   {"press": "Ctrl+Shift+Left", "send": "Option+Shift+Left"})"),
                 "line 3, column 13: \"Ctrl+Shift+Left\" is already a shortcut (line 2) in the same "
-                "applications"},
+                "applications: give one of them \"apps\" or \"except\" so that no application "
+                "has both"},
         BadFile{"SequenceTooLong",
                 shortcut(R"({"press": "F6", "send": ["A", "B", "C", "D", "E"]})"),
                 "line 2, column 27: \"send\" is one keystroke or a list of one to 4, not 5", true},
@@ -228,12 +239,14 @@ INSTANTIATE_TEST_SUITE_P(
         BadFile{"TappedTwice", shortcut(R"({"press": "Win", "send": "Cmd+Space"},
   {"press": "win", "send": "Cmd+Option+Space"})"),
                 "line 3, column 13: \"Win\" is already a shortcut (line 2) in the same "
-                "applications"},
+                "applications: give one of them \"apps\" or \"except\" so that no application "
+                "has both"},
         BadFile{"ClashInAGroup",
                 shortcut(R"({"press": "F6", "send": "Cmd+1", "apps": ["com.jetbrains.*"]},
   {"press": "F6", "send": "Cmd+2", "apps": ["com.jetbrains.pycharm"]})"),
                 "line 3, column 13: \"F6\" is already a shortcut (line 2) in the same "
-                "applications"},
+                "applications: give one of them \"apps\" or \"except\" so that no application "
+                "has both"},
         BadFile{"SchemaNotAText", "{\"$schema\": 1}",
                 "line 1, column 13: \"$schema\" must be a text, not a number", true},
         BadFile{"SettingNotBoolean", "{\"settings\": {\"swapFnAndControl\": \"no\"}}",

@@ -4,11 +4,12 @@
 #   INT:  waits for the program's launch and sends SIGINT to the script's whole process group,
 #         as a terminal's Ctrl-C does;
 #   TERM: the same with SIGTERM to the script alone (kill);
-# then checks that the script ended with 0, that the program and the X server are gone, that the
+# (meanwhile the program started directly must hand over to the running copy), then checks that
+# the script ended with 0, that the program and the X server are gone, that the
 # only folder left in TMPDIR is the per-user runtime folder, with nothing in it, and that Qt had
 # a runtime folder.
-#   help: --help and --version are answered by the program at once, with no X server and no
-#         runtime folder.
+#   help: --help, --version and a bad option are answered by the program at once, with no X
+#         server and no runtime folder.
 set -uo pipefail
 run="$1" program="$2" mode="$3"
 scratch="$(mktemp -d)"
@@ -30,7 +31,10 @@ if [ "$mode" = help ]; then
     [ -z "$(ls -A "$scratch/tmp")" ] || fail "$arg left $(ls -A "$scratch/tmp") in TMPDIR"
   done
   grep -q "^Corvane " "$scratch/out" || fail "--version did not print the version"
-  echo "ok: --help and --version answered without a display"
+  (start_run --bogus) && fail "--bogus: status 0"
+  grep -q "virtual X server" "$scratch/out" && fail "--bogus started an X server"
+  grep -q "unknown option --bogus" "$scratch/out" || fail "--bogus: no usage error"
+  echo "ok: --help, --version and --bogus answered without a display"
   exit 0
 fi
 
@@ -49,6 +53,12 @@ for _ in $(seq 200); do
 done
 [ -n "$launched" ] || fail "the program did not start"
 grep -q "starting Corvane on a virtual X server" "$scratch/out" || fail "no fall-back to Xvfb"
+# The program started directly from the same shell (no XDG_RUNTIME_DIR either) finds the copy
+# scripts/run started, and hands over to it.
+second="$(env -u XDG_RUNTIME_DIR QT_QPA_PLATFORM=offscreen TMPDIR="$scratch/tmp" \
+  HOME="$scratch/home" XDG_CONFIG_HOME="$scratch/home/config" timeout 20 "$program" 2>&1)"
+grep -q "already running" <<<"$second" || fail "a direct start did not find the running copy: $second"
+rm -rf "$scratch/tmp/runtime-$(id -un)"  # the one Qt made for it, having no runtime folder
 children="$(pgrep -P "$script" | tr '\n' ' ')"
 [ -n "$children" ] || fail "no program or X server under the script"
 group="$(pgrep -g "$script" | tr '\n' ' ')"

@@ -21,6 +21,7 @@
 #include "platform/simulated/SimulatedSession.h"
 #include "ui/CollapsibleShortcutSection.h"
 #include "ui/ContentView.h"
+#include "ui/KeyBadge.h"
 #include "ui/PermissionsAlert.h"
 #include "ui/RulesNotes.h"
 #include "ui/ShortcutItem.h"
@@ -107,8 +108,8 @@ TEST_F(ContentViewTest, NewViewShowsInitialState) {
   const QStringList texts = shownTexts();
   for (const char* text :
        {"Corvane", "How It Works:", "Press Windows keys → App converts to macOS keys",
-        "Key Mappings:", "Windows Key", "Command (⌘)", "Alt Key", "Alt (⌥)", "Control Key",
-        "Control (^)", "Shortcut List", "Swap keys for exact behaviour as windows"}) {
+        "Key Mappings:", "Windows Key", "Option (⌥)", "Alt Key", "Command (⌘)", "Control Key", "Fn",
+        "Shortcut List", "Swap keys for exact behaviour as windows"}) {
     EXPECT_TRUE(texts.contains(QString::fromUtf8(text))) << text;
   }
 }
@@ -138,6 +139,14 @@ TEST_F(ContentViewTest, ASimulatedKeyboardIsOneQuietLineUnderTheStatus) {
   click(view->startStopButton());
   settle();
   EXPECT_TRUE(note->isVisible());
+
+  // "Request Permissions" has nothing to ask for, and says so when pressed.
+  EXPECT_FALSE(view->noPermissionNote()->isVisible());
+  click(view->requestPermissionsButton());
+  EXPECT_TRUE(view->noPermissionNote()->isVisible());
+  EXPECT_TRUE(view->noPermissionNote()->text().startsWith("No permission to ask for"));
+  EXPECT_EQ(trust->checks, 0);
+  EXPECT_FALSE(view->showingPermissionsAlert());
 
   view->setSimulatedKeyboard(false);
   settle();
@@ -204,9 +213,13 @@ TEST_F(ContentViewTest, BadgeAndLabelFollowEveryAssignmentAfterItIsStored) {
   EXPECT_FALSE(view->swapFnAndControlBox()->isChecked());
 }
 
-TEST_F(ContentViewTest, SwapBoxesWriteThroughAtOnceAndRelabelOnlyTheList) {
+TEST_F(ContentViewTest, SwapBoxesWriteThroughAtOnceAndRelabelTheListAndTheKeyMappings) {
   click(view->editingSection()->header());
-  const QStringList mappingsBefore = shownTexts().filter(QStringLiteral("Key"));
+  // The Mac keys that play the Windows key, the Alt key and the Control key.
+  const auto mappings = [this] {
+    return QStringList{view->macKeyBadge(0)->text(), view->macKeyBadge(1)->text(),
+                       view->macKeyBadge(2)->text()};
+  };
 
   clickBox(view->swapFnAndControlBox());
   EXPECT_FALSE(manager->swapFnAndControl);  // no event loop turn needed
@@ -215,6 +228,7 @@ TEST_F(ContentViewTest, SwapBoxesWriteThroughAtOnceAndRelabelOnlyTheList) {
   EXPECT_FALSE(view->swapFnAndControlBox()->isChecked());
   EXPECT_EQ(view->editingSection()->rows().first()->findChildren<QLabel*>().first()->text(),
             "Ctrl + C");
+  EXPECT_EQ(mappings(), (QStringList{"Option (⌥)", "Command (⌘)", "Control (^)"}));
 
   clickBox(view->swapOptionAndCommandBox());
   EXPECT_FALSE(manager->swapOptionAndCommand);
@@ -224,8 +238,10 @@ TEST_F(ContentViewTest, SwapBoxesWriteThroughAtOnceAndRelabelOnlyTheList) {
   settle();
   EXPECT_EQ(view->editingSection()->rows().first()->findChildren<QLabel*>().first()->text(),
             "Fn + C");
-  // The three mapping rows never follow the settings.
-  EXPECT_EQ(shownTexts().filter(QStringLiteral("Key")), mappingsBefore);
+  EXPECT_EQ(mappings(), (QStringList{"Command (⌘)", "Option (⌥)", "Fn"}));
+  // Each Mac key is said once ("Option", not "Option Option").
+  EXPECT_EQ(view->macKeyBadge(1)->accessibleName(), "Option");
+  EXPECT_EQ(view->macKeyBadge(2)->accessibleName(), "Fn");
 
   // A change made elsewhere shows in the boxes.
   manager->swapOptionAndCommand = true;

@@ -6,7 +6,9 @@
 
 #include <QClipboard>
 #include <QGuiApplication>
+#include <QProcess>
 #include <QPushButton>
+#include <QStandardPaths>
 #include <QTest>
 #include <QTreeWidget>
 #include <chrono>
@@ -157,15 +159,67 @@ TEST_F(KeyViewerTest, CopyPutsTheSelectedLinesBundleIdentifierOnTheClipboard) {
   click(viewer->copyButton());
   EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("com.example.Editor"));
 
+  // Off the Mac keys typed here are read, never acted on: Ctrl+C is Control-C to Corvane (with
+  // the default swaps, Fn plays Ctrl), not Copy, and Tab leaves the focus where it is.
   QGuiApplication::clipboard()->setText(QStringLiteral("before"));
   viewer->activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(viewer));
+  ASSERT_TRUE(viewer->readsTypedKeys());
+  EXPECT_EQ(viewer->hint()->text(), KeyViewer::kTypeHere);
+  lines()->setFocus();
   QTest::keyClick(lines(), Qt::Key_C, Qt::ControlModifier);
-  EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("com.example.Editor"));
+  QTest::keyClick(lines(), Qt::Key_Tab);
+  EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("before"));
+  EXPECT_TRUE(lines()->hasFocus());
+  EXPECT_EQ(line(0, KeyViewer::keysColumn), QStringLiteral("Tab"));
+  EXPECT_EQ(line(1, KeyViewer::keysColumn), QStringLiteral("⌃C"));
+  EXPECT_EQ(line(1, KeyViewer::readsColumn), QStringLiteral("C"));
+  EXPECT_EQ(line(1, KeyViewer::outcomeColumn), QStringLiteral("passed: no shortcut"));
 
-  lines()->setCurrentItem(lines()->topLevelItem(0));  // G, with no application in front
+  lines()->setCurrentItem(lines()->topLevelItem(2));  // G, with no application in front
   EXPECT_EQ(line(0, KeyViewer::applicationColumn), QStringLiteral("no application"));
   EXPECT_FALSE(viewer->copyButton()->isEnabled());
+}
+
+// Real key presses of an X server (ctest runs this under Xvfb with xdotool; elsewhere it is
+// skipped): each is read as a PC keyboard on a Mac sends it, under the swaps of the row.
+TEST_F(KeyViewerTest, RealXKeyPressesAreReadAsAPcKeyboardSendsThem) {
+  if (QGuiApplication::platformName() != QStringLiteral("xcb") ||
+      QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty()) {
+    GTEST_SKIP() << "needs an X server and xdotool";
+  }
+  struct Case {
+    bool swaps;  // both on (the defaults) or both off (a PC keyboard's settings)
+    const char* typed;
+    const char* keys;
+    const char* reads;
+    const char* outcome;  // its start
+  };
+  const Case cases[] = {
+      {false, "ctrl+c", "⌃C", "Ctrl+C", "→ ⌘C"},
+      {true, "ctrl+c", "⌃C", "C", "passed: no shortcut"},
+      {false, "super+e", "⌘E", "Win+E", "→ opens Finder"},
+      {true, "alt+Tab", "⌥Tab", "Win+Tab", "passed: no shortcut"},
+      {false, "F2", "F2", "F2", "→ Return"},
+      {false, "ctrl+q", "⌃Q", "Ctrl+Q", "passed: no shortcut"},
+  };
+  viewer->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(viewer));
+  for (const Case& c : cases) {
+    manager->swapFnAndControl = c.swaps;
+    manager->swapOptionAndCommand = c.swaps;
+    const int before = lines()->topLevelItemCount();
+    ASSERT_EQ(QProcess::execute(QStringLiteral("xdotool"),
+                                {QStringLiteral("key"), QString::fromUtf8(c.typed)}),
+              0);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return lines()->topLevelItemCount() > before; }, 5000))
+        << c.typed;
+    EXPECT_EQ(line(0, KeyViewer::keysColumn), QString::fromUtf8(c.keys)) << c.typed;
+    EXPECT_EQ(line(0, KeyViewer::readsColumn), QString::fromUtf8(c.reads)) << c.typed;
+    EXPECT_TRUE(line(0, KeyViewer::outcomeColumn).startsWith(QString::fromUtf8(c.outcome)))
+        << c.typed << ": " << line(0, KeyViewer::outcomeColumn).toStdString();
+  }
+  EXPECT_TRUE(viewer->isVisible()) << "Ctrl+Q did not act";
 }
 
 TEST_F(KeyViewerTest, SaysWhenTheTapIsStoppedAndFollowsTheDarkPalette) {

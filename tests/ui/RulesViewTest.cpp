@@ -117,11 +117,11 @@ TEST_F(RulesViewTest, FifthSectionListsTheUserShortcutsRelabelledWithWhereTheyAp
   const QList<QWidget*> rows = section->rows();
   ASSERT_EQ(rows.size(), 4);
   // Both swaps on: Fn plays Ctrl, Option plays Win, Command plays Alt.
-  EXPECT_EQ(rowTexts(rows[0]), (QStringList{"Fn + Shift + Home", "→", "Cmd+Shift+Up"}));
+  EXPECT_EQ(rowTexts(rows[0]), (QStringList{"Fn + Shift + Home", "→", "⌘ + ⇧ + Up"}));
   EXPECT_EQ(rowTexts(rows[1]), (QStringList{"F5", "→", "Reload", "in browsers"}));
   // Off the Mac the workspace knows no names: the identifiers are shown.
   EXPECT_EQ(rowTexts(rows[2]),
-            (QStringList{"⌘ + O", "→", "Cmd+O", "in com.apple.Safari, org.mozilla.firefox"}));
+            (QStringList{"⌘ + O", "→", "⌘ + O", "in com.apple.Safari, org.mozilla.firefox"}));
   EXPECT_EQ(rowTexts(rows[3]), (QStringList{"⌥ + T", "→", "Terminal"}));
 
   manager->swapFnAndControl = false;
@@ -139,7 +139,7 @@ TEST_F(RulesViewTest, FifthSectionListsTheUserShortcutsRelabelledWithWhereTheyAp
   settle();
   ASSERT_TRUE(section->isVisible());
   ASSERT_EQ(section->rows().size(), 1);
-  EXPECT_EQ(rowTexts(section->rows()[0]), (QStringList{"Ctrl + O", "→", "Cmd+O"}));
+  EXPECT_EQ(rowTexts(section->rows()[0]), (QStringList{"Ctrl + O", "→", "⌘ + O"}));
 }
 
 TEST_F(RulesViewTest, ALongListOfApplicationsEndsInAnEllipsisAndTheTooltipHoldsItAll) {
@@ -170,7 +170,7 @@ TEST_F(RulesViewTest, ALongListOfApplicationsEndsInAnEllipsisAndTheTooltipHoldsI
 
 TEST_F(RulesViewTest, ScopesAreShownAsTheFileWritesThem) {
   setRules(*manager, parsed(R"({"shortcuts": [
-      {"press": "Ctrl+O", "send": "Cmd+O", "except": ["terminals"]},
+      {"press": "Ctrl+O", "send": "Control+O", "except": ["terminals"], "withShift": true},
       {"press": "F6", "send": ["Cmd+L", "Cmd+C"], "apps": ["browsers", "com.jetbrains.*"],
        "except": ["com.apple.Safari"]},
       {"press": "Win", "send": "Cmd+Space"}]})"));
@@ -179,17 +179,12 @@ TEST_F(RulesViewTest, ScopesAreShownAsTheFileWritesThem) {
   settle();
   const QList<QWidget*> rows = view->userSection()->rows();
   ASSERT_EQ(rows.size(), 3);
-  EXPECT_EQ(rowTexts(rows[0]), (QStringList{"Fn + O", "→", "Cmd+O", "not in terminals"}));
-  EXPECT_EQ(rowTexts(rows[1]), (QStringList{"F6", "→", "Cmd+L, Cmd+C",
+  EXPECT_EQ(rowTexts(rows[0]),
+            (QStringList{"Fn + O (Shift too)", "→", "⌃ + O", "not in terminals"}));
+  EXPECT_EQ(rowTexts(rows[1]), (QStringList{"F6", "→", "⌘ + L, ⌘ + C",
                                             "in browsers, com.jetbrains.*, not in "
                                             "com.apple.Safari"}));
-  EXPECT_EQ(rowTexts(rows[2]), (QStringList{"⌥", "→", "Cmd+Space"}));
-}
-
-TEST_F(RulesViewTest, RulesWithoutShortcutsShowNoFifthSection) {
-  setRules(*manager, parsed(R"({"disable": ["F2"], "settings": {"swapFnAndControl": false}})"));
-  settle();
-  EXPECT_FALSE(view->userSection()->isVisibleTo(&window));
+  EXPECT_EQ(rowTexts(rows[2]), (QStringList{"⌥ (tapped alone)", "→", "⌘ + Space"}));
 }
 
 struct OffCase {
@@ -277,24 +272,22 @@ TEST(RulesRows, EveryRowStandsForTheBuiltInsItShows) {
   EXPECT_EQ(covered.count(BuiltinCombination::shiftTab), 0u);
 }
 
-TEST_F(RulesViewTest, ExclusionLineSaysWhatAnEntryKeeps) {
-  setRules(
-      *manager,
-      parsed(R"({"exclude": ["terminals", {"apps": ["remote"], "keep": ["Alt+Tab", "win+e"]}]})"));
-  settle();
-  EXPECT_EQ(view->rulesNotes()->exclusionText()->text(),
-            "Not translated in terminals, remote; Alt+Tab, Win+E still in remote");
-}
-
-TEST_F(RulesViewTest, ExclusionLineNamesTheApplications) {
+TEST_F(RulesViewTest, ExclusionLineNamesTheApplicationsAndWhatAnEntryKeeps) {
   setRules(*manager, parsed(R"({"exclude": ["com.apple.Terminal", "com.googlecode.iterm2"]})"));
   settle();
+  EXPECT_FALSE(view->userSection()->isVisibleTo(&window)) << "rules without shortcuts";
   ASSERT_TRUE(view->rulesNotes()->isVisible());
   EXPECT_TRUE(view->rulesNotes()->exclusionText()->isVisible());
   EXPECT_EQ(view->rulesNotes()->exclusionText()->text(),
             "Not translated in com.apple.Terminal, com.googlecode.iterm2");
   EXPECT_EQ(view->rulesNotes()->exclusionText()->color(), SystemColor::Secondary);
   EXPECT_FALSE(view->rulesNotes()->errorText()->isVisible());
+  setRules(
+      *manager,
+      parsed(R"({"exclude": ["terminals", {"apps": ["remote"], "keep": ["Alt+Tab", "win+e"]}]})"));
+  settle();
+  EXPECT_EQ(view->rulesNotes()->exclusionText()->text(),
+            "Not translated in terminals, remote; Alt+Tab, Win+E still in remote");
   manager->clearRules();
   settle();
   EXPECT_FALSE(view->rulesNotes()->isVisible());

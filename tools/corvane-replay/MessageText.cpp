@@ -129,6 +129,16 @@ std::string parserMessage(std::string_view what) {
   return capMessage(std::move(message));
 }
 
+std::string shownName(std::string_view text) {
+  for (size_t i = 0; i < text.size();) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    const size_t length = utf8Length(text, i);
+    if (length == 0 || (length == 1 && (c < 0x20 || c == 0x7F))) return quotedBytes(text);
+    i += length;
+  }
+  return std::string(text);
+}
+
 std::string capMessage(std::string message) {
   if (message.size() <= kLongestMessage) return message;
   const size_t kept = headOf(message, kLongestMessage).size();

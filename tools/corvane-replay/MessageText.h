@@ -25,6 +25,11 @@ std::string cutForMessage(std::string_view text);
 // a JSON string, a byte outside UTF-8 as \xNN, cut to a readable length.
 std::string parserMessage(std::string_view what);
 
+// A name from the command line (a file, a --press argument) as a message shows it: as it is
+// when it is plain text, else in double quotes with a byte outside UTF-8 as \xNN and a control
+// character escaped (\n, \t, \u001b), as trace values are: nothing reaches the terminal raw.
+std::string shownName(std::string_view text);
+
 // A message of at most kLongestMessage bytes, cut at a character boundary.
 std::string capMessage(std::string message);
 

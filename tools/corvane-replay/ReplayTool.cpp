@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "tools/corvane-replay/KeyPresser.h"
+#include "tools/corvane-replay/MessageText.h"
 #include "tools/corvane-replay/Replayer.h"
 
 namespace corvane::replay {
@@ -131,7 +132,7 @@ int runReplayTool(std::span<const char* const> args, std::FILE* in, std::FILE* o
         continue;
       }
       if (arg.size() > 1 && arg[0] == '-') {
-        message(err, "unknown option " + std::string(arg) + " (try --help)");
+        message(err, "unknown option " + shownName(arg) + " (try --help)");
         return kExitBadInput;
       }
     }
@@ -160,6 +161,11 @@ int runReplayTool(std::span<const char* const> args, std::FILE* in, std::FILE* o
   if (press) {
     std::string error;
     for (const char* keys : positional) {
+      // A control character or a byte outside UTF-8 is in no key name: said here, escaped.
+      if (shownName(keys) != keys) {
+        message(err, "--press: " + shownName(keys) + " is not a key name");
+        return kExitBadInput;
+      }
       if (!readPressedKeys(keys, error)) {
         message(err, "--press: " + error);
         return kExitBadInput;
@@ -177,11 +183,11 @@ int runReplayTool(std::span<const char* const> args, std::FILE* in, std::FILE* o
   if (rulesPath != nullptr) {
     RulesLoad load = loadRulesFile(rulesPath);
     if (load.status == RulesLoad::Status::missing) {
-      message(err, std::string(rulesPath) + ": cannot read the file: " + std::strerror(ENOENT));
+      message(err, shownName(rulesPath) + ": cannot read the file: " + std::strerror(ENOENT));
       return kExitBadInput;
     }
     if (load.status == RulesLoad::Status::failed) {
-      message(err, std::string(rulesPath) + ": " + load.error.describe());
+      message(err, shownName(rulesPath) + ": " + load.error.describe());
       return kExitBadInput;
     }
     rules = std::move(load.rules);
@@ -207,7 +213,7 @@ int runReplayTool(std::span<const char* const> args, std::FILE* in, std::FILE* o
   std::FILE* input = in;
   std::string inputName = "standard input";
   if (path != nullptr && std::string_view(path) != "-") {
-    inputName = path;
+    inputName = shownName(path);
     errno = 0;
     opened.reset(std::fopen(path, "rb"));
     int error = errno;

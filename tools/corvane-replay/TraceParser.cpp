@@ -398,7 +398,50 @@ bool isSkippedLine(std::string_view line) {
   return first == std::string_view::npos || line[first] == '#';
 }
 
-bool TraceParser::parse(std::string_view line, TraceRecord& record) {
+namespace {
+
+// A rules file may end a list or an object with a comma, and so may a "rules" record's object:
+// the line's own JSON reading sees each such comma as a space (columns stay where they are).
+// Elsewhere in the line a trailing comma is still a mistake.
+std::string withRulesTrailingCommasBlanked(std::string_view line) {
+  std::string out(line);
+  int depth = 0;
+  int rulesDepth = 0;  // the depth of the "rules" member's value; 0 outside it
+  bool rulesNext = false;
+  for (size_t i = 0; i < out.size(); ++i) {
+    const char c = out[i];
+    if (c == '"') {
+      const size_t start = i;
+      for (++i; i < out.size() && out[i] != '"'; ++i) {
+        if (out[i] == '\\') ++i;
+      }
+      if (depth == 1 && rulesDepth == 0) {
+        rulesNext = std::string_view(out).substr(start, i + 1 - start) == "\"rules\"";
+      }
+      continue;
+    }
+    if (c == '{' || c == '[') {
+      ++depth;
+      if (depth == 2 && rulesNext) rulesDepth = 2;
+    } else if (c == '}' || c == ']') {
+      if (depth == rulesDepth) {
+        rulesDepth = 0;
+        rulesNext = false;
+      }
+      --depth;
+    } else if (c == ',' && rulesDepth != 0 && depth >= rulesDepth) {
+      const size_t next = out.find_first_not_of(" \t\r", i + 1);
+      if (next != std::string::npos && (out[next] == '}' || out[next] == ']')) out[i] = ' ';
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
+bool TraceParser::parse(std::string_view originalLine, TraceRecord& record) {
+  const std::string blanked = withRulesTrailingCommasBlanked(originalLine);
+  const std::string_view line = blanked;
   LineHandler h;
   Json::sax_parse(line.begin(), line.end(), &h);
   std::string& error = error_;

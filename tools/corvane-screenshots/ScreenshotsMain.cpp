@@ -1,23 +1,31 @@
-// corvane-screenshots FOLDER: renders the main window offscreen in its characteristic states and
-// writes one PNG per state into FOLDER.
+// corvane-screenshots FOLDER [--compare REFERENCE]: renders the main window offscreen in its
+// characteristic states and writes one PNG per state into FOLDER. The rules of each state are
+// written to a rules file and read the way the program reads them (app/RulesLoader), so what a
+// picture shows is what the engine does in that state. With --compare, each picture is then
+// compared with the one of the same name in REFERENCE (docs/screenshots): a changed window fails.
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
+#include <QImage>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QTemporaryDir>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
+#include <iostream>
 #include <memory>
 #include <sstream>
+#include <vector>
 
+#include "app/RulesLoader.h"
 #include "platform/simulated/SimulatedSession.h"
-#include "rules/RuleCompiler.h"
 #include "ui/CollapsibleShortcutSection.h"
 #include "ui/ContentView.h"
 #include "ui/KeyViewer.h"
@@ -77,6 +85,9 @@ void settle() {
   for (int i = 0; i < 5; ++i) QApplication::processEvents();
 }
 
+// The pictures written, by name.
+std::vector<QString> written;
+
 bool save(const QPixmap& pixmap, const QDir& folder, const char* name) {
   const QString path = folder.filePath(QString::fromLatin1(name));
   if (!pixmap.save(path, "PNG")) {
@@ -84,6 +95,7 @@ bool save(const QPixmap& pixmap, const QDir& folder, const char* name) {
     return false;
   }
   std::printf("%s\n", qPrintable(path));
+  written.push_back(QString::fromLatin1(name));
   return true;
 }
 
@@ -120,23 +132,67 @@ QPixmap withAlert(const QPixmap& window, const QPixmap& alert) {
 #define CORVANE_EXAMPLE_RULES_DIR "examples/rules"  // the build sets the source tree's
 #endif
 
-// A rules file of examples/rules/, read and checked.
-std::optional<corvane::RulesFile> exampleRules(const char* name) {
-  std::ifstream file(std::string(CORVANE_EXAMPLE_RULES_DIR) + "/" + name);
+// A rules file of examples/rules/ with `members` put first in its object, written where the
+// loader reads it.
+bool writeRules(const std::filesystem::path& path, const char* example, std::string_view members) {
+  std::ifstream file(std::string(CORVANE_EXAMPLE_RULES_DIR) + "/" + example);
   std::ostringstream text;
   text << file.rdbuf();
-  corvane::RulesParse parse = corvane::parseRules(text.str());
-  if (!parse.rules) {
-    std::fprintf(stderr, "corvane-screenshots: %s: %s\n", name, parse.error.describe().c_str());
+  std::string rules = text.str();
+  const size_t open = rules.find("\n{");  // the object starts a line, after the comments
+  if (!file || open == std::string::npos) {
+    std::fprintf(stderr, "corvane-screenshots: cannot read %s\n", example);
+    return false;
   }
-  return parse.rules;
+  rules.insert(open + 2, "\n  " + std::string(members));
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << rules;
+  return true;
+}
+
+// A picture as the reference has it: the same size, and no more than a few pixels that differ by
+// more than antialiasing does (a changed text or layout changes hundreds).
+bool matches(const QString& rendered, const QString& reference) {
+  const QImage a = QImage(rendered).convertToFormat(QImage::Format_ARGB32);
+  const QImage b = QImage(reference).convertToFormat(QImage::Format_ARGB32);
+  if (b.isNull()) {
+    std::fprintf(stderr, "corvane-screenshots: no reference %s\n", qPrintable(reference));
+    return false;
+  }
+  if (a.size() != b.size()) {
+    std::fprintf(stderr, "corvane-screenshots: %s is %dx%d, the reference %dx%d\n",
+                 qPrintable(rendered), a.width(), a.height(), b.width(), b.height());
+    return false;
+  }
+  constexpr int kChannelTolerance = 48;
+  constexpr int kPixelsAllowed = 40;
+  int differing = 0;
+  for (int y = 0; y < a.height(); ++y) {
+    const auto* lineA = reinterpret_cast<const QRgb*>(a.constScanLine(y));
+    const auto* lineB = reinterpret_cast<const QRgb*>(b.constScanLine(y));
+    for (int x = 0; x < a.width(); ++x) {
+      const QRgb p = lineA[x], q = lineB[x];
+      if (std::abs(qRed(p) - qRed(q)) > kChannelTolerance ||
+          std::abs(qGreen(p) - qGreen(q)) > kChannelTolerance ||
+          std::abs(qBlue(p) - qBlue(q)) > kChannelTolerance ||
+          std::abs(qAlpha(p) - qAlpha(q)) > kChannelTolerance) {
+        ++differing;
+      }
+    }
+  }
+  if (differing <= kPixelsAllowed) return true;
+  std::fprintf(stderr,
+               "corvane-screenshots: %s differs from %s in %d pixels: the window changed; render "
+               "docs/screenshots again (corvane-screenshots docs/screenshots) and look at them\n",
+               qPrintable(rendered), qPrintable(reference), differing);
+  return false;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: corvane-screenshots FOLDER\n");
+  const bool compare = argc == 4 && std::string_view(argv[2]) == "--compare";
+  if (argc != 2 && !compare) {
+    std::fprintf(stderr, "usage: corvane-screenshots FOLDER [--compare REFERENCE]\n");
     return 2;
   }
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -152,6 +208,11 @@ int main(int argc, char** argv) {
   auto manager = std::make_shared<KeyboardShortcutManager>(session);
   corvane::WindowServices services{std::make_shared<FixedTrust>(),
                                    std::make_shared<IgnoringOpener>()};
+  // The rules file of each state, read by the program's own loader.
+  QTemporaryDir rulesFolder;
+  const std::filesystem::path rulesPath =
+      rulesFolder.filePath(QStringLiteral("rules.json")).toStdString();
+  corvane::RulesLoader loader(rulesPath, *manager, std::cerr);
 
   // The window as the shell builds it: 740 x 520 content, fixed, hosting one ContentView.
   QWidget window;
@@ -192,12 +253,12 @@ int main(int argc, char** argv) {
 
   // With pc-navigation.json, F2 switched off and Terminal excluded: the whole content, with the
   // fifth section and "Files & Documents" expanded.
-  std::optional<corvane::RulesFile> rules = exampleRules("pc-navigation.json");
-  if (!rules) return 1;
-  rules->disable.emplace_back("F2");
-  rules->disabled |= corvane::combinationBit(corvane::BuiltinCombination::f2);
-  rules->exclude.emplace_back("com.apple.Terminal");
-  setRules(*manager, *rules);
+  if (!writeRules(rulesPath, "pc-navigation.json",
+                  R"("disable": ["F2"], "exclude": ["com.apple.Terminal"],)")) {
+    return 1;
+  }
+  loader.load();
+  view->setRulesStatus(loader.status());
   manager->start();
   session->waitForTapSetups(2, std::chrono::seconds(5));
   settle();
@@ -221,25 +282,19 @@ int main(int argc, char** argv) {
   settle();
 
   // A reload that found a mistake: the rules in use stay, the error shows under the title.
-  auto status = std::make_shared<corvane::ui::RulesStatus>(corvane::rulesFilePath());
-  view->setRulesStatus(status);
-  const corvane::RulesParse broken = corvane::parseRules(
-      "{\n  \"shortcuts\": [\n    { \"press\": \"Ctlr+O\", \"send\": \"Cmd+O\" }\n  ]\n}\n");
-  status->setError(broken.error);
+  std::ofstream(rulesPath, std::ios::binary | std::ios::trunc)
+      << "{\n  \"shortcuts\": [\n    { \"press\": \"Ctlr+O\", \"send\": \"Cmd+O\" }\n  ]\n}\n";
+  loader.reload();
   settle();
   ok = save(window.grab(), folder, "main-window-rules-error.png") && ok;
   manager->stop();
   session->waitForRunLoopsToEnd(std::chrono::seconds(5));
-  manager->clearRules();
-  status->setError(std::nullopt);
   settle();
 
   // Test Keys…: the key viewer over a few keys typed in a browser, an editor and Terminal
   // (excluded) with office.json. Off the Mac an application's name is its bundle identifier.
-  std::optional<corvane::RulesFile> office = exampleRules("office.json");
-  if (!office) return 1;
-  office->exclude.emplace_back("com.apple.Terminal");
-  setRules(*manager, *office);
+  if (!writeRules(rulesPath, "office.json", R"("exclude": ["com.apple.Terminal"],)")) return 1;
+  loader.reload();
   manager->start();
   session->waitForTapSetups(3, std::chrono::seconds(5));
   view->showKeyViewer();
@@ -267,7 +322,8 @@ int main(int argc, char** argv) {
   viewer->close();
   manager->stop();
   session->waitForRunLoopsToEnd(std::chrono::seconds(5));
-  manager->clearRules();
+  std::filesystem::remove(rulesPath);  // no rules file: the built-in rules alone
+  loader.reload();
   settle();
 
   QApplication::setPalette(darkPalette());
@@ -279,5 +335,11 @@ int main(int argc, char** argv) {
 
   manager->stop();
   session->waitForRunLoopsToEnd(std::chrono::seconds(5));
+  if (compare) {
+    const QDir reference(QString::fromLocal8Bit(argv[3]));
+    for (const QString& name : written) {
+      ok = matches(folder.filePath(name), reference.filePath(name)) && ok;
+    }
+  }
   return ok ? 0 : 1;
 }
