@@ -16,15 +16,21 @@ python3 -c 'import yaml' 2>/dev/null || { echo "no python3 with yaml: skipped"; 
 export REHEARSAL="$work/r" LIPO="$lipo" REHEARSAL_QT="/Users/runner/work/_temp/Qt/6.8.3/macos"
 f="$REHEARSAL/fixtures"
 mkdir -p "$f" "$REHEARSAL/bin" "$work/checkout"
+# The build tree's bundle (its run path into Qt's folder), the installed program, what
+# macdeployqt adds, and corvane-e2e (trusted through the runner's agent).
 widgets=@rpath/QtWidgets.framework/Versions/A/QtWidgets
-linked "$f" QtWidgets library -load /usr/lib/libSystem.B.dylib
-linked "$f" libqcocoa.dylib library -load "$widgets"
-linked "$f" Corvane-build program -rpath "$REHEARSAL_QT/lib" -load "$widgets"
+linked "$f/build.app" Contents/MacOS/Corvane program -rpath "$REHEARSAL_QT/lib" -load "$widgets"
 linked "$f" Corvane-installed program -rpath @executable_path/../Frameworks -load "$widgets"
+linked "$f/deployed" "Contents/Frameworks/${widgets#@rpath/}" library -load /usr/lib/libSystem.B.dylib
+linked "$f/deployed" Contents/PlugIns/platforms/libqcocoa.dylib library -load "$widgets"
+qt_conf "$f/deployed"
 version="$(sed -n 's/^project(Corvane VERSION \([0-9.]*\).*/\1/p' "$repo/CMakeLists.txt")"
 printf '<plist><dict>\n%s\n</dict></plist>\n' "$(printf '<key>%s</key>\n<string>%s</string>\n' \
   CFBundleExecutable Corvane CFBundleIdentifier app.corvane.Corvane \
-  CFBundleShortVersionString "$version" LSMinimumSystemVersion 12.4)" >"$f/Info.plist"
+  CFBundleShortVersionString "$version" LSMinimumSystemVersion 12.4)" >"$f/build.app/Contents/Info.plist"
+# shellcheck disable=SC2016 # the program's own text
+printf '#!/bin/sh\n[ "$1" != --table ] || echo "| Fn+C | pass |" >"$2"\n' >"$f/corvane-e2e"
+chmod +x "$f/corvane-e2e"
 for tool in cmake macdeployqt codesign csreq sqlite3 open arch hdiutil security xcrun spctl \
   plutil ditto sudo uname brew; do
   ln -s "$here/stand-in" "$REHEARSAL/bin/$tool"

@@ -1,16 +1,13 @@
 #!/usr/bin/env python3
 """The GitHub workflows, read as the runner reads them.
 
-lint WORKFLOWS_DIR RELEASING_MD  fails when a job runs on a label that the table under
-    "## Runner labels" in RELEASING_MD does not list, or a `run` block is longer than 8 lines
-    (the logic belongs in scripts/, which the rehearsal runs).
-run WORKFLOW JOB [NAME=VALUE...]  runs a job's steps here, in the working folder, as a runner
-    does: each `run` with `bash -e` (GitHub's default shell), the workflow's, job's and step's env
-    with ${{ }} filled in (secrets.X from $REHEARSAL_SECRET_X; NAME=VALUE for matrix.* and the
-    rest), later steps skipped after a failure unless `if: always()`, and the actions the
-    workflow uses played: checkout (the folder is the checkout), install-qt-action (QT_ROOT_DIR
-    from $REHEARSAL_QT), upload- and download-artifact ($REHEARSAL/artifacts/NAME). Prints the
-    job's outputs as NAME=VALUE lines; exits 1 when a step failed.
+lint DIR RELEASING_MD: fails on a job's runner label that the table under "## Runner labels" in
+    RELEASING_MD does not list, and on a `run` block over 8 lines (logic belongs in scripts/).
+run WORKFLOW JOB [NAME=VALUE...]: runs a job's steps in the working folder (the checkout) as a
+    runner does: `run` with `bash -e`, env with ${{ }} filled in (secrets.X from
+    $REHEARSAL_SECRET_X, NAME=VALUE for the rest), steps after a failure only with always(), and
+    the actions played: install-qt-action (QT_ROOT_DIR=$REHEARSAL_QT), upload- and
+    download-artifact ($REHEARSAL/artifacts/NAME). Prints the job's outputs; 1 when a step failed.
 """
 import glob, os, re, shutil, subprocess, sys, yaml
 
