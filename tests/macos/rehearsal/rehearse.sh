@@ -40,11 +40,10 @@ ln -s "$repo/scripts" "$work/checkout/scripts"
 # The secrets: a stable identity made by scripts/make-signing-identity, which also stands in for
 # the Developer ID certificate.
 "$repo/scripts/make-signing-identity" "$work/identity" >/dev/null
-p12="$(cat "$work/identity/corvane-signing.p12.base64")"
-password="$(cat "$work/identity/corvane-signing.password")"
-export REHEARSAL_SECRET_MACOS_SELF_SIGNED_P12="$p12" REHEARSAL_SECRET_MACOS_DEVELOPER_ID_P12="$p12"
-export REHEARSAL_SECRET_MACOS_SELF_SIGNED_P12_PASSWORD="$password"
-export REHEARSAL_SECRET_MACOS_DEVELOPER_ID_P12_PASSWORD="$password"
+for kind in SELF_SIGNED DEVELOPER_ID; do
+  export "REHEARSAL_SECRET_MACOS_${kind}_P12=$(cat "$work/identity/corvane-signing.p12.base64")"
+  export "REHEARSAL_SECRET_MACOS_${kind}_P12_PASSWORD=$(cat "$work/identity/corvane-signing.password")"
+done
 export REHEARSAL_SECRET_MACOS_DEVELOPER_ID_IDENTITY="Developer ID Application: Corvane (AB12CD34EF)"
 export REHEARSAL_SECRET_NOTARY_APPLE_ID=dev@corvane.app REHEARSAL_SECRET_NOTARY_TEAM_ID=AB12CD34EF
 export REHEARSAL_SECRET_NOTARY_APP_PASSWORD=abcd-efgh-ijkl-mnop
