@@ -33,13 +33,18 @@ std::string versionText() {
 }
 
 std::string usageText() {
-  return "Usage: corvane [--help | --version]\n"
+  return "Usage: corvane [--help | --version | --start-check] [--report-state FILE]\n"
          "Corvane translates Windows-style keyboard shortcuts into their macOS equivalents.\n"
          "It runs in the menu bar: click its keyboard icon to show or hide its window.\n"
          "\n"
          "Options:\n"
-         "  -h, --help     print this help and exit\n"
-         "      --version  print the version and exit\n"
+         "  -h, --help                 print this help and exit\n"
+         "      --version              print the version and exit\n"
+         "      --start-check          start as far as the window and the status item, then\n"
+         "                             exit 0; writes no settings, registers no login item,\n"
+         "                             taps no keyboard and asks for no permission\n"
+         "      --report-state FILE    while running, keep FILE holding one line of JSON:\n"
+         "                             {\"trusted\":true|false,\"translating\":true|false}\n"
          "Qt's own options (-platform NAME, -style NAME, ...) are passed to Qt.\n"
          "\n"
          "Starting Corvane while it runs brings the running copy's window forward.\n"
@@ -57,6 +62,23 @@ CommandLine parseCommandLine(std::span<const char* const> args) {
     if (arg == "--version") {
       result.action = CommandLine::Action::version;
       return result;
+    }
+    if (arg == "--start-check") {
+      result.startCheck = true;
+      continue;
+    }
+    if (arg == "--report-state" || arg.starts_with("--report-state=")) {
+      constexpr std::string_view kName = "--report-state";
+      const char* file = arg.size() > kName.size() ? args[i] + kName.size() + 1
+                         : i + 1 < args.size()     ? args[++i]
+                                                   : nullptr;
+      if (file == nullptr || *file == '\0') {
+        result.action = CommandLine::Action::error;
+        result.error = "--report-state needs a file";
+        return result;
+      }
+      result.reportState = file;
+      continue;
     }
     // Launch Services passed a process serial number to programs it started on old macOS.
     if (arg.starts_with("-psn_")) continue;

@@ -1,5 +1,6 @@
 // The program's command line: --help and --version, checked before Qt needs a display, so that
-// both work over ssh. Qt's own options (-platform, -style, ...) are left to Qt.
+// both work over ssh; --start-check and --report-state FILE, for the release and end-to-end jobs.
+// Qt's own options (-platform, -style, ...) are left to Qt.
 #pragma once
 
 #include <optional>
@@ -19,6 +20,11 @@ struct CommandLine {
   };
   Action action = Action::run;
   std::string error;  // one line, without "corvane: " and without the line feed
+  // --start-check: start as far as the event loop, with the window and the status item, and
+  // exit 0, touching nothing of the user's (no settings, no login item, no tap, no prompt).
+  bool startCheck = false;
+  // --report-state FILE: while running, keep FILE holding the state as one line of JSON.
+  std::string reportState;
 };
 
 inline constexpr int kExitUsage = 2;

@@ -96,16 +96,18 @@ struct CommandLineCase {
   int status;
   QString out;  // regular expressions for the whole output
   QString err;
+  bool display = false;
 };
 
 class CommandLineTest : public ProgramTest,
                         public ::testing::WithParamInterface<CommandLineCase> {};
 
-TEST_P(CommandLineTest, AnswersWithoutADisplay) {
+// The installed program: none of these leaves settings, a login item or a claim behind.
+TEST_P(CommandLineTest, AnswersWithoutADisplayAndWritesNothing) {
   const CommandLineCase& c = GetParam();
   QProcess program;
-  program.setProcessEnvironment(environment(/*display=*/false));
-  program.start(buildProgram, c.args);
+  program.setProcessEnvironment(environment(c.display));
+  program.start(corvane::testing::installedProgram(), c.args);
   ASSERT_TRUE(program.waitForFinished(10000)) << "the program kept running";
   EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
   EXPECT_EQ(program.exitCode(), c.status);
@@ -117,10 +119,14 @@ TEST_P(CommandLineTest, AnswersWithoutADisplay) {
   };
   EXPECT_TRUE(whole(c.out).match(out).hasMatch()) << out.toStdString();
   EXPECT_TRUE(whole(c.err).match(err).hasMatch()) << err.toStdString();
+  EXPECT_FALSE(QFileInfo::exists(config() + QStringLiteral("/Corvane")));
+  EXPECT_FALSE(QFileInfo::exists(loginEntry()));
+  EXPECT_TRUE(QDir(runtime.path()).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System));
 }
 
-const QString kUsage =
-    QStringLiteral("Usage: corvane \\[--help \\| --version\\]\n.*Quit with Ctrl\\+Q.*\n");
+const QString kUsage = QStringLiteral(
+    "Usage: corvane \\[--help \\| --version \\| --start-check\\] \\[--report-state FILE\\]\n"
+    ".*Quit with Ctrl\\+Q.*\n");
 
 INSTANTIATE_TEST_SUITE_P(
     Program, CommandLineTest,
@@ -138,6 +144,19 @@ INSTANTIATE_TEST_SUITE_P(
                         2,
                         "",
                         "corvane: unknown option --verbose\nUsage: corvane .*"},
+        CommandLineCase{"reportStateWithoutFile",
+                        {"--start-check", "--report-state"},
+                        2,
+                        "",
+                        "corvane: --report-state needs a file\nUsage: corvane .*"},
+        // Started as far as the event loop: a display is needed, nothing of the user's touched.
+        CommandLineCase{"startCheck",
+                        {"--start-check"},
+                        0,
+                        "Corvane start check: platform offscreen, window shown, status item hidden "
+                        "\\(no system tray\\)\n",
+                        ".*",
+                        true},
         CommandLineCase{"argument",
                         {"notes.txt"},
                         2,
@@ -232,9 +251,13 @@ TEST_F(ProgramTest, InstalledItRunsAsDescribedAndRegistersItsLoginItem) {
     EXPECT_TRUE(QFileInfo::exists(installed.prefix() + u'/' + QString::fromUtf8(file))) << file;
   }
 
-  QProcess& program = start(installed.program());
+  const QString state = home.filePath(QStringLiteral("state.json"));
+  QProcess& program = start(installed.program(), {QStringLiteral("--report-state"), state});
   ASSERT_TRUE(waitForLaunch(program, loginEntry()));
   EXPECT_FALSE(program.waitForFinished(1500)) << "the program stopped by itself";
+  QFile report(state);
+  EXPECT_TRUE(report.open(QIODevice::ReadOnly));
+  EXPECT_EQ(report.readAll(), QByteArray("{\"trusted\":true,\"translating\":true}\n"));
 
   const QString out = output(program);
   EXPECT_EQ(out.count(kSimulatedLine), 1) << out.toStdString();
