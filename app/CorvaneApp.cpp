@@ -101,8 +101,10 @@ int runCorvane(QApplication& app, std::ostream& notice, const CommandLine& comma
   std::optional<StateReport> report;
   if (!command.reportState.empty()) {
     report.emplace(QString::fromStdString(command.reportState), environment.shortcutManager(),
-                   [trust = environment.services.trust] {
-                     return trust != nullptr && trust->isProcessTrusted();
+                   [trust = environment.services.trust,
+                    manager = &environment.shortcutManager()] {
+                     // Read live: AXIsProcessTrusted may keep the launch's answer.
+                     return trust != nullptr && manager->probeTrust();
                    });
   }
   AppDelegate delegate(std::move(environment));

@@ -58,8 +58,9 @@ void KeyboardShortcutManager::runTapThread(std::weak_ptr<KeyboardShortcutManager
 
   events.runLoopAddSource(loop.get(), source.get());
   events.tapEnable(port.get(), true);
-  // An Fn release that came while no tap ran must not leave Fn "down".
-  self->readFnKeyState();
+  // A release (of Fn, or of a modifier tapped alone) that came while no tap ran must not leave
+  // the key "down".
+  self->readKeyboardState();
 
   const TapThreadContext context{self.get(), &events, port.get()};
   currentTapThread = &context;

@@ -140,9 +140,12 @@ void KeyboardShortcutManager::recordTranslated(int64_t keyCode, Action action, i
   // Alt: Command-W is posted) and must see its key-up, so it is not recorded.
 }
 
-void KeyboardShortcutManager::readFnKeyState() {
+void KeyboardShortcutManager::readKeyboardState() {
   const EventFlags held = events_.eventSourceFlagsState(kEventSourceStateHIDSystemState);
   fnKeyDown.store((held & kFlagFn) != 0, std::memory_order_relaxed);
+  // A modifier released while no tap ran must not count as still held, or its next tap alone
+  // would read as no change.
+  modifiersHeld_.store(windowsModifiers(held), std::memory_order_relaxed);
 }
 
 void KeyboardShortcutManager::tapSwitchedOff(const TapThreadContext& context, EventType reason) {
@@ -165,7 +168,7 @@ void KeyboardShortcutManager::tapSwitchedOff(const TapThreadContext& context, Ev
   // applications untranslated while the window says "Active". Whether the process is still
   // trusted is the main thread's to find out (probeTrust, every 2 seconds).
   events_.tapEnable(context.port, true);
-  readFnKeyState();
+  readKeyboardState();
 }
 
 void KeyboardShortcutManager::runTapTimeouts(void* context) {

@@ -207,7 +207,7 @@ class KeyboardShortcutManager : public std::enable_shared_from_this<KeyboardShor
   // The tap's own thread, when its tap was switched off by the system (reason: the event type
   // of the notification).
   void tapSwitchedOff(const TapThreadContext& context, EventType reason);
-  void readFnKeyState();
+  void readKeyboardState();
 
   [[gnu::noinline]] EventRef decideKeyDown(int64_t keyCode, EventRef event);
   [[gnu::noinline]] EventRef decideKeyDown(int64_t keyCode, EventRef event,

@@ -12,6 +12,7 @@
 
 #include "engine/KeyboardShortcutManager.h"
 #include "platform/simulated/SimulatedSession.h"
+#include "rules/RuleCompiler.h"
 
 namespace corvane {
 namespace {
@@ -122,6 +123,23 @@ TEST_F(TapThreadTest, FnStateIsReadFromTheKeyboardAtStartAndReEnable) {
   session->disableTaps(kEventTapDisabledByTimeout);
   session->settle();
   EXPECT_TRUE(manager->fnKeyDown) << "read afresh when switched back on";
+}
+
+// Win held, Stop, Win released while no tap runs, Start: the release was never seen, so the held
+// modifiers are read from the keyboard at start, and the next tap alone fires.
+TEST_F(TapThreadTest, AModifierReleasedWhileStoppedTapsAloneAfterStart) {
+  RulesParse parse = parseRules(R"({"shortcuts": [{"press": "Win", "send": "Cmd+Space"}]})");
+  ASSERT_TRUE(parse.rules) << parse.error.describe();
+  manager->setRuleTable(compileRules(std::move(*parse.rules)));
+  startAndWait();
+  key(kEventFlagsChanged, 58, kFlagOption);  // Option plays Win
+  manager->stop();
+  key(kEventFlagsChanged, 58, 0);
+  startAndWait(2);
+  key(kEventFlagsChanged, 58, kFlagOption);
+  key(kEventFlagsChanged, 58, 0);
+  ASSERT_EQ(session->posted().size(), 2u) << "the tap alone fired";
+  EXPECT_EQ(session->posted()[0].keyCode, 49);
 }
 
 // A workspace whose openApplication blocks until released, as LaunchServices may.
