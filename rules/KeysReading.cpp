@@ -261,4 +261,24 @@ BuiltinCombination readBuiltin(const Value& value, std::string_view what) {
   unknownBuiltin(value);
 }
 
+std::optional<Keystroke> readKeystrokeText(std::string_view text, std::string_view what,
+                                           std::string& error) {
+  // As "send", but the messages do not name a member of the file.
+  KeysMember member = kSend;
+  member.wrongSide = [](std::string_view, const ModifierName& windows) {
+    return inQuotes(windows.name) + " is a Windows key; the Mac keys are " +
+           std::string(kSend.ownNames) + ": write " + inQuotes(macNameFor(windows.name));
+  };
+  Value value;
+  value.type = Value::Type::string;
+  value.text = std::string(text);
+  try {
+    const Keys keys = readKeys(value, member, what);
+    return Keystroke{keys.code, keys.modifiers, keys.written};
+  } catch (const Failure& failure) {
+    error = failure.error.message;
+    return std::nullopt;
+  }
+}
+
 }  // namespace corvane::reading

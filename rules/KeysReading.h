@@ -2,6 +2,9 @@
 // sequence) and the built-in shortcuts by any spelling "press" accepts.
 #pragma once
 
+#include <optional>
+#include <string>
+
 #include "rules/JsonReader.h"
 #include "rules/RulesFile.h"
 
@@ -13,5 +16,9 @@ void readPress(const json::Value& value, UserShortcut& shortcut);
 void readSend(const json::Value& value, UserShortcut& shortcut);
 // A built-in shortcut by its Windows keys ("Ctrl+C", "ctrl + del", "Shift+Ctrl+Tab").
 BuiltinCombination readBuiltin(const json::Value& value, std::string_view what);
+// A Mac keystroke given as plain text (corvane-replay --press), read as "send" reads it: the same
+// names, spaces around +, and the same messages, with what naming the text in them.
+std::optional<Keystroke> readKeystrokeText(std::string_view text, std::string_view what,
+                                           std::string& error);
 
 }  // namespace corvane::reading

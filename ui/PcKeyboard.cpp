@@ -2,6 +2,7 @@
 
 #include "engine/ShortcutKeys.h"
 #include "rules/KeyNames.h"
+#include "rules/RulesFile.h"
 
 namespace corvane::ui {
 namespace {
@@ -181,8 +182,8 @@ std::optional<PcKeyEvent> macEventOf(const QKeyEvent& event) {
     flags = down ? flags | modifier : flags & ~modifier;
     return PcKeyEvent{kEventFlagsChanged, code, flags};
   }
-  if (isFunctionKey(code)) flags |= kFlagFn;
-  if ((code >= 123 && code <= 126) || isKeypadKey(found->macCode)) flags |= kFlagNumericPad;
+  // Fn on function keys, the numeric-pad flag on the arrows and the keypad, as a Mac reads them.
+  flags = Keystroke{static_cast<uint8_t>(code), flags, {}}.postedFlags();
   return PcKeyEvent{down ? kEventKeyDown : kEventKeyUp, code, flags};
 }
 

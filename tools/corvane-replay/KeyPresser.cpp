@@ -10,6 +10,7 @@
 #include "platform/simulated/SimulatedSession.h"
 #include "rules/KeyNames.h"
 #include "rules/KeyWords.h"
+#include "rules/KeysReading.h"
 #include "rules/RuleCompiler.h"
 #include "rules/Text.h"
 
@@ -33,19 +34,8 @@ constexpr FnLayer kFnLayer[] = {
     {51, 117},   // Backspace (the Mac's Delete): forward Delete
 };
 
-bool isArrow(int64_t keyCode) {
-  return keyCode >= 123 && keyCode <= 126;
-}
-
 bool isModifierKey(int64_t keyCode) {
   return keyCode >= 54 && keyCode <= 63;
-}
-
-const ModifierName* macModifierNamed(std::string_view name) {
-  for (const ModifierName& modifier : macModifierNames()) {
-    if (equalsIgnoringCase(modifier.name, name)) return &modifier;
-  }
-  return nullptr;
 }
 
 std::optional<bool> onOff(std::string_view value) {
@@ -76,49 +66,9 @@ std::string effectWords(const sim::SimulatedSession& session, std::string_view m
 }  // namespace
 
 std::optional<PressedKeys> readPressedKeys(std::string_view text, std::string& error) {
-  PressedKeys keys;
-  bool haveKey = false;
-  size_t start = 0;
-  for (;;) {
-    const size_t plus = text.find('+', start);
-    const std::string_view part =
-        text.substr(start, plus == std::string_view::npos ? std::string_view::npos : plus - start);
-    if (part.empty()) {
-      error = "a key name is missing in " + inQuotes(text);
-      return std::nullopt;
-    }
-    if (const ModifierName* modifier = macModifierNamed(part)) {
-      if ((keys.modifiers & modifier->bit) != 0) {
-        error = inQuotes(part) + " is named twice in " + inQuotes(text);
-        return std::nullopt;
-      }
-      keys.modifiers |= modifier->bit;
-    } else if (const std::optional<uint8_t> code = keyCodeNamed(part)) {
-      if (haveKey) {
-        error = inQuotes(text) + " names two keys; one key and its modifiers are pressed";
-        return std::nullopt;
-      }
-      keys.keyCode = *code;
-      haveKey = true;
-    } else {
-      for (const ModifierName& windows : windowsModifierNames()) {
-        if (equalsIgnoringCase(windows.name, part)) {
-          error = inQuotes(part) + " is a Windows key; --press names Mac keys: Cmd, Option, " +
-                  "Control, Shift, Fn";
-          return std::nullopt;
-        }
-      }
-      error = "unknown key name " + inQuotes(part) + " in " + inQuotes(text);
-      return std::nullopt;
-    }
-    if (plus == std::string_view::npos) break;
-    start = plus + 1;
-  }
-  if (!haveKey) {
-    error = inQuotes(text) + " names no key (such as Cmd+C)";
-    return std::nullopt;
-  }
-  return keys;
+  const std::optional<Keystroke> keystroke = reading::readKeystrokeText(text, inQuotes(text), error);
+  if (!keystroke) return std::nullopt;
+  return PressedKeys{keystroke->keyCode, keystroke->modifiers};
 }
 
 bool readSwaps(std::string_view text, PressOptions& options, std::string& error) {
@@ -171,10 +121,10 @@ void pressKeys(const PressOptions& options, std::FILE* out) {
     for (const FnLayer& layer : kFnLayer) {
       if (fn && keyCode == layer.pressed) keyCode = layer.sent;
     }
-    // macOS sets Fn on every function key's events, and the numeric-pad flag on the arrows'.
-    EventFlags flags = keys.modifiers;
-    if (isFunctionKey(keyCode)) flags |= kFlagFn;
-    if (isArrow(keyCode)) flags |= kFlagNumericPad;
+    // As a Mac keyboard sends the key: Fn on function keys, the numeric-pad flag on the arrows
+    // and the keypad.
+    const EventFlags flags =
+        Keystroke{static_cast<uint8_t>(keyCode), keys.modifiers, {}}.postedFlags();
 
     session->clearRecords();
     if (fn) session->keyboardEvent(kEventFlagsChanged, kFnKey, kFlagFn);

@@ -20,9 +20,9 @@ struct PressedKeys {
   EventFlags modifiers = 0;
 };
 
-// Reads "fn+Left", "Control+Shift+Delete", "Cmd+F4": Mac modifier names (Cmd or Command, Option,
-// Control, Shift, Fn) and one key name of the rules file, joined by +, in any order, letter case
-// ignored. On failure, error says what is wrong.
+// Reads "fn+Left", "Control+Shift+Delete", "Cmd+F4" as the rules file reads a "send": Mac modifier
+// names (Cmd or Command, Option, Control, Shift, Fn), then one key name of the rules file, joined
+// by + (spaces around it allowed), letter case ignored. On failure, error says what is wrong.
 std::optional<PressedKeys> readPressedKeys(std::string_view text, std::string& error);
 
 struct PressOptions {
