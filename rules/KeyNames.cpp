@@ -88,10 +88,11 @@ constexpr std::array<KeyName, 77> kKeyNames = {{
     {"F10", 109},
     {"F11", 103},
 }};
-// F13-F15 are where a Mac sees a PC keyboard's Print Screen, Scroll Lock and Pause.
+// F13-F15 are where a Mac sees a PC keyboard's Print Screen, Scroll Lock and Pause: the PC
+// keyboard's names come first, so that the key is shown by them.
 constexpr std::array<KeyName, 31> kMoreFunctionKeys = {{
-    {"F12", 111},         {"F13", 105},         {"PrintScreen", 105},  {"F14", 107},
-    {"ScrollLock", 107},  {"F15", 113},         {"Pause", 113},        {"F16", 106},
+    {"F12", 111},         {"PrintScreen", 105}, {"F13", 105},          {"ScrollLock", 107},
+    {"F14", 107},         {"Pause", 113},       {"F15", 113},          {"F16", 106},
     {"F17", 64},          {"F18", 79},          {"F19", 80},           {"F20", 90},
     {"ContextMenu", 110},  // the PC application (menu) key
     {"Keypad0", 82},      {"Keypad1", 83},      {"Keypad2", 84},       {"Keypad3", 85},

@@ -17,8 +17,8 @@ struct KeyName {
 };
 
 // Every key name, aliases after the key's first name (Enter after Return, Esc after Escape,
-// Del after Delete, Plus after Equal, PrintScreen after F13, ScrollLock after F14, Pause after
-// F15).
+// Del after Delete, Plus after Equal, F13 after PrintScreen, F14 after ScrollLock, F15 after
+// Pause: a PC keyboard's name first).
 std::span<const KeyName> keyNames();
 
 // The key of a name, ignoring case: its entry (the name with its own letter case), or its code.

@@ -9,7 +9,35 @@
 namespace corvane {
 namespace {
 
+// The modifier keys by the names the rules file gives them (kVK_Command ... kVK_Function), and
+// the flag each one sets.
+struct ModifierKey {
+  int64_t code;
+  std::string_view name;
+  EventFlags flag;
+};
+constexpr std::array<ModifierKey, 10> kModifierKeys = {{
+    {54, "Cmd", kFlagCommand},
+    {55, "Cmd", kFlagCommand},
+    {56, "Shift", kFlagShift},
+    {57, "CapsLock", 0},
+    {58, "Option", kFlagOption},
+    {59, "Control", kFlagControl},
+    {60, "Shift", kFlagShift},
+    {61, "Option", kFlagOption},
+    {62, "Control", kFlagControl},
+    {63, "Fn", kFlagFn},
+}};
+
+const ModifierKey* modifierKey(int64_t keyCode) {
+  for (const ModifierKey& key : kModifierKeys) {
+    if (key.code == keyCode) return &key;
+  }
+  return nullptr;
+}
+
 std::string keyName(int64_t keyCode) {
+  if (const ModifierKey* modifier = modifierKey(keyCode)) return std::string(modifier->name);
   if (keyCode >= 0 && keyCode < 128) {
     const std::string_view name = keyNameOf(static_cast<uint8_t>(keyCode));
     if (!name.empty()) return std::string(name);
@@ -36,6 +64,15 @@ std::string macKeysWords(int64_t keyCode, EventFlags flags) {
 
 std::string windowsKeysWords(int64_t keyCode, EventFlags flags, bool swapFnAndControl,
                              bool swapOptionAndCommand) {
+  // A modifier key by itself (pressed, released, tapped alone): the Windows key it plays.
+  if (const ModifierKey* modifier = modifierKey(keyCode)) {
+    const uint8_t plays =
+        windowsModifiersOf(modifier->flag, swapFnAndControl, swapOptionAndCommand);
+    for (const ModifierName& windows : windowsModifierNames()) {
+      if (plays == windows.bit) return std::string(windows.name);
+    }
+    return std::string(modifier->name);  // plays none (Control while Fn is Ctrl, Caps Lock)
+  }
   const uint8_t held = windowsModifiersOf(flags, swapFnAndControl, swapOptionAndCommand);
   std::string out;
   for (const ModifierName& modifier : windowsModifierNames()) {
@@ -100,7 +137,10 @@ std::string outcomeWords(DecisionOutcome outcome, const RulesFile* rules,
       std::string keystroke;
       for (const Keystroke& each : shortcut.keystrokes) {
         if (!keystroke.empty()) keystroke += ", ";
-        keystroke += macModifierSymbols(each.modifiers) + keyName(each.keyCode);
+        // The key as the file spells it (Plus stays Plus), after the modifiers' symbols.
+        const std::string_view key =
+            std::string_view(each.written).substr(each.written.rfind('+') + 1);
+        keystroke += macModifierSymbols(each.modifiers) + std::string(key);
       }
       if (outcome.code == OutcomeCode::tappedAlone)
         keystroke += ", " + shortcut.press + " tapped alone";

@@ -33,7 +33,8 @@ QString macKeystrokes(const std::vector<Keystroke>& keystrokes) {
     for (const auto& [flag, symbol] : kSymbols) {
       if ((keystroke.modifiers & flag) != 0) keys << QString::fromUtf8(symbol);
     }
-    keys << fromUtf8(keyNameOf(keystroke.keyCode));
+    // The key as the file spells it (Plus stays Plus).
+    keys << fromUtf8(std::string_view(keystroke.written).substr(keystroke.written.rfind('+') + 1));
     sequence << keys.join(QStringLiteral(" + "));
   }
   return sequence.join(QStringLiteral(", "));

@@ -34,7 +34,10 @@ TEST(KeyWordsTest, KeysAsPressedAndAsRead) {
       {17, kFlagFn | kFlagControl | kFlagOption | kFlagCommand | kFlagShift, true, true, "fn ⌃⌥⌘⇧T",
        "Ctrl+Win+Alt+Shift+T"},
       {51, kFlagOption, true, false, "⌥Backspace", "Alt+Backspace"},
-      {105, 0, true, true, "F13", "F13"},
+      {105, 0, true, true, "PrintScreen", "PrintScreen"},  // F13 to a Mac: the PC's name
+      {58, 0, true, true, "Option", "Win"},                // a modifier key by itself
+      {58, 0, true, false, "Option", "Alt"},
+      {59, 0, true, true, "Control", "Control"},  // plays no Windows key while Fn is Ctrl
       {10, kFlagShift, true, true, "⇧key 10", "Shift+key 10"},  // the § key has no name
       {-3, 0, true, true, "key -3", "key -3"},
   };
@@ -51,6 +54,7 @@ TEST(KeyWordsTest, Outcomes) {
       "shortcuts": [
       {"press": "F5", "send": "Cmd+R", "title": "Reload"},
       {"press": "Ctrl+O", "send": "Cmd+Shift+O"},
+      {"press": "Ctrl+Plus", "send": "Cmd+Plus"},
       {"press": "Win+T", "open": "/System/Applications/Utilities/Terminal.app"},
       {"press": "Win+M", "open": "/Applications/Mail.app", "title": "Post"},
       {"press": "Win", "send": "Cmd+Space"}]})");
@@ -67,13 +71,14 @@ TEST(KeyWordsTest, Outcomes) {
        "→ ⌥Backspace  Delete Previous Word"},
       {{OutcomeCode::userShortcut, 0}, rules, "→ your shortcut Reload (⌘R)"},
       {{OutcomeCode::userShortcut, 1}, rules, "→ your shortcut ⌘⇧O"},
-      {{OutcomeCode::userShortcut, 2}, rules, "→ opens Terminal"},
-      {{OutcomeCode::userShortcut, 3}, rules, "→ your shortcut Post (opens Mail)"},
-      {{OutcomeCode::tappedAlone, 4}, rules, "→ your shortcut ⌘Space, Win tapped alone"},
+      {{OutcomeCode::userShortcut, 2}, rules, "→ your shortcut ⌘Plus"},  // as the file spells it
+      {{OutcomeCode::userShortcut, 3}, rules, "→ opens Terminal"},
+      {{OutcomeCode::userShortcut, 4}, rules, "→ your shortcut Post (opens Mail)"},
+      {{OutcomeCode::tappedAlone, 5}, rules, "→ your shortcut ⌘Space, Win tapped alone"},
       {{OutcomeCode::disabledHere, index(BuiltinCombination::ctrlC)},
        rules,
        "passed: Ctrl+C is off (in terminals, com.apple.Notes)"},
-      {{OutcomeCode::userShortcut, 5}, rules, "→ your shortcut"},  // the rules changed since
+      {{OutcomeCode::userShortcut, 6}, rules, "→ your shortcut"},  // the rules changed since
       {{OutcomeCode::userShortcut, 0}, nullptr, "→ your shortcut"},
       {{OutcomeCode::noShortcut, kNoRuleIndex}, nullptr, "passed: no shortcut"},
       {{OutcomeCode::excluded, kNoRuleIndex}, rules, "passed: Terminal is excluded"},
