@@ -13,8 +13,9 @@
 //
 // Two situations break these on their own, whatever the engine does, and are the only ones
 // excused:
-//   - a press that straddles a change of the tap (start installed one, or stop removed it, between
-//     the key's down and its up): the key-up of a translated key-down that comes with no tap
+//   - a press that straddles a change of the tap (start installed one, or a stop removed it: the
+//     user's, or the engine's own when the Accessibility permission is taken away, between the
+//     key's down and its up): the key-up of a translated key-down that comes with no tap
 //     installed reaches the application alone, and the entry it leaves in consumedKeyUps
 //     swallows the key-up of a later press whose key-down came while no tap ran. A key stays
 //     excused from such a press until a press of it that starts and ends under one tap state
@@ -164,6 +165,9 @@ class EngineRun {
 
  private:
   void step(Bytes& in) {
+    // Any step may change the tap: start and stop, and the stop for lost trust that the main
+    // thread runs once time passes after the permission was taken away.
+    const bool tapBefore = tapInstalled();
     const uint8_t op = in.next();
     switch (op % 15) {
       case 0:
@@ -229,7 +233,7 @@ class EngineRun {
         break;
       }
     }
-    deliver();  // what time or the system brought, before the next step changes the user's keys
+    tapChanged(tapBefore);  // what time or the system brought, before the user's keys change
     check("after a step");
   }
 
@@ -294,7 +298,6 @@ class EngineRun {
   // --- The main thread -----------------------------------------------------------------------
 
   void start() {
-    const bool before = tapInstalled();
     if (!manager_->eventTap) {
       const uint64_t setUps = session_->tapSetups();
       const uint64_t created = session_->tapsCreated();
@@ -314,14 +317,9 @@ class EngineRun {
     } else {
       manager_->start();
     }
-    tapChanged(before);
   }
 
-  void stop() {
-    const bool before = tapInstalled();
-    manager_->stop();
-    tapChanged(before);
-  }
+  void stop() { manager_->stop(); }
 
   bool tapInstalled() const { return !session_->taps().empty(); }
 
