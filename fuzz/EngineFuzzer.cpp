@@ -13,13 +13,13 @@
 //
 // Two situations break these on their own, whatever the engine does, and are the only ones
 // excused:
-//   - a press that straddles a change of the tap (start installed one, or a stop removed it: the
-//     user's, or the engine's own when the Accessibility permission is taken away, between the
-//     key's down and its up): the key-up of a translated key-down that comes with no tap
-//     installed reaches the application alone, and the entry it leaves in consumedKeyUps
-//     swallows the key-up of a later press whose key-down came while no tap ran. A key stays
-//     excused from such a press until a press of it that starts and ends under one tap state
-//     and whose key-down reaches the application.
+//   - a press that straddles a change of the tap (start installed one, or a stop removed it, or
+//     the system switched it off for good once the Accessibility permission was taken away, before
+//     the engine stops for it, between the key's down and its up): the key-up of a translated
+//     key-down that comes with no tap deciding reaches the application alone, and the entry it
+//     leaves in consumedKeyUps swallows the key-up of a later press whose key-down came while no
+//     tap ran. A key stays excused from such a press until a press of it that starts and ends under
+//     one tap state and whose key-down reaches the application.
 //   - a posted keystroke on a key the user is holding down: the application sees the posted
 //     key-up while the key is still physically down, so the user's own key-up comes after it.
 //     That key-up is excused.
@@ -165,9 +165,9 @@ class EngineRun {
 
  private:
   void step(Bytes& in) {
-    // Any step may change the tap: start and stop, and the stop for lost trust that the main
-    // thread runs once time passes after the permission was taken away.
-    const bool tapBefore = tapInstalled();
+    // Any step may change the tap: start and stop, and a key that finds the permission taken
+    // away (the system switches the tap off; the engine stops later, from the main thread).
+    const bool tapBefore = tapDecides();
     const uint8_t op = in.next();
     switch (op % 15) {
       case 0:
@@ -321,11 +321,17 @@ class EngineRun {
 
   void stop() { manager_->stop(); }
 
-  bool tapInstalled() const { return !session_->taps().empty(); }
+  // A tap is installed and switched on.
+  bool tapDecides() const {
+    for (const sim::TapInfo& tap : session_->taps()) {
+      if (tap.enabled) return true;
+    }
+    return false;
+  }
 
   void tapChanged(bool before) {
     deliver();
-    if (tapInstalled() == before) return;
+    if (tapDecides() == before) return;
     for (auto& [code, key] : keys_) {
       if (key.userDown) key.straddles = true;
     }
