@@ -152,9 +152,13 @@ class EngineRun {
   void run(Bytes& in) {
     start();
     while (!in.done()) step(in);
-    // The user lets go of everything; the delayed work runs out.
+    // The user lets go of everything (a key-up may find the permission gone: see step); the
+    // delayed work runs out.
     for (auto& [code, key] : keys_) {
-      if (key.userDown) release(code);
+      if (!key.userDown) continue;
+      const bool tapBefore = tapDecides();
+      release(code);
+      tapChanged(tapBefore);
     }
     if (modifiers_ != 0) changeModifiers(0);
     drainMainWork();
