@@ -13,12 +13,13 @@
 //
 // Two situations break these on their own, whatever the engine does, and are the only ones
 // excused:
-//   - a press that straddles a change of the tap (start installed one, or stop removed it, between
-//     the key's down and its up): the key-up of a translated key-down that comes with no tap
-//     installed reaches the application alone, and the entry it leaves in consumedKeyUps
-//     swallows the key-up of a later press whose key-down came while no tap ran. A key stays
-//     excused from such a press until a press of it that starts and ends under one tap state
-//     and whose key-down reaches the application.
+//   - a press that straddles a change of the tap (start installed one, or a stop removed it, or
+//     the system switched it off for good once the Accessibility permission was taken away, before
+//     the engine stops for it, between the key's down and its up): the key-up of a translated
+//     key-down that comes with no tap deciding reaches the application alone, and the entry it
+//     leaves in consumedKeyUps swallows the key-up of a later press whose key-down came while no
+//     tap ran. A key stays excused from such a press until a press of it that starts and ends under
+//     one tap state and whose key-down reaches the application.
 //   - a posted keystroke on a key the user is holding down: the application sees the posted
 //     key-up while the key is still physically down, so the user's own key-up comes after it.
 //     That key-up is excused.
@@ -151,9 +152,13 @@ class EngineRun {
   void run(Bytes& in) {
     start();
     while (!in.done()) step(in);
-    // The user lets go of everything; the delayed work runs out.
+    // The user lets go of everything (a key-up may find the permission gone: see step); the
+    // delayed work runs out.
     for (auto& [code, key] : keys_) {
-      if (key.userDown) release(code);
+      if (!key.userDown) continue;
+      const bool tapBefore = tapDecides();
+      release(code);
+      tapChanged(tapBefore);
     }
     if (modifiers_ != 0) changeModifiers(0);
     drainMainWork();
@@ -164,6 +169,9 @@ class EngineRun {
 
  private:
   void step(Bytes& in) {
+    // Any step may change the tap: start and stop, and a key that finds the permission taken
+    // away (the system switches the tap off; the engine stops later, from the main thread).
+    const bool tapBefore = tapDecides();
     const uint8_t op = in.next();
     switch (op % 15) {
       case 0:
@@ -229,7 +237,7 @@ class EngineRun {
         break;
       }
     }
-    deliver();  // what time or the system brought, before the next step changes the user's keys
+    tapChanged(tapBefore);  // what time or the system brought, before the user's keys change
     check("after a step");
   }
 
@@ -294,7 +302,6 @@ class EngineRun {
   // --- The main thread -----------------------------------------------------------------------
 
   void start() {
-    const bool before = tapInstalled();
     if (!manager_->eventTap) {
       const uint64_t setUps = session_->tapSetups();
       const uint64_t created = session_->tapsCreated();
@@ -314,20 +321,21 @@ class EngineRun {
     } else {
       manager_->start();
     }
-    tapChanged(before);
   }
 
-  void stop() {
-    const bool before = tapInstalled();
-    manager_->stop();
-    tapChanged(before);
-  }
+  void stop() { manager_->stop(); }
 
-  bool tapInstalled() const { return !session_->taps().empty(); }
+  // A tap is installed and switched on.
+  bool tapDecides() const {
+    for (const sim::TapInfo& tap : session_->taps()) {
+      if (tap.enabled) return true;
+    }
+    return false;
+  }
 
   void tapChanged(bool before) {
     deliver();
-    if (tapInstalled() == before) return;
+    if (tapDecides() == before) return;
     for (auto& [code, key] : keys_) {
       if (key.userDown) key.straddles = true;
     }

@@ -96,13 +96,6 @@ TEST_F(DelegateTest, TheQuitShortcutEndsTheEventLoopAndStopsTheEngine) {
   EXPECT_FALSE(window->isVisible());
 }
 
-TEST_F(DelegateTest, WhileNotQuittingTheWindowStillRefusesToClose) {
-  QWidget* window = launch().window();
-  EXPECT_FALSE(window->close());
-  EXPECT_FALSE(window->isVisible());
-  EXPECT_NE(delegate->window(), nullptr);
-}
-
 // --- One copy -----------------------------------------------------------------------------------
 
 TEST(SingleInstanceTest, ALaterCopyAsksTheFirstForItsWindowAndEnds) {

@@ -88,33 +88,6 @@ class ProgramRules : public ::testing::Test {
   QString errors;
 };
 
-TEST_F(ProgramRules, AGoodFilePrintsNothingAndIsNeverWritten) {
-  const char* text = R"({"shortcuts": [{"press": "Ctrl+O", "send": "Cmd+O"}], "exclude": ["x.y"]})";
-  write(text);
-  start();
-  EXPECT_EQ(program.state(), QProcess::Running);
-  expectNoNewLine(0);
-  QFile file(rulesPath());
-  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-  EXPECT_EQ(file.readAll(), QByteArray(text));
-}
-
-TEST_F(ProgramRules, NoFileIsNotAnErrorAndNoFileIsWritten) {
-  start();
-  expectNoNewLine(0);
-  EXPECT_FALSE(QFileInfo::exists(rulesPath()));
-}
-
-TEST_F(ProgramRules, ABadFileIsPrintedOnceAndTheProgramRuns) {
-  write(kBroken);
-  start();
-  ASSERT_TRUE(waitForLines(1));
-  EXPECT_EQ(rulesLines(), QStringList{kBrokenError});
-  EXPECT_EQ(program.state(), QProcess::Running);
-  write(kBroken);  // saved again, the same mistake
-  expectNoNewLine(1);
-}
-
 TEST_F(ProgramRules, FixingAndBreakingTheFileWhileItRuns) {
   write(R"({"disable": ["F2"]})");
   start();

@@ -19,7 +19,9 @@ struct Stroke {
 class KeystrokeActionTest : public EngineTest, public ::testing::WithParamInterface<Stroke> {};
 
 // Each immediate action posts exactly one marked key-down and key-up at the HID level, from a
-// fresh HID-state source, on the calling thread, before it returns.
+// fresh HID-state source, on the calling thread, before it returns. Every built-in's keystroke
+// is replayed in tests/tools/golden/engine-builtins.jsonl (the reopen sequence's timing in
+// frontmost.jsonl and main-thread.jsonl).
 TEST_P(KeystrokeActionTest, PostsItsKeystrokeAtOnce) {
   const Stroke& stroke = GetParam();
   std::thread tapThread([&] { manager->performAction(stroke.action); });
@@ -45,18 +47,7 @@ TEST_P(KeystrokeActionTest, PostsItsKeystrokeAtOnce) {
 
 INSTANTIATE_TEST_SUITE_P(
     ActionTable, KeystrokeActionTest,
-    ::testing::Values(Stroke{"copy", 8, kFlagCommand}, Stroke{"cut", 7, kFlagCommand},
-                      Stroke{"paste", 9, kFlagCommand}, Stroke{"undo", 6, kFlagCommand},
-                      Stroke{"redo", 6, kFlagCommand | kFlagShift},
-                      Stroke{"selectAll", 0, kFlagCommand}, Stroke{"find", 3, kFlagCommand},
-                      Stroke{"newTab", 17, kFlagCommand}, Stroke{"closeTab", 13, kFlagCommand},
-                      Stroke{"save", 1, kFlagCommand}, Stroke{"print", 35, kFlagCommand},
-                      Stroke{"newDoc", 45, kFlagCommand}, Stroke{"deleteWord", 51, kFlagOption},
-                      Stroke{"deleteNextWord", 117, kFlagOption},
-                      Stroke{"focusAddressBar", 37, kFlagCommand},
-                      Stroke{"switchTabNext", 48, kFlagControl},
-                      Stroke{"switchApps", 48, kFlagCommand},
-                      Stroke{"closeWindow", 13, kFlagCommand}, Stroke{"getInfo", 34, kFlagCommand},
+    ::testing::Values(Stroke{"copy", 8, kFlagCommand},
                       Stroke{"lockComputer", 12, kFlagCommand | kFlagControl}),
     [](const auto& info) { return std::string(info.param.action); });
 
@@ -113,38 +104,6 @@ TEST_F(EngineTest, RenameFilePostsReturnOnTheMainThreadAfterSixtyMilliseconds) {
   }
   EXPECT_EQ(posted[0].type, kEventKeyDown);
   EXPECT_EQ(posted[1].type, kEventKeyUp);
-}
-
-TEST_F(EngineTest, ReopenTabPlaysCommandShiftTAfterTwentyMilliseconds) {
-  manager->performAction("reopenTab");
-  session->advance(19999us);
-  EXPECT_TRUE(session->posted().empty());
-  session->advance(1s);
-
-  struct Step {
-    int64_t key;
-    EventType type;
-    EventFlags flags;
-    std::chrono::microseconds at;
-  };
-  const Step expected[] = {
-      {55, kEventKeyDown, kFlagCommand, 20000us},
-      {56, kEventKeyDown, kFlagCommand | kFlagShift, 32000us},
-      {17, kEventKeyDown, kFlagCommand | kFlagShift, 44000us},
-      {17, kEventKeyUp, kFlagCommand | kFlagShift, 54000us},
-      {56, kEventKeyUp, kFlagCommand, 66000us},
-      {55, kEventKeyUp, 0, 78000us},
-  };
-  const auto posted = session->posted();
-  ASSERT_EQ(posted.size(), 6u);
-  for (size_t i = 0; i < 6; ++i) {
-    EXPECT_EQ(posted[i].keyCode, expected[i].key) << i;
-    EXPECT_EQ(posted[i].type, expected[i].type) << i;
-    EXPECT_EQ(posted[i].flags, expected[i].flags) << i;
-    EXPECT_EQ(posted[i].time, expected[i].at) << i;
-    EXPECT_EQ(posted[i].userData, 1) << i;
-    EXPECT_EQ(posted[i].thread, std::this_thread::get_id()) << i;
-  }
 }
 
 TEST_F(EngineTest, TwoQuickPressesScheduleTwoDelayedActions) {

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "engine/KeyboardShortcutManager.h"
-#include "platform/simulated/SimulatedSession.h"
+#include "tests/engine/ForwardingPlatform.h"
 
 namespace corvane {
 namespace {
@@ -22,33 +22,27 @@ using sim::SimulatedSession;
 
 constexpr auto kWait = 10s;  // generous: only a broken build waits this long
 
-// Forwards to a simulated session and can hold the tap thread just before one operation, so a
-// test can act on the main thread at exactly that point of the installation.
-class GatedPlatform final : public Platform, private KeyboardEventServices {
+// Can hold the tap thread (or any caller) just before one step, so a test can act on the main
+// thread at exactly that point of the installation.
+class GatedPlatform final : public testing::ForwardingPlatform {
  public:
   explicit GatedPlatform(std::shared_ptr<SimulatedSession> session)
-      : session_(std::move(session)), inner_(session_->events()) {}
+      : session_(std::move(session)) {}
 
-  KeyboardEventServices& events() override { return *this; }
-  Workspace& workspace() override { return session_->workspace(); }
-  MainQueue& mainQueue() override { return session_->mainQueue(); }
-  Pauser& pauser() override { return session_->pauser(); }
-
-  // Holds the next caller of the operation (any thread) until released; holdAlsoBefore adds a
-  // second gate to the first.
-  void holdBefore(std::string_view operation) {
+  // Holds the next caller of the step until released; holdAlsoBefore adds a second gate.
+  void holdBefore(std::string_view step) {
     std::lock_guard lock(mutex_);
-    gates_ = {operation};
+    gates_ = {step};
     heldAt_.clear();
   }
-  void holdAlsoBefore(std::string_view operation) {
+  void holdAlsoBefore(std::string_view step) {
     std::lock_guard lock(mutex_);
-    gates_.push_back(operation);
+    gates_.push_back(step);
   }
-  void waitUntilHeld(std::string_view operation = {}) {
+  void waitUntilHeld(std::string_view step = {}) {
     std::unique_lock lock(mutex_);
-    ASSERT_TRUE(changed_.wait_for(lock, kWait, [this, operation] {
-      return operation.empty() ? !heldAt_.empty() : std::ranges::count(heldAt_, operation) > 0;
+    ASSERT_TRUE(changed_.wait_for(lock, kWait, [this, step] {
+      return step.empty() ? !heldAt_.empty() : std::ranges::count(heldAt_, step) > 0;
     }));
   }
   void release() {
@@ -56,75 +50,26 @@ class GatedPlatform final : public Platform, private KeyboardEventServices {
     gates_.clear();
     changed_.notify_all();
   }
-  void releaseOnly(std::string_view operation) {
+  void releaseOnly(std::string_view step) {
     std::lock_guard lock(mutex_);
-    std::erase(gates_, operation);
+    std::erase(gates_, step);
     changed_.notify_all();
   }
   int runLoopReturns() const { return runLoopReturns_.load(); }
 
  private:
-  void checkpoint(std::string_view operation) {
+  SimulatedSession& sessionOf(const void*) override { return *session_; }
+  void checkpoint(std::string_view step) override {
+    if (step == "runLoopReturned") runLoopReturns_.fetch_add(1);
     std::unique_lock lock(mutex_);
-    const auto gated = [this, operation] { return std::ranges::count(gates_, operation) > 0; };
+    const auto gated = [this, step] { return std::ranges::count(gates_, step) > 0; };
     if (!gated()) return;
-    heldAt_.push_back(operation);
+    heldAt_.push_back(step);
     changed_.notify_all();
     changed_.wait(lock, [&] { return !gated(); });
   }
 
-  MachPortRef tapCreate(TapLocation l, TapPlacement p, TapOptions o, EventMask m,
-                        EventTapCallback c, void* u) override {
-    checkpoint("tapCreate");
-    return inner_.tapCreate(l, p, o, m, c, u);
-  }
-  void tapEnable(MachPortRef t, bool e) override { inner_.tapEnable(t, e); }
-  RunLoopSourceRef machPortCreateRunLoopSource(MachPortRef port) override {
-    checkpoint("machPortCreateRunLoopSource");
-    return inner_.machPortCreateRunLoopSource(port);
-  }
-  RunLoopRef runLoopGetCurrent() override { return inner_.runLoopGetCurrent(); }
-  void runLoopAddSource(RunLoopRef l, RunLoopSourceRef s) override {
-    checkpoint("runLoopAddSource");
-    inner_.runLoopAddSource(l, s);
-  }
-  void runLoopRemoveSource(RunLoopRef l, RunLoopSourceRef s) override {
-    inner_.runLoopRemoveSource(l, s);
-  }
-  void runLoopRun() override {
-    checkpoint("runLoopRun");
-    inner_.runLoopRun();
-    runLoopReturns_.fetch_add(1);
-  }
-  void runLoopStop(RunLoopRef l) override { inner_.runLoopStop(l); }
-  void machPortInvalidate(MachPortRef p) override {
-    checkpoint("machPortInvalidate");
-    inner_.machPortInvalidate(p);
-  }
-  int64_t eventGetIntegerValueField(EventRef e, EventField f) override {
-    return inner_.eventGetIntegerValueField(e, f);
-  }
-  EventFlags eventGetFlags(EventRef e) override { return inner_.eventGetFlags(e); }
-  EventSourceRef eventSourceCreate(EventSourceState s) override {
-    return inner_.eventSourceCreate(s);
-  }
-  EventRef eventCreateKeyboardEvent(EventSourceRef s, KeyCode k, bool d) override {
-    return inner_.eventCreateKeyboardEvent(s, k, d);
-  }
-  void eventSetFlags(EventRef e, EventFlags f) override { inner_.eventSetFlags(e, f); }
-  void eventSetIntegerValueField(EventRef e, EventField f, int64_t v) override {
-    inner_.eventSetIntegerValueField(e, f, v);
-  }
-  void eventPost(TapLocation l, EventRef e) override { inner_.eventPost(l, e); }
-  EventFlags eventSourceFlagsState(EventSourceState s) override {
-    return inner_.eventSourceFlagsState(s);
-  }
-  void setCurrentThreadUserInteractive() override { inner_.setCurrentThreadUserInteractive(); }
-  void retain(const void* r) override { inner_.retain(r); }
-  void release(const void* r) override { inner_.release(r); }
-
   std::shared_ptr<SimulatedSession> session_;
-  KeyboardEventServices& inner_;
   std::mutex mutex_;
   std::condition_variable changed_;
   std::vector<std::string_view> gates_;
@@ -207,23 +152,6 @@ TEST_F(TapServiceTest, TheApplicationReceivesTheTranslationDecidedOnTheTapThread
   EXPECT_EQ(posted[0].thread, manager->eventTapThread.id()) << "decided on the tap thread";
 }
 
-TEST_F(TapServiceTest, SecondStartDoesNothing) {
-  manager->start();
-  waitForTap();
-  const auto thread = manager->eventTapThread.id();
-  manager->start();
-  EXPECT_EQ(manager->eventTapThread.id(), thread);
-  EXPECT_EQ(session->tapsCreated(), 1u);
-  EXPECT_EQ(willChange, 1) << "a start that does nothing assigns nothing";
-}
-
-TEST_F(TapServiceTest, StopInIdleDoesNothing) {
-  manager->stop();
-  EXPECT_EQ(willChange, 0);
-  EXPECT_FALSE(manager->isEnabled);
-  EXPECT_EQ(session->portsInvalidated(), 0u);
-}
-
 TEST_F(TapServiceTest, StopDismantlesTheTapAndEndsItsLoop) {
   manager->start();
   waitForTap();
@@ -245,38 +173,6 @@ TEST_F(TapServiceTest, StopDismantlesTheTapAndEndsItsLoop) {
   EXPECT_TRUE(session->posted().empty());
 }
 
-TEST_F(TapServiceTest, StopThenStartBuildsANewTapAndKeepsPendingKeyUps) {
-  manager->start();
-  waitForTap();
-  session->keyboardEvent(kEventKeyDown, 8, kFlagFn);
-  session->settle();
-  manager->stop();
-  manager->start();
-  waitForTap(2);
-  EXPECT_EQ(session->tapsCreated(), 2u);
-  session->keyboardEvent(kEventKeyUp, 8, 0);
-  session->settle();
-  const auto received = session->received();
-  ASSERT_EQ(received.size(), 2u) << "the key-up of the translated C is still swallowed";
-  EXPECT_EQ(received[0].flags, kFlagCommand);
-}
-
-TEST_F(TapServiceTest, TapSwitchedOffByTheSystemIsSwitchedBackOn) {
-  manager->start();
-  waitForTap();
-  for (EventType reason : {kEventTapDisabledByTimeout, kEventTapDisabledByUserInput}) {
-    session->disableTaps(reason);
-    session->settle();
-    ASSERT_EQ(session->taps().size(), 1u);
-    EXPECT_TRUE(session->taps()[0].enabled) << reason;
-    session->clearRecords();
-    typeFnC();
-    EXPECT_EQ(session->posted().size(), 2u) << "still translating after " << reason;
-  }
-  EXPECT_TRUE(manager->isEnabled);
-  EXPECT_EQ(session->tapsCreated(), 1u);
-}
-
 TEST_F(TapServiceTest, FailedCreationIsReportedToTheMainThread) {
   session->setTrusted(false);
   manager->start();
@@ -294,29 +190,6 @@ TEST_F(TapServiceTest, FailedCreationIsReportedToTheMainThread) {
   waitForTap(2);
   EXPECT_TRUE(manager->isEnabled);
   EXPECT_EQ(session->taps().size(), 1u);
-}
-
-TEST_F(TapServiceTest, LateFailureDoesNotUndoANewerStart) {
-  session->setTrusted(false);
-  manager->start();
-  waitForTap();
-  session->setTrusted(true);
-  manager->start();  // no tap: a new attempt
-  waitForTap(2);
-  session->runDueMainWork(100ms);
-  EXPECT_TRUE(manager->isEnabled);
-  EXPECT_TRUE(manager->eventTapThread);
-  EXPECT_EQ(session->taps().size(), 1u);
-}
-
-TEST_F(TapServiceTest, StopWithAFailedCreationDoesNothingAndTheFailureStillLands) {
-  session->setTrusted(false);
-  manager->start();
-  waitForTap();
-  manager->stop();
-  EXPECT_TRUE(manager->isEnabled);
-  session->runDueMainWork(kWait);
-  EXPECT_FALSE(manager->isEnabled);
 }
 
 class GatedTapServiceTest : public ::testing::Test {

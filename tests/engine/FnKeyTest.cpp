@@ -1,7 +1,6 @@
 // Function keys carry the Fn flag by themselves: the decision reads Fn for them from the Fn key's
-// own flags-changed events, and for every other key from the event.
-#include <string>
-
+// own flags-changed events, and for every other key from the event. What laptop and PC keys
+// become is replayed in tests/tools/golden/engine-fn-keys.jsonl.
 #include "engine/ShortcutKeys.h"
 #include "tests/engine/EngineHarness.h"
 
@@ -10,8 +9,7 @@ namespace {
 
 using namespace std::chrono_literals;
 
-constexpr int64_t kFnKey = 63;
-constexpr int64_t kBackspace = 51, kForwardDelete = 117, kF4 = 118, kF2 = 120;
+constexpr int64_t kFnKey = 63, kBackspace = 51, kF2 = 120;
 
 class FnKeyTest : public EngineTest {
  protected:
@@ -73,103 +71,6 @@ TEST_F(FnKeyTest, OtherKeysReadTheirOwnFnBit) {
     }
   }
 }
-
-TEST_F(FnKeyTest, DeleteAlonePassesAndDeletesTheNextCharacter) {
-  EXPECT_FALSE(keyDown(kForwardDelete, kFlagFn));
-  EXPECT_FALSE(keyUp(kForwardDelete, kFlagFn));
-  EXPECT_TRUE(session->posted().empty());
-}
-
-TEST_F(FnKeyTest, F2AloneRenames) {
-  EXPECT_TRUE(keyDown(kF2, kFlagFn));
-  EXPECT_TRUE(keyUp(kF2, kFlagFn));
-  session->advance(60ms);
-  ASSERT_EQ(session->posted().size(), 2u);
-  EXPECT_EQ(session->posted()[0].keyCode, 36);
-  EXPECT_EQ(session->posted()[0].flags, 0u);
-}
-
-// On a laptop, Fn+Backspace comes as Forward Delete with the Fn key down: Ctrl+Delete.
-TEST_F(FnKeyTest, FnBackspaceOnALaptopDeletesThePreviousWord) {
-  fnKey(true);
-  EXPECT_TRUE(keyDown(kForwardDelete, kFlagFn));
-  ASSERT_EQ(session->posted().size(), 2u);
-  EXPECT_EQ(session->posted()[0].keyCode, kBackspace);
-  EXPECT_EQ(session->posted()[0].flags, kFlagOption);
-  fnKey(false);
-  EXPECT_TRUE(keyUp(kForwardDelete, 0));
-  EXPECT_FALSE(keyDown(kForwardDelete, kFlagFn)) << "the Fn key is up again";
-}
-
-TEST_F(FnKeyTest, AltF4ClosesTheWindowWithBothSwapsOnOrOff) {
-  for (bool on : {true, false}) {
-    manager->swapFnAndControl = on;
-    manager->swapOptionAndCommand = on;
-    session->clearRecords();
-    EXPECT_TRUE(keyDown(kF4, kFlagFn | (on ? kFlagCommand : kFlagOption))) << on;
-    ASSERT_EQ(session->posted().size(), 2u);
-    EXPECT_EQ(session->posted()[0].keyCode, 13);
-    EXPECT_TRUE(keyUp(kF4));
-  }
-  // The raw-Command row: Fn key down and Command, both swaps on.
-  manager->swapFnAndControl = true;
-  manager->swapOptionAndCommand = true;
-  fnKey(true);
-  EXPECT_TRUE(keyDown(kF4, kFlagFn | kFlagCommand));
-}
-
-// Keys as an Apple laptop and a PC keyboard make them, and what each becomes.
-struct KeyboardCase {
-  const char* name;
-  bool fnIsCtrl;
-  bool fnKeyDown;
-  int64_t key;
-  EventFlags flags;   // as the event carries them (function keys carry Fn themselves)
-  int64_t postedKey;  // -1: the key passes
-  EventFlags postedFlags;
-  bool delayed;  // renameFile's Return comes 60 ms later
-};
-
-class KeyboardCaseTest : public FnKeyTest, public ::testing::WithParamInterface<KeyboardCase> {};
-
-TEST_P(KeyboardCaseTest, BecomesWhatTheUserMeant) {
-  const KeyboardCase& c = GetParam();
-  manager->swapFnAndControl = c.fnIsCtrl;
-  fnKey(c.fnKeyDown);
-  EXPECT_EQ(keyDown(c.key, c.flags), c.postedKey >= 0);
-  if (c.delayed) session->advance(60ms);
-  const auto posted = session->posted();
-  if (c.postedKey < 0) {
-    EXPECT_TRUE(posted.empty());
-    return;
-  }
-  ASSERT_EQ(posted.size(), 2u);
-  EXPECT_EQ(posted[0].keyCode, c.postedKey);
-  EXPECT_EQ(posted[0].flags, c.postedFlags);
-}
-
-constexpr EventFlags kCmd = kFlagCommand, kCtl = kFlagControl, kOpt = kFlagOption, kFn = kFlagFn;
-
-INSTANTIATE_TEST_SUITE_P(
-    LaptopAndPcKeys, KeyboardCaseTest,
-    ::testing::Values(
-        // F1-F20: Fn only makes them F-keys, even while it plays Ctrl.
-        KeyboardCase{"FnF2Renames", true, true, kF2, kFn, 36, 0, true},
-        KeyboardCase{"FnF2RenamesWithControlAsCtrl", false, true, kF2, kFn, 36, 0, true},
-        KeyboardCase{"FnAltF4Closes", true, true, kF4, kFn | kCmd, 13, kCmd, false},
-        KeyboardCase{"FnCtrlF2IsNoRename", false, true, kF2, kFn | kCtl, -1, 0, false},
-        // Forward Delete: the Fn key plays Ctrl on a laptop's Fn+Backspace (previous word)...
-        KeyboardCase{"FnBackspacePreviousWord", true, true, kForwardDelete, kFn, kBackspace, kOpt,
-                     false},
-        // ... while a PC keyboard's Ctrl+Del deletes the next word.
-        KeyboardCase{"PcCtrlDelNextWord", false, false, kForwardDelete, kFn | kCtl, kForwardDelete,
-                     kOpt, false},
-        KeyboardCase{"ControlFnBackspaceNextWordWhenControlIsCtrl", false, true, kForwardDelete,
-                     kFn | kCtl, kForwardDelete, kOpt, false},
-        KeyboardCase{"ForwardDeleteAlonePasses", true, false, kForwardDelete, kFn, -1, 0, false},
-        KeyboardCase{"CtrlBackspacePreviousWord", false, false, kBackspace, kCtl, kBackspace, kOpt,
-                     false}),
-    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(FnKeyTest, OnlyTheFnKeysOwnUnmarkedEventsMoveItsState) {
   fnKey(true);

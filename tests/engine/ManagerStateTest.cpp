@@ -7,18 +7,6 @@ namespace {
 
 using ManagerStateTest = EngineTest;
 
-TEST_F(ManagerStateTest, NewManagerHasInitialValues) {
-  EXPECT_FALSE(manager->isEnabled);
-  EXPECT_TRUE(manager->swapFnAndControl);
-  EXPECT_TRUE(manager->swapOptionAndCommand);
-  EXPECT_TRUE(manager->consumedKeyUps.empty());
-  EXPECT_FALSE(manager->eventTap);
-  EXPECT_FALSE(manager->runLoopSource);
-  EXPECT_FALSE(manager->eventTapRunLoop);
-  EXPECT_FALSE(manager->eventTapThread);
-  EXPECT_EQ(session->tapsCreated(), 0u) << "creation must not start the tap";
-}
-
 // Each published value signals before it is stored, once per assignment, also when the value
 // does not change, on the assigning thread.
 class PublishedValueTest

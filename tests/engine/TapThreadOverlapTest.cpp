@@ -18,7 +18,7 @@
 
 #include "engine/KeyboardShortcutManager.h"
 #include "engine/ShortcutKeys.h"
-#include "platform/simulated/SimulatedSession.h"
+#include "tests/engine/ForwardingPlatform.h"
 
 namespace corvane {
 namespace {
@@ -28,20 +28,11 @@ using sim::SimulatedSession;
 
 constexpr auto kWait = 10s;
 
-class TwoSessionPlatform final : public Platform,
-                                 private KeyboardEventServices,
-                                 private Workspace,
-                                 private MainQueue,
-                                 private Pauser {
+class TwoSessionPlatform final : public testing::ForwardingPlatform {
  public:
   TwoSessionPlatform(std::shared_ptr<SimulatedSession> first,
                      std::shared_ptr<SimulatedSession> later)
       : first_(std::move(first)), later_(std::move(later)) {}
-
-  KeyboardEventServices& events() override { return *this; }
-  Workspace& workspace() override { return *this; }
-  MainQueue& mainQueue() override { return *this; }
-  Pauser& pauser() override { return *this; }
 
   // The next frontmost query made on the first session's tap thread waits until released.
   void holdFrontmostQueryOfFirstTap() {
@@ -59,62 +50,25 @@ class TwoSessionPlatform final : public Platform,
   }
 
  private:
-  // The session of the calling tap thread; other threads (the main thread) use the first one.
-  SimulatedSession& current() { return tSession != nullptr ? *tSession : *first_; }
-  // The session that made a port, source or run loop.
-  SimulatedSession& ownerOf(const void* ref) {
+  // The session that made a port, source or run loop; else the calling tap thread's (the main
+  // thread uses the first one).
+  SimulatedSession& sessionOf(const void* object) override {
+    if (object != nullptr) {
+      std::lock_guard lock(ownersMutex_);
+      if (auto it = owners_.find(object); it != owners_.end()) return *it->second;
+    }
+    return tSession != nullptr ? *tSession : *first_;
+  }
+  // The first tap is the first session's, later ones the second's.
+  void checkpoint(std::string_view step) override {
+    if (step == "tapCreate")
+      tSession = tapsCreated_.fetch_add(1) == 0 ? first_.get() : later_.get();
+  }
+  void made(const void* object) override {
     std::lock_guard lock(ownersMutex_);
-    auto it = owners_.find(ref);
-    return it != owners_.end() ? *it->second : current();
-  }
-  template <typename Ref>
-  Ref owned(Ref ref) {
-    std::lock_guard lock(ownersMutex_);
-    owners_[ref] = &current();
-    return ref;
-  }
-
-  MachPortRef tapCreate(TapLocation l, TapPlacement p, TapOptions o, EventMask m,
-                        EventTapCallback c, void* u) override {
-    SimulatedSession* session = tapsCreated_.fetch_add(1) == 0 ? first_.get() : later_.get();
-    tSession = session;
-    return owned(session->events().tapCreate(l, p, o, m, c, u));
-  }
-  void tapEnable(MachPortRef t, bool e) override { ownerOf(t).events().tapEnable(t, e); }
-  RunLoopSourceRef machPortCreateRunLoopSource(MachPortRef port) override {
-    return owned(ownerOf(port).events().machPortCreateRunLoopSource(port));
-  }
-  RunLoopRef runLoopGetCurrent() override { return owned(current().events().runLoopGetCurrent()); }
-  void runLoopAddSource(RunLoopRef l, RunLoopSourceRef s) override {
-    ownerOf(l).events().runLoopAddSource(l, s);
-  }
-  void runLoopRemoveSource(RunLoopRef l, RunLoopSourceRef s) override {
-    ownerOf(l).events().runLoopRemoveSource(l, s);
-  }
-  void runLoopRun() override { current().events().runLoopRun(); }
-  void runLoopStop(RunLoopRef l) override { ownerOf(l).events().runLoopStop(l); }
-  void machPortInvalidate(MachPortRef p) override { ownerOf(p).events().machPortInvalidate(p); }
-  int64_t eventGetIntegerValueField(EventRef e, EventField f) override {
-    return current().events().eventGetIntegerValueField(e, f);
-  }
-  EventFlags eventGetFlags(EventRef e) override { return current().events().eventGetFlags(e); }
-  EventSourceRef eventSourceCreate(EventSourceState s) override {
-    return current().events().eventSourceCreate(s);
-  }
-  EventRef eventCreateKeyboardEvent(EventSourceRef s, KeyCode k, bool d) override {
-    return current().events().eventCreateKeyboardEvent(s, k, d);
-  }
-  void eventSetFlags(EventRef e, EventFlags f) override { current().events().eventSetFlags(e, f); }
-  void eventSetIntegerValueField(EventRef e, EventField f, int64_t v) override {
-    current().events().eventSetIntegerValueField(e, f, v);
-  }
-  void eventPost(TapLocation l, EventRef e) override { current().events().eventPost(l, e); }
-  EventFlags eventSourceFlagsState(EventSourceState s) override {
-    return current().events().eventSourceFlagsState(s);
+    owners_[object] = &sessionOf(nullptr);
   }
   void setCurrentThreadUserInteractive() override {}
-  void retain(const void* r) override { ownerOf(r).events().retain(r); }
-  void release(const void* r) override { ownerOf(r).events().release(r); }
 
   std::string_view frontmostBundleIdentifier() override {
     if (tSession == first_.get()) {
@@ -125,16 +79,8 @@ class TwoSessionPlatform final : public Platform,
         changed_.wait(lock, [this] { return !holding_; });
       }
     }
-    return current().workspace().frontmostBundleIdentifier();
+    return ForwardingPlatform::frontmostBundleIdentifier();
   }
-  bool openApplication(std::string_view path) override {
-    return current().workspace().openApplication(path);
-  }
-  void asyncAfter(std::chrono::nanoseconds delay, Work work, void* context) override {
-    current().mainQueue().asyncAfter(delay, work, context);
-  }
-  void usleep(uint32_t microseconds) override { current().pauser().usleep(microseconds); }
-  std::chrono::nanoseconds uptime() override { return current().pauser().uptime(); }
 
   static thread_local SimulatedSession* tSession;
 

@@ -1,6 +1,6 @@
 // The macOS layer against the real system, where it does more than forward one call: the
 // mapping of the engine's values onto CoreGraphics events, the main queue's thread and delay,
-// the guards of the workspace and the URL opener, and the login item's version check.
+// the guards of the workspace and the URL opener, and the login item's failure text.
 // Nothing here posts an event, taps the keyboard, opens an application or registers a login
 // item: the CI runner's session must stay untouched.
 #include <gtest/gtest.h>
@@ -11,8 +11,6 @@
 
 #include <atomic>
 #include <chrono>
-#include <cstring>
-#include <string>
 
 #include "platform/macos/MacKeyboardEventServices.h"
 #include "platform/macos/MacMainQueue.h"
@@ -86,16 +84,6 @@ TEST(MacMainQueueTest, RunsTheWorkOnceOnTheMainThreadNoEarlierThanTheDelay) {
   EXPECT_GE(probe.ranAt - scheduledAt, delay);
 }
 
-TEST(MacWorkspaceTest, FrontmostBundleIdentifierIsAPlainBoundedText) {
-  MacWorkspace workspace;
-  const std::string_view identifier = workspace.frontmostBundleIdentifier();
-  EXPECT_LE(identifier.size(), MacWorkspace::kMaxBundleIdentifierBytes);
-  EXPECT_EQ(identifier.find('\0'), std::string_view::npos);
-  // The view stays valid until this thread's next call.
-  const std::string copy(identifier);
-  EXPECT_EQ(identifier, copy);
-}
-
 TEST(MacWorkspaceTest, OpenApplicationRefusesPathsItCannotMakeAFileUrlOf) {
   MacWorkspace workspace;
   EXPECT_FALSE(workspace.openApplication(""));
@@ -105,18 +93,6 @@ TEST(MacWorkspaceTest, OpenApplicationRefusesPathsItCannotMakeAFileUrlOf) {
 TEST(MacUrlOpenerTest, RefusesTextThatIsNotUtf8) {
   MacUrlOpener opener;
   EXPECT_FALSE(opener.openURL("x-apple.systempreferences:\xff"));
-}
-
-TEST(MacLoginItemServiceTest, IsAvailableExactlyFromMacOS13) {
-  MacLoginItemService loginItem;
-  const bool atLeast13 = [NSProcessInfo.processInfo isOperatingSystemAtLeastVersion:{13, 0, 0}];
-  EXPECT_EQ(loginItem.isAvailable(), atLeast13);
-  if (!atLeast13) {
-    // Below 13.0 nothing is called and the failure says why.
-    const LoginItemService::Result result = loginItem.registerMainApp();
-    EXPECT_FALSE(result.succeeded);
-    EXPECT_EQ(result.errorDescription, MacLoginItemService::kUnavailableDescription);
-  }
 }
 
 // The text after the failure message's prefix: the error's own description, else its identity.

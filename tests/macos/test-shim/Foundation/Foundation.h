@@ -4,12 +4,6 @@
 
 NS_ASSUME_NONNULL_BEGIN
 
-typedef struct {
-  NSInteger majorVersion;
-  NSInteger minorVersion;
-  NSInteger patchVersion;
-} NSOperatingSystemVersion;
-
 @protocol NSCopying
 @end
 
@@ -29,11 +23,6 @@ FOUNDATION_EXPORT NSErrorUserInfoKey const NSLocalizedDescriptionKey;
 + (instancetype)errorWithDomain:(NSErrorDomain)domain
                            code:(NSInteger)code
                        userInfo:(nullable NSDictionary*)dict;
-@end
-
-@interface NSProcessInfo : NSObject
-@property(class, readonly, strong) NSProcessInfo* processInfo;
-- (BOOL)isOperatingSystemAtLeastVersion:(NSOperatingSystemVersion)version;
 @end
 
 NS_ASSUME_NONNULL_END
