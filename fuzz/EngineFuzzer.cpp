@@ -325,8 +325,10 @@ class EngineRun {
 
   void stop() { manager_->stop(); }
 
-  // A tap is installed and switched on.
+  // A tap is installed and switched on, and the process is trusted: an untrusted tap only holds
+  // each event until its timeout and lets it go undecided (switched back on after it or not).
   bool tapDecides() const {
+    if (!session_->trusted()) return false;
     for (const sim::TapInfo& tap : session_->taps()) {
       if (tap.enabled) return true;
     }
