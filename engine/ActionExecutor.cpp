@@ -37,33 +37,37 @@ void KeyboardShortcutManager::runDelayedKey(void* context) {
 }
 
 void KeyboardShortcutManager::performAction(std::string_view name) {
-  perform(actionNamed(name));
+  const Action action = actionNamed(name);
+  if (action != Action::none) perform(action);
 }
 
 int64_t KeyboardShortcutManager::postedKey(Action action) {
-  if (action == Action::none) return -1;
-  const Work& work = actionEntry(action).work;
+  const ActionWork& work = kActionWork[static_cast<size_t>(action)];
   return work.kind == Work::Kind::keystroke ? work.key : -1;
 }
 
 void KeyboardShortcutManager::perform(Action action) {
-  if (action == Action::none) return;
-  const Work& work = actionEntry(action).work;
+  const ActionWork& work = kActionWork[static_cast<size_t>(action)];
+  if (work.kind == Work::Kind::keystroke) [[likely]] {
+    postKeystrokeWithFlags(work.flags, work.key);
+    return;
+  }
   switch (work.kind) {
     case Work::Kind::keystroke:
-      postKeystrokeWithFlags(work.flags, work.key);
       return;
     case Work::Kind::open:
-      openOnMainQueue(work.path);
+      openOnMainQueue(actionEntry(action).work.path);
       return;
     case Work::Kind::delayedKey: {
       DelayedHold* hold = holdForDelayedWork();
       hold->action = action;
-      mainQueue_.asyncAfter(work.delay, &runDelayedKey, hold);
+      mainQueue_.asyncAfter(std::chrono::milliseconds(work.delayMilliseconds), &runDelayedKey,
+                            hold);
       return;
     }
     case Work::Kind::reopenTab:
-      mainQueue_.asyncAfter(work.delay, &runReopenTab, holdForDelayedWork());
+      mainQueue_.asyncAfter(std::chrono::milliseconds(work.delayMilliseconds), &runReopenTab,
+                            holdForDelayedWork());
       return;
   }
 }

@@ -155,6 +155,22 @@ inline constexpr std::array<ActionEntry, kActionCount> kActions = {{
 #undef CORVANE_ACTION_ENTRY
 }};
 
+// What the executor reads of each action's work, packed small.
+struct ActionWork {
+  Work::Kind kind;
+  KeyCode key;
+  uint16_t delayMilliseconds;
+  EventFlags flags;
+};
+inline constexpr std::array<ActionWork, kActionCount> kActionWork = [] {
+  std::array<ActionWork, kActionCount> table{};
+  for (size_t i = 0; i < kActionCount; ++i) {
+    const Work& work = kActions[i].work;
+    table[i] = {work.kind, work.key, static_cast<uint16_t>(work.delay.count()), work.flags};
+  }
+  return table;
+}();
+
 constexpr const ActionEntry& actionEntry(Action action) {
   return kActions[static_cast<size_t>(action)];
 }
@@ -231,19 +247,40 @@ inline constexpr std::array<std::string_view, kBuiltinCombinationCount> kBuiltin
       return names;
     }();
 
-// The built-ins of each key code, up to four, in the table's order; kNoBuiltin ends a list.
+// The matching, derived from the table: each key code some built-in names gets a row of 16,
+// one per Ctrl/Win/Alt/Shift combination held (WindowsModifier bits), giving the built-in it is
+// or kNoBuiltin. A row's 0 is no key; kMatchRowOf says which row a key code has.
 inline constexpr uint8_t kNoBuiltin = 0xFF;
-inline constexpr size_t kBuiltinsPerKey = 4;
-inline constexpr std::array<std::array<uint8_t, kBuiltinsPerKey>, 128> kBuiltinsOfKey = [] {
-  std::array<std::array<uint8_t, kBuiltinsPerKey>, 128> table{};
-  for (auto& list : table) list.fill(kNoBuiltin);
+struct BuiltinMatch {
+  std::array<uint8_t, 128> rowOf{};  // 0: no built-in names the key
+  std::array<std::array<uint8_t, 16>, 24> byHeld{};
+  std::array<uint8_t, 24> commandAloneToo{};  // per row: the built-in, or kNoBuiltin
+  std::array<Action, kBuiltinCombinationCount> action{};
+  std::array<Builtin::Special, kBuiltinCombinationCount> special{};
+};
+inline constexpr BuiltinMatch kBuiltinMatch = [] {
+  BuiltinMatch m{};
+  uint8_t rows = 0;
+  for (auto& row : m.byHeld) row.fill(kNoBuiltin);
+  m.commandAloneToo.fill(kNoBuiltin);
   for (size_t i = 0; i < kBuiltinCombinationCount; ++i) {
-    auto& list = table[static_cast<size_t>(kBuiltins[i].key)];
-    size_t n = 0;
-    while (list[n] != kNoBuiltin) ++n;  // a fifth built-in on one key does not compile
-    list[n] = static_cast<uint8_t>(i);
+    const Builtin& b = kBuiltins[i];
+    uint8_t& row = m.rowOf[static_cast<size_t>(b.key)];
+    if (row == 0) row = ++rows;  // more keys than rows does not compile
+    for (uint8_t shift : {uint8_t{0}, uint8_t{kModShift}}) {
+      if ((b.shift == Builtin::Shift::must && shift == 0) ||
+          (b.shift == Builtin::Shift::never && shift != 0)) {
+        continue;
+      }
+      uint8_t& entry = m.byHeld[row][b.modifiers | shift];
+      if (entry != kNoBuiltin) throw "two built-ins match the same keys";
+      entry = static_cast<uint8_t>(i);
+    }
+    if (b.special == Builtin::Special::commandAloneToo) m.commandAloneToo[row] = uint8_t(i);
+    m.action[i] = b.action;
+    m.special[i] = b.special;
   }
-  return table;
+  return m;
 }();
 
 // The key codes some built-in names, as a 128-bit set. No other key press is translated by

@@ -278,13 +278,26 @@ class KeyboardShortcutManager : public std::enable_shared_from_this<KeyboardShor
   // whether the Fn key played Ctrl in it (swapFnAndControl, read once per decision).
   BuiltinCombination builtinCombination(int64_t keyCode, EventFlags flags, uint32_t disabled,
                                         bool& fnIsCtrl);
-  static Action actionOf(BuiltinCombination combination, uint32_t disabled, bool fnIsCtrl);
+  static Action actionOf(BuiltinCombination combination, uint32_t disabled, bool fnIsCtrl) {
+    if (combination == BuiltinCombination::none || (disabled & combinationBit(combination)) != 0) {
+      return Action::none;
+    }
+    const auto index = static_cast<size_t>(combination);
+    // Ctrl+Delete from a PC keyboard's Del key deletes the next word, as on Windows; while the Fn
+    // key plays Ctrl it is a laptop's Fn+Backspace: the previous word.
+    if (kBuiltinMatch.special[index] == Builtin::Special::previousWordWhenFnIsCtrl && fnIsCtrl) {
+      return Action::deleteWord;
+    }
+    return kBuiltinMatch.action[index];
+  }
   // The Windows modifiers held (WindowsModifier bits) under the current swap settings.
   uint8_t windowsModifiers(EventFlags flags) const {
     return windowsModifiersOf(flags, swapFnAndControl.get(), swapOptionAndCommand.get());
   }
+  // Runs an action (never Action::none).
   void perform(Action action);
-  // The key of the keystroke an action posts at once, or -1 (no keystroke, or a delayed one).
+  // The key of the keystroke an action (never Action::none) posts at once, or -1 (no keystroke,
+  // or a delayed one).
   static int64_t postedKey(Action action);
   static void runTapThread(std::weak_ptr<KeyboardShortcutManager> manager, EventMask mask,
                            uint64_t generation);

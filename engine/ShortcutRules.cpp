@@ -11,7 +11,9 @@ constexpr EventFlags kAnyModifierButShift = kControlOptionCommand | kFlagFn;
 BuiltinCombination KeyboardShortcutManager::builtinCombination(int64_t keyCode, EventFlags flags,
                                                                uint32_t disabled, bool& fnIsCtrl) {
   fnIsCtrl = false;
-  if (!isNamedKey(keyCode)) return BuiltinCombination::none;  // spares the modifier work below
+  const auto code = static_cast<uint64_t>(keyCode);
+  const uint8_t row = code < 128 ? kBuiltinMatch.rowOf[code] : 0;
+  if (row == 0) return BuiltinCombination::none;  // spares the modifier work below
   // Plain typing, with or without Shift, reads no swap setting.
   uint8_t held = (flags & kFlagShift) != 0 ? kModShift : 0;
   bool optionIsWin = false;
@@ -20,42 +22,24 @@ BuiltinCombination KeyboardShortcutManager::builtinCombination(int64_t keyCode, 
     optionIsWin = swapOptionAndCommand.get();
     held = windowsModifiersOf(flags, fnIsCtrl, optionIsWin);
   }
-  // Exactly the built-in's Ctrl, Win and Alt; Shift as it says.
-  const uint8_t ctrlWinAlt = held & (kModCtrl | kModWin | kModAlt);
-  const bool shift = (held & kModShift) != 0;
-  for (const uint8_t index : kBuiltinsOfKey[static_cast<size_t>(keyCode)]) {
-    if (index == kNoBuiltin) break;
-    const Builtin& b = kBuiltins[index];
-    const auto combination = static_cast<BuiltinCombination>(index);
-    if (b.modifiers != ctrlWinAlt) {
-      if (b.special == Builtin::Special::commandAloneToo && optionIsWin &&
-          (flags & kControlOptionCommand) == kFlagCommand) {
-        return combination;
-      }
-      continue;
+  uint8_t index = kBuiltinMatch.byHeld[row][held];
+  if (index == kNoBuiltin) {
+    // Fn+Command+F4 with both swaps on reads as Ctrl+Alt+F4: the raw Command bit alone among
+    // Control, Option and Command still closes the window.
+    if (!optionIsWin || (flags & kControlOptionCommand) != kFlagCommand) {
+      return BuiltinCombination::none;
     }
-    if (b.shift == (shift ? Builtin::Shift::never : Builtin::Shift::must)) continue;
-    // The one rule that asks which application is frontmost, and only once the rest holds. A
-    // disabled one is named without asking: it translates nothing either way.
-    if (b.special == Builtin::Special::inBrowser &&
-        (disabled & combinationBit(combination)) == 0 && !isBrowserFrontmost()) {
-      continue;
-    }
-    return combination;
+    index = kBuiltinMatch.commandAloneToo[row];
+    if (index == kNoBuiltin) return BuiltinCombination::none;
   }
-  return BuiltinCombination::none;
-}
-
-Action KeyboardShortcutManager::actionOf(BuiltinCombination combination, uint32_t disabled,
-                                         bool fnIsCtrl) {
-  if (combination == BuiltinCombination::none || (disabled & combinationBit(combination)) != 0) {
-    return Action::none;
+  const auto combination = static_cast<BuiltinCombination>(index);
+  // The one rule that asks which application is frontmost, and only once the rest holds. A
+  // disabled one is named without asking: it translates nothing either way.
+  if (kBuiltinMatch.special[index] == Builtin::Special::inBrowser &&
+      (disabled & combinationBit(combination)) == 0 && !isBrowserFrontmost()) {
+    return BuiltinCombination::none;
   }
-  const Builtin& b = builtinEntry(combination);
-  if (b.special == Builtin::Special::previousWordWhenFnIsCtrl && fnIsCtrl) {
-    return Action::deleteWord;
-  }
-  return b.action;
+  return combination;
 }
 
 Action KeyboardShortcutManager::actionFor(int64_t keyCode, EventFlags flags, uint32_t disabled) {
