@@ -71,6 +71,10 @@ void KeyboardShortcutManager::performShortcut(const CompiledShortcut& shortcut) 
     openOnMainQueue(*shortcut.open);
     return;
   }
+  if (shortcut.dock != 0) {
+    openDockApplicationOnMainQueue(shortcut.dock);
+    return;
+  }
   for (size_t i = 0; i < shortcut.keystrokeCount; ++i) {
     postKeystrokeWithFlags(shortcut.flags[i], shortcut.keys[i]);
   }
