@@ -213,8 +213,8 @@ inline RulesFile rulesForBench(bool dock = false) {
         const int position = key.name[0] == '0' ? 10 : key.name[0] - '0';
         text += ",{\"press\": \"" + press + "\", \"dock\": " + std::to_string(position);
       } else {
-        text += ",{\"press\": \"" + press + "\", \"send\": \"Cmd+Option+" +
-                std::string(key.name) + "\"";
+        text += ",{\"press\": \"" + press + "\", \"send\": \"Cmd+Option+" + std::string(key.name) +
+                "\"";
       }
       switch (count % 5) {
         case 0:

@@ -194,7 +194,7 @@ class KeyboardShortcutManager : public std::enable_shared_from_this<KeyboardShor
     bool pooled = true;
     KeyboardShortcutManager* manager = nullptr;
     std::shared_ptr<KeyboardShortcutManager> keepAlive;
-    std::string path;  // the application an open action opens
+    std::string path;              // the application an open action opens
     Action action = Action::none;  // the action whose delayed key is posted
     uint8_t dockPosition = 0;      // the Dock position a dock shortcut opens
   };

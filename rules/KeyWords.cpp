@@ -48,7 +48,8 @@ std::string windowsKeysWords(int64_t keyCode, EventFlags flags, bool swapFnAndCo
 }
 
 uint8_t dockPositionOf(DecisionOutcome outcome, const RulesFile* rules) {
-  if (outcome.code != OutcomeCode::userShortcut && outcome.code != OutcomeCode::tappedAlone) return 0;
+  if (outcome.code != OutcomeCode::userShortcut && outcome.code != OutcomeCode::tappedAlone)
+    return 0;
   if (rules == nullptr || outcome.index >= rules->shortcuts.size()) return 0;
   return rules->shortcuts[outcome.index].dock;
 }
@@ -62,7 +63,10 @@ std::string dockWords(uint8_t position, const std::vector<std::string>* dock) {
   if (position <= dock->size()) return words + " (" + (*dock)[position - 1] + ")";
   const unsigned tens = position % 100 / 10;
   const unsigned ones = position % 10;
-  const char* suffix = tens == 1 || ones > 3 || ones == 0 ? "th" : ones == 1 ? "st" : ones == 2 ? "nd" : "rd";
+  const char* suffix = tens == 1 || ones > 3 || ones == 0 ? "th"
+                       : ones == 1                        ? "st"
+                       : ones == 2                        ? "nd"
+                                                          : "rd";
   return words + ": the Dock has no " + std::to_string(position) + suffix + " application";
 }
 

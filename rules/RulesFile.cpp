@@ -72,7 +72,8 @@ void readOpen(const Value& value, UserShortcut& shortcut) {
 void readDock(const Value& value, UserShortcut& shortcut) {
   expectType(value, Value::Type::number, "\"dock\"");
   const std::string& n = value.text;
-  const bool whole = !n.empty() && n.size() <= 2 && n.find_first_not_of("0123456789") == std::string::npos;
+  const bool whole =
+      !n.empty() && n.size() <= 2 && n.find_first_not_of("0123456789") == std::string::npos;
   if (!whole || n == "0" || n.front() == '0') {
     fail(value.at, "\"dock\" must be a position in the Dock from 1 (Finder) to 99, not " + n);
   }

@@ -90,7 +90,7 @@ std::vector<SectionRow> userShortcutRows(const RulesFile& rules) {
     if (shortcut.withShift) row.windowsKeys += QStringLiteral(" (Shift too)");
     row.description = shortcut.title.empty() && !shortcut.opens && shortcut.dock == 0
                           ? macKeystrokes(shortcut.keystrokes)
-                                                                : fromUtf8(shortcut.displayTitle());
+                          : fromUtf8(shortcut.displayTitle());
     QStringList where;
     if (!shortcut.apps.empty()) where << QStringLiteral("in ") + applicationNames(shortcut.apps);
     if (!shortcut.except.empty()) {

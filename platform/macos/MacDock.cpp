@@ -26,8 +26,8 @@ std::vector<std::string> MacWorkspace::dockApplications() {
   if (items == nullptr) return applications;
   const CFIndex count = CFArrayGetCount(items);
   for (CFIndex i = 0; i < count; ++i) {
-    const auto item = asType<CFDictionaryRef>(CFArrayGetValueAtIndex(items, i),
-                                              CFDictionaryGetTypeID());
+    const auto item =
+        asType<CFDictionaryRef>(CFArrayGetValueAtIndex(items, i), CFDictionaryGetTypeID());
     if (item == nullptr) continue;
     const auto tile = asType<CFDictionaryRef>(CFDictionaryGetValue(item, CFSTR("tile-data")),
                                               CFDictionaryGetTypeID());

@@ -335,7 +335,7 @@ class SimulatedSession final : public Platform,
   std::atomic<bool> refuseEvents_{false};
   std::atomic<const std::string*> frontmost_{nullptr};
   std::atomic<uint64_t> frontmostQueries_{0};
-  std::vector<std::optional<std::string>> dockItems_;  // guarded by the graph mutex (13)
+  std::vector<std::optional<std::string>> dockItems_;         // guarded by the graph mutex (13)
   std::vector<std::unique_ptr<const std::string>> interned_;  // never shrinks
 
   std::atomic<int64_t> virtualNow_{0};

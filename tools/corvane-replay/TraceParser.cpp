@@ -37,11 +37,11 @@ enum Field : uint8_t {
 };
 
 constexpr std::array<std::string_view, kFieldCount> kFieldNames = {
-    "at",    "key", "code",    "flags",  "userData", "frontmost",  "set",
+    "at",    "key", "code",    "flags",  "userData", "frontmost",   "set",
     "value", "do",  "trusted", "system", "rules",    "secureInput", "dock"};
 
 // The keys that name a record, in the order the messages list them.
-constexpr std::array<Field, 9> kRecordFields = {fKey,     fFrontmost, fSet,         fDo,  fTrusted,
+constexpr std::array<Field, 9> kRecordFields = {fKey,    fFrontmost, fSet,         fDo,  fTrusted,
                                                 fSystem, fRules,     fSecureInput, fDock};
 
 struct Value {
