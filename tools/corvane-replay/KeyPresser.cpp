@@ -193,7 +193,7 @@ void pressKeys(const PressOptions& options, std::FILE* out) {
       // A Dock position past the Dock's end opens nothing and swallows the key.
       std::vector<std::string> dock;
       const uint8_t dockPosition = dockPositionOf(record.outcome, manager->rules());
-      if (dockPosition != 0) dock = session->dockApplications();
+      if (dockPosition != 0) dock = session->workspace().dockApplications();
       line += macKeys + ", read as " +
               windowsKeysWords(record.keyCode, record.flags, record.swapFnAndControl,
                                record.swapOptionAndCommand) +

@@ -370,7 +370,7 @@ class Replayer::Impl {
                                         decided.swapOptionAndCommand);
       std::vector<std::string> dock;
       if (dockPositionOf(decided.outcome, manager_->rules()) != 0) {
-        dock = session_->dockApplications();
+        dock = session_->workspace().dockApplications();
       }
       words["outcome"] = outcomeWords(decided.outcome, manager_->rules(), frontmost_, &dock);
     });
