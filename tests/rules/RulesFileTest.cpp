@@ -124,7 +124,7 @@ INSTANTIATE_TEST_SUITE_P(
                 "application) or \"dock\" (a Dock position), not two",
                 true},
         BadFile{"DockAndOpen", shortcut(R"({"press": "Win+1", "dock": 1, "open": "/A.app"})"),
-                "line 2, column 32: a shortcut has one of \"send\" (a keystroke), \"open\" (an "
+                "line 2, column 33: a shortcut has one of \"send\" (a keystroke), \"open\" (an "
                 "application) or \"dock\" (a Dock position), not two",
                 true},
         BadFile{"DockZero", shortcut(R"({"press": "Win+0", "dock": 0})"),

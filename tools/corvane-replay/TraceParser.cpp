@@ -191,9 +191,10 @@ class LineHandler final : public nlohmann::json_sax<Json> {
     if (depth_ != 2 || current_ != fDock || values[fDock].type != Value::Type::array) return false;
     if (type == Value::Type::string || type == Value::Type::null) return true;
     if (dockProblem.empty()) {
-      Value item;
-      item.type = type;
-      dockProblem = describe(item);
+      dockProblem = type == Value::Type::object    ? "an object"
+                    : type == Value::Type::array   ? "a list"
+                    : type == Value::Type::boolean ? "true or false"
+                                                   : "a number";
     }
     return false;
   }
