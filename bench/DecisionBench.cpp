@@ -18,7 +18,7 @@ void nullDecision(benchmark::State& state, const DecisionCase& c) {
   auto platform = std::make_shared<NullPlatform>();
   platform->setFrontmost(c.frontmost);
   auto manager = std::make_shared<KeyboardShortcutManager>(platform);
-  if (c.withRules) setRules(*manager, rulesForBench());
+  if (c.withRules) setRules(*manager, rulesForBench(c.withDock));
   if (c.viewerOpen) manager->openKeyViewer();
   NullEvent event = c.event;
   const EventRef ref = refOf(event);
@@ -49,7 +49,7 @@ void simulatedDecision(benchmark::State& state, const DecisionCase& c) {
   auto session = std::make_shared<sim::SimulatedSession>(sim::ClockMode::Virtual);
   session->setFrontmostApplication(c.frontmost);
   auto manager = std::make_shared<KeyboardShortcutManager>(session);
-  if (c.withRules) setRules(*manager, rulesForBench());
+  if (c.withRules) setRules(*manager, rulesForBench(c.withDock));
   if (c.viewerOpen) manager->openKeyViewer();
   KeyboardEventServices& events = session->events();
   const EventRef event = events.eventCreateKeyboardEvent(nullptr, 0, true);

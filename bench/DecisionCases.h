@@ -26,9 +26,11 @@ struct DecisionCase {
   // A modifier tapped alone: the event's flags and none in turn (press, release), each release
   // running the rules' shortcut for it.
   bool tapped = false;
+  // With rules: the file's ten Win+digit shortcuts open Dock positions instead of sending keys.
+  bool withDock = false;
 };
 
-inline constexpr std::array<DecisionCase, 18> kDecisionCases = {{
+inline constexpr std::array<DecisionCase, 21> kDecisionCases = {{
     {"untranslated-down",
      "unmarked untranslated key-down (H)",
      kEventKeyDown,
@@ -149,14 +151,46 @@ inline constexpr std::array<DecisionCase, 18> kDecisionCases = {{
      false,
      false,
      true},
+    {"dock-untranslated-down",
+     "500 shortcuts, ten of them Dock positions: unmarked untranslated key-down (H)",
+     kEventKeyDown,
+     {4, 0, 0},
+     "com.apple.TextEdit",
+     false,
+     true,
+     false,
+     false,
+     true},
+    {"dock-user-translated-down",
+     "500 shortcuts, ten of them Dock positions: the user's Fn+O (posts Command-O)",
+     kEventKeyDown,
+     {31, kFlagFn, 0},
+     "com.apple.TextEdit",
+     false,
+     true,
+     false,
+     false,
+     true},
+    {"dock-down",
+     "500 shortcuts, ten of them Dock positions: Win (Option)+2, the Dock's 2nd application "
+     "opened from the main queue",
+     kEventKeyDown,
+     {19, kFlagOption, 0},
+     "com.apple.TextEdit",
+     false,
+     true,
+     false,
+     false,
+     true},
 }};
 
 // A rules file of 500 shortcuts over every key and eight modifier sets, spread over groups,
 // patterns and except (of every five: one in one application, one in a group of the file's, one
 // in a pattern, one everywhere but the terminals, one everywhere); terminals and remote
 // excluded (remote keeping Alt+Tab and Win+E); Ctrl+C off in the file's group; Win tapped alone
-// opens Spotlight. Ctrl+O sends Command-O; Ctrl+C, C and H are left to the built-ins.
-inline RulesFile rulesForBench() {
+// opens Spotlight. Ctrl+O sends Command-O; Ctrl+C, C and H are left to the built-ins. With dock,
+// Win+1 to Win+9 and Win+0 open Dock positions 1 to 10 instead, where they apply.
+inline RulesFile rulesForBench(bool dock = false) {
   static constexpr std::string_view kModifiers[] = {
       "Ctrl+", "Ctrl+Shift+", "Win+", "Alt+", "Win+Shift+", "Alt+Shift+", "Ctrl+Alt+", "Shift+"};
   std::string text = R"({"groups": {"editors": ["com.microsoft.VSCode", "com.jetbrains.*",
@@ -174,8 +208,14 @@ inline RulesFile rulesForBench() {
           keyNameOf(key.code) != key.name) {
         continue;
       }
-      text +=
-          ",{\"press\": \"" + press + "\", \"send\": \"Cmd+Option+" + std::string(key.name) + "\"";
+      const bool digit = key.name.size() == 1 && key.name[0] >= '0' && key.name[0] <= '9';
+      if (dock && digit && modifiers == "Win+") {
+        const int position = key.name[0] == '0' ? 10 : key.name[0] - '0';
+        text += ",{\"press\": \"" + press + "\", \"dock\": " + std::to_string(position);
+      } else {
+        text += ",{\"press\": \"" + press + "\", \"send\": \"Cmd+Option+" + std::string(key.name) +
+                "\"";
+      }
       switch (count % 5) {
         case 0:
           text += ", \"apps\": [\"com.example.App" + std::to_string(count) + "\"]";

@@ -36,7 +36,7 @@ int main(int argc, char** argv) {
   auto platform = std::make_shared<NullPlatform>();
   platform->setFrontmost(chosen->frontmost);
   auto manager = std::make_shared<KeyboardShortcutManager>(platform);
-  if (chosen->withRules) setRules(*manager, rulesForBench());
+  if (chosen->withRules) setRules(*manager, rulesForBench(chosen->withDock));
   if (chosen->viewerOpen) manager->openKeyViewer();
   NullEvent event = chosen->event;
   const EventRef ref = refOf(event);

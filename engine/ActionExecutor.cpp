@@ -1,5 +1,7 @@
 // The action executor and keystroke synthesis.
 #include <chrono>
+#include <string>
+#include <vector>
 
 #include "engine/KeyboardShortcutManager.h"
 
@@ -83,6 +85,23 @@ void KeyboardShortcutManager::openOnMainQueue(std::string_view path) {
   DelayedHold* hold = holdForDelayedWork();
   hold->path.assign(path);  // within the reserved capacity: no allocation
   mainQueue_.asyncAfter(std::chrono::nanoseconds(0), &runOpenApplication, hold);
+}
+
+void KeyboardShortcutManager::runOpenDockApplication(void* context) {
+  const size_t position = static_cast<DelayedHold*>(context)->dockPosition;
+  const DelayedHold::Taken taken = DelayedHold::take(context);
+  Workspace& workspace = taken.manager->workspace_;
+  const std::vector<std::string> dock = workspace.dockApplications();
+  // A position past the Dock's end does nothing.
+  if (position >= 1 && position <= dock.size()) {
+    workspace.openApplicationWithBundleIdentifier(dock[position - 1]);
+  }
+}
+
+void KeyboardShortcutManager::openDockApplicationOnMainQueue(uint8_t position) {
+  DelayedHold* hold = holdForDelayedWork();
+  hold->dockPosition = position;
+  mainQueue_.asyncAfter(std::chrono::nanoseconds(0), &runOpenDockApplication, hold);
 }
 
 KeyboardShortcutManager::DelayedHold* KeyboardShortcutManager::holdForDelayedWork() {

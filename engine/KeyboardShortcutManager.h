@@ -194,8 +194,9 @@ class KeyboardShortcutManager : public std::enable_shared_from_this<KeyboardShor
     bool pooled = true;
     KeyboardShortcutManager* manager = nullptr;
     std::shared_ptr<KeyboardShortcutManager> keepAlive;
-    std::string path;  // the application an open action opens
+    std::string path;              // the application an open action opens
     Action action = Action::none;  // the action whose delayed key is posted
+    uint8_t dockPosition = 0;      // the Dock position a dock shortcut opens
   };
   static void runReopenTab(void* context);
   static void runDelayedKey(void* context);
@@ -204,6 +205,9 @@ class KeyboardShortcutManager : public std::enable_shared_from_this<KeyboardShor
   // Opening an application can take LaunchServices a long while: it is done on the main queue,
   // never on the tap thread.
   void openOnMainQueue(std::string_view path);
+  // The Dock is read on the main queue too (its preferences), once the shortcut fires.
+  void openDockApplicationOnMainQueue(uint8_t position);
+  static void runOpenDockApplication(void* context);
   // The tap's own thread, when its tap was switched off by the system (reason: the event type
   // of the notification).
   void tapSwitchedOff(const TapThreadContext& context, EventType reason);

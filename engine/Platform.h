@@ -6,7 +6,9 @@
 #include <chrono>
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "engine/EventTypes.h"
 
@@ -62,7 +64,7 @@ class KeyboardEventServices {
   virtual void release(const void* ref) = 0;
 };
 
-// The workspace: which application is frontmost, and opening applications.
+// The workspace: which application is frontmost, opening applications, and the Dock.
 class Workspace {
  public:
   virtual ~Workspace() = default;
@@ -72,6 +74,18 @@ class Workspace {
   // Opens (launches or brings forward) the application bundle at an absolute path. May take
   // long (LaunchServices): the engine calls it on the main thread only.
   virtual bool openApplication(std::string_view absolutePath) = 0;
+
+  // The Dock's bundle identifier for Finder, always its first application.
+  static constexpr std::string_view kFinder = "com.apple.finder";
+  // The applications of the Dock in its order: Finder, then those kept in it (spacers and
+  // items without a bundle identifier are not counted). Reads the Dock's preferences: main
+  // thread only, when a Dock shortcut fires. Finder alone where there is no Dock.
+  virtual std::vector<std::string> dockApplications() { return {std::string(kFinder)}; }
+  // Opens (launches or brings forward) the application with this bundle identifier. Main
+  // thread only, like openApplication.
+  virtual bool openApplicationWithBundleIdentifier(std::string_view /*bundleIdentifier*/) {
+    return false;
+  }
 };
 
 // The main queue: runs a piece of work once on the main thread, no earlier than the delay.

@@ -28,6 +28,7 @@ inline constexpr size_t kMaxPatternWords = 4;  // 256 patterns
 
 struct CompiledShortcut {
   bool opens = false;
+  uint8_t dock = 0;  // opens the Dock's application at this position (1: Finder); 0: none
   uint8_t keystrokeCount = 0;
   std::array<KeyCode, kMaxSequenceKeystrokes> keys{};
   std::array<EventFlags, kMaxSequenceKeystrokes> flags{};  // as posted

@@ -34,7 +34,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::unique_ptr<const RuleTable> compiled = compileRules(std::move(*parse.rules));
   const RuleTable& table = *compiled;
   for (const UserShortcut& shortcut : table.source()->shortcuts) {
-    check(!shortcut.keystrokes.empty() || shortcut.opens, "a shortcut that does nothing");
+    check(!shortcut.keystrokes.empty() || shortcut.opens || shortcut.dock != 0,
+          "a shortcut that does nothing");
     check(shortcut.keystrokes.size() <= kMaxSequence, "a sequence too long");
     if (shortcut.tapped) {
       // A modifier tapped alone: one of Ctrl, Win, Alt, found among its own.
@@ -52,7 +53,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       check(!table.candidates(shortcut.keyCode, shortcut.modifiers | kModShift).empty(),
             "a withShift shortcut is lost with Shift");
     }
-    check(!shortcut.displayTitle().empty() || !shortcut.title.empty() || shortcut.opens,
+    check(!shortcut.displayTitle().empty() || !shortcut.title.empty() || shortcut.opens ||
+              shortcut.dock != 0,
           "a shortcut without a title");
   }
   return 0;

@@ -84,8 +84,33 @@ std::string windowsKeysWords(int64_t keyCode, EventFlags flags, bool swapFnAndCo
   return out + keyName(keyCode);
 }
 
+uint8_t dockPositionOf(DecisionOutcome outcome, const RulesFile* rules) {
+  if (outcome.code != OutcomeCode::userShortcut && outcome.code != OutcomeCode::tappedAlone)
+    return 0;
+  if (rules == nullptr || outcome.index >= rules->shortcuts.size()) return 0;
+  return rules->shortcuts[outcome.index].dock;
+}
+
+namespace {
+
+// "→ Dock position 2 (com.apple.mail)", or what the Dock lacks.
+std::string dockWords(uint8_t position, const std::vector<std::string>* dock) {
+  std::string words = "Dock position " + std::to_string(position);
+  if (dock == nullptr) return words;
+  if (position <= dock->size()) return words + " (" + (*dock)[position - 1] + ")";
+  const unsigned tens = position % 100 / 10;
+  const unsigned ones = position % 10;
+  const char* suffix = tens == 1 || ones > 3 || ones == 0 ? "th"
+                       : ones == 1                        ? "st"
+                       : ones == 2                        ? "nd"
+                                                          : "rd";
+  return words + ": the Dock has no " + std::to_string(position) + suffix + " application";
+}
+
+}  // namespace
+
 std::string outcomeWords(DecisionOutcome outcome, const RulesFile* rules,
-                         std::string_view frontmostName) {
+                         std::string_view frontmostName, const std::vector<std::string>* dock) {
   switch (outcome.code) {
     case OutcomeCode::noShortcut:
       return "passed: no shortcut";
@@ -126,6 +151,11 @@ std::string outcomeWords(DecisionOutcome outcome, const RulesFile* rules,
       // The rules may have changed since the key was decided: an index past them names nothing.
       if (rules == nullptr || outcome.index >= rules->shortcuts.size()) return "→ your shortcut";
       const UserShortcut& shortcut = rules->shortcuts[outcome.index];
+      if (shortcut.dock != 0) {
+        const std::string where = dockWords(shortcut.dock, dock);
+        if (shortcut.title.empty()) return "→ " + where;
+        return "→ your shortcut " + shortcut.title + " (" + where + ")";
+      }
       if (shortcut.opens) {
         UserShortcut untitled;
         untitled.opens = true;

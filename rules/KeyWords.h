@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "engine/DecisionOutcome.h"
 #include "engine/EventTypes.h"
@@ -25,8 +26,14 @@ std::string windowsKeysWords(int64_t keyCode, EventFlags flags, bool swapFnAndCo
 // What the decision came to: "→ ⌘C  Copy", "→ your shortcut Reload (⌘R)", "→ opens Terminal",
 // "passed: no shortcut", "passed: Terminal is excluded", "passed: Ctrl+C is off", "passed: the
 // tap is stopped". rules: the rules decided with (nullptr: none); frontmostName: the application
-// in front, for an exclusion.
+// in front, for an exclusion; dock: the Dock's applications as they are now (nullptr: not known),
+// for a Dock shortcut ("→ Dock position 7: the Dock has no 7th application").
 std::string outcomeWords(DecisionOutcome outcome, const RulesFile* rules,
-                         std::string_view frontmostName);
+                         std::string_view frontmostName,
+                         const std::vector<std::string>* dock = nullptr);
+
+// The Dock position the outcome's shortcut opens; 0 when it is no Dock shortcut (then its words
+// need no Dock).
+uint8_t dockPositionOf(DecisionOutcome outcome, const RulesFile* rules);
 
 }  // namespace corvane

@@ -101,6 +101,7 @@ CompiledShortcut compile(const UserShortcut& s, const Placed& at, const ScopeBui
   CompiledShortcut compiled;
   compiled.opens = s.opens;
   compiled.open = &s.open;
+  compiled.dock = s.dock;
   compiled.index = at.index;
   compiled.keystrokeCount = static_cast<uint8_t>(s.keystrokes.size());
   for (size_t i = 0; i < s.keystrokes.size() && i < kMaxSequenceKeystrokes; ++i) {

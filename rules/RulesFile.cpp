@@ -33,8 +33,8 @@ constexpr std::array<std::string_view, 6> kTopMembers = {"$schema",  "groups",  
                                                          "settings", "disable", "shortcuts"};
 constexpr std::array<std::string_view, 2> kSettingNames = {"swapFnAndControl",
                                                            "swapOptionAndCommand"};
-constexpr std::array<std::string_view, 7> kShortcutMembers = {"press",  "send",      "open", "apps",
-                                                              "except", "withShift", "title"};
+constexpr std::array<std::string_view, 8> kShortcutMembers = {
+    "press", "send", "open", "dock", "apps", "except", "withShift", "title"};
 constexpr std::array<std::string_view, 2> kDisableMembers = {"name", "in"};
 constexpr std::array<std::string_view, 2> kExcludeMembers = {"apps", "keep"};
 
@@ -66,6 +66,18 @@ void readOpen(const Value& value, UserShortcut& shortcut) {
   }
   shortcut.opens = true;
   shortcut.open = std::string(trimmed);
+}
+
+// "dock": a position in the Dock, 1 (Finder) to 99, written as a whole number.
+void readDock(const Value& value, UserShortcut& shortcut) {
+  expectType(value, Value::Type::number, "\"dock\"");
+  const std::string& n = value.text;
+  const bool whole =
+      !n.empty() && n.size() <= 2 && n.find_first_not_of("0123456789") == std::string::npos;
+  if (!whole || n == "0" || n.front() == '0') {
+    fail(value.at, "\"dock\" must be a position in the Dock from 1 (Finder) to 99, not " + n);
+  }
+  shortcut.dock = static_cast<uint8_t>(std::stoi(n));
 }
 
 // Whether both shortcuts can apply in one application, at the same level of precedence (a
@@ -115,24 +127,27 @@ UserShortcut readShortcut(const Value& value, const ApplicationNames& names) {
   const Value* press = nullptr;
   const Value::Member* send = nullptr;
   const Value::Member* open = nullptr;
+  const Value::Member* dock = nullptr;
   const Value::Member* withShift = nullptr;
   for (const Value::Member& member : value.members) {
     if (member.name == "press") {
       press = &member.value;
       reading::readPress(member.value, shortcut);
-    } else if (member.name == "send" || member.name == "open") {
-      const Value::Member* other = member.name == "send" ? open : send;
-      if (other != nullptr) {
+    } else if (member.name == "send" || member.name == "open" || member.name == "dock") {
+      if (send != nullptr || open != nullptr || dock != nullptr) {
         fail(member.at,
-             "a shortcut has \"send\" (a keystroke) or \"open\" (an application), not "
-             "both");
+             "a shortcut has one of \"send\" (a keystroke), \"open\" (an application) or "
+             "\"dock\" (a Dock position), not two");
       }
       if (member.name == "send") {
         send = &member;
         reading::readSend(member.value, shortcut);
-      } else {
+      } else if (member.name == "open") {
         open = &member;
         readOpen(member.value, shortcut);
+      } else {
+        dock = &member;
+        readDock(member.value, shortcut);
       }
     } else if (member.name == "apps") {
       expectType(member.value, Value::Type::array, "\"apps\"");
@@ -157,8 +172,10 @@ UserShortcut readShortcut(const Value& value, const ApplicationNames& names) {
     }
   }
   if (press == nullptr) fail(value.at, "a shortcut needs \"press\": the Windows keys to press");
-  if (send == nullptr && open == nullptr) {
-    fail(value.at, "a shortcut needs \"send\" (a Mac keystroke) or \"open\" (an application)");
+  if (send == nullptr && open == nullptr && dock == nullptr) {
+    fail(value.at,
+         "a shortcut needs \"send\" (a Mac keystroke), \"open\" (an application) or \"dock\" "
+         "(a Dock position)");
   }
   if (shortcut.withShift && (shortcut.modifiers & kModShift) != 0) {
     fail(withShift->at, "\"withShift\" is for a \"press\" that names no Shift");
@@ -367,6 +384,7 @@ EventFlags Keystroke::postedFlags() const {
 
 std::string UserShortcut::displayTitle() const {
   if (!title.empty()) return title;
+  if (dock != 0) return "Dock position " + std::to_string(dock);
   if (!opens) return send;
   std::string_view name = open;
   name = name.substr(name.rfind('/') + 1);

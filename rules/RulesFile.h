@@ -52,11 +52,13 @@ struct UserShortcut {
   bool withShift = false;  // matches with or without Shift, and sends Shift along when held
   std::string press;       // canonical spelling, e.g. "Ctrl+Shift+Home", keys as written
 
-  // What it does: Mac keystrokes in order (send) or opening an application (open).
+  // What it does: Mac keystrokes in order (send), opening an application (open) or the Dock's
+  // application at a position (dock).
   bool opens = false;
   std::vector<Keystroke> keystrokes;  // one to kMaxSequence; empty when it opens
   std::string send;  // the keystrokes as written, ", " between: "Cmd+Shift+4, Space"
   std::string open;  // absolute path of the application; empty when it sends
+  uint8_t dock = 0;  // "dock": the Dock's application at this position (1: Finder); 0: none
 
   // Where it applies: in apps (empty: everywhere) but not in except.
   std::vector<std::string> apps;  // as written ("browsers" kept as written)
@@ -65,7 +67,8 @@ struct UserShortcut {
   std::string title;  // as written; empty when the file gives none (see displayTitle)
   int line = 0;       // where the shortcut starts in the file
 
-  // The title, or by default the keystrokes ("Cmd+O") or the application's name ("Terminal").
+  // The title, or by default the keystrokes ("Cmd+O"), the application's name ("Terminal") or
+  // the Dock position ("Dock position 2").
   std::string displayTitle() const;
 };
 

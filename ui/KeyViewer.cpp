@@ -167,7 +167,13 @@ void KeyViewer::addLine(const KeyRecord& record) {
                 fromUtf8(windowsKeysWords(record.keyCode, record.flags, record.swapFnAndControl,
                                           record.swapOptionAndCommand)));
   item->setText(applicationColumn, application);
-  item->setText(outcomeColumn, fromUtf8(outcomeWords(record.outcome, manager_->rules(), name)));
+  // A Dock shortcut's words say what the Dock holds now (its preferences, read here only).
+  std::vector<std::string> dock;
+  if (dockPositionOf(record.outcome, manager_->rules()) != 0) {
+    dock = manager_->platform().workspace().dockApplications();
+  }
+  item->setText(outcomeColumn, fromUtf8(outcomeWords(record.outcome, manager_->rules(), name,
+                                                     dock.empty() ? nullptr : &dock)));
   item->setData(keysColumn, kBundleIdentifierRole, fromUtf8(bundleIdentifier));
   for (int column = keysColumn; column <= outcomeColumn; ++column) {
     item->setToolTip(column, item->text(column));

@@ -89,8 +89,9 @@ std::vector<SectionRow> userShortcutRows(const RulesFile& rules) {
     row.windowsKeys = spacedKeys(shortcut.press);
     if (shortcut.tapped) row.windowsKeys += QStringLiteral(" (tapped alone)");
     if (shortcut.withShift) row.windowsKeys += QStringLiteral(" (Shift too)");
-    row.description = shortcut.title.empty() && !shortcut.opens ? macKeystrokes(shortcut.keystrokes)
-                                                                : fromUtf8(shortcut.displayTitle());
+    row.description = shortcut.title.empty() && !shortcut.opens && shortcut.dock == 0
+                          ? macKeystrokes(shortcut.keystrokes)
+                          : fromUtf8(shortcut.displayTitle());
     QStringList where;
     if (!shortcut.apps.empty()) where << QStringLiteral("in ") + applicationNames(shortcut.apps);
     if (!shortcut.except.empty()) {

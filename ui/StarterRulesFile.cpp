@@ -5,8 +5,9 @@
 namespace corvane::ui {
 namespace {
 
-// Kept in step with docs/rules.md. The line @BUILTINS@ becomes the built-ins' names. Every line inside the braces but the first is a comment, and
-// switching any one example on (with its list's lines) leaves a valid file: a comma may end it.
+// Kept in step with docs/rules.md. The line @BUILTINS@ becomes the built-ins' names. Every line
+// inside the braces but the first is a comment, and switching any one example on (with its list's
+// lines) leaves a valid file: a comma may end it.
 constexpr std::string_view kStarterText = R"json({
   "$schema": "./rules.schema.json",
   // Corvane's rules file: your own shortcuts, built-in shortcuts switched off, and applications
@@ -37,10 +38,11 @@ constexpr std::string_view kStarterText = R"json({
   // shortcuts: your own. "press" is what your Windows hands press (Ctrl, Win, Alt, Shift and
   // one key, or Ctrl, Win or Alt tapped alone); "send" is the Mac keystroke to post instead
   // (Cmd, Option, Control, Shift, Fn and one key), or a list of up to four; "open" is an
-  // application to open instead. "apps" limits a shortcut to some applications, "except"
-  // leaves some out; "withShift": true also matches with Shift and sends it along; "title" is
-  // what the window lists. A shortcut for the application in front wins over one for
-  // everywhere, and both come before the built-in ones.
+  // application to open instead, and "dock" a place in the Dock whose application to open (1 is
+  // Finder, then the Dock's applications in order). The member "apps" limits a shortcut to some
+  // applications, and "except" leaves some out; "withShift": true also matches with Shift and
+  // sends it along; "title" is what the window lists. A shortcut for the application in front
+  // wins over one for everywhere, and both come before the built-in ones.
   // "shortcuts": [
   //   { "press": "Ctrl+O", "send": "Cmd+O" },
   //   { "press": "Home", "send": "Cmd+Left", "title": "Start of line" },
@@ -49,6 +51,7 @@ constexpr std::string_view kStarterText = R"json({
   //   { "press": "PrintScreen", "send": ["Cmd+Shift+4", "Space"], "title": "Window shot" },
   //   { "press": "Win", "send": "Cmd+Space", "title": "Spotlight" },
   //   { "press": "Win+T", "open": "/System/Applications/Utilities/Terminal.app" },
+  //   { "press": "Win+2", "dock": 2 },
   // ],
 }
 )json";

@@ -1,4 +1,4 @@
-// The engine's workspace on NSWorkspace.
+// The engine's workspace on NSWorkspace, and the Dock's list from its preferences.
 #pragma once
 
 #include "engine/Platform.h"
@@ -14,6 +14,10 @@ class MacWorkspace final : public Workspace {
   std::string_view frontmostBundleIdentifier() noexcept override;
   // fileURLWithPath: then openURL:. False for an empty path or one that is not UTF-8.
   bool openApplication(std::string_view absolutePath) override;
+  // CFPreferencesAppSynchronize, then com.apple.dock's "persistent-apps" (MacDock.cpp).
+  std::vector<std::string> dockApplications() override;
+  // URLForApplicationWithBundleIdentifier: then openURL:. False when no application has it.
+  bool openApplicationWithBundleIdentifier(std::string_view bundleIdentifier) override;
 
   static constexpr unsigned long kMaxBundleIdentifierBytes = 255;
 };

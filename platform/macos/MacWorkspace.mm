@@ -32,4 +32,18 @@ bool MacWorkspace::openApplication(std::string_view absolutePath) {
   }
 }
 
+bool MacWorkspace::openApplicationWithBundleIdentifier(std::string_view bundleIdentifier) {
+  if (bundleIdentifier.empty()) return false;
+  @autoreleasepool {
+    NSString* identifier = [[NSString alloc] initWithBytes:bundleIdentifier.data()
+                                                    length:bundleIdentifier.size()
+                                                  encoding:NSUTF8StringEncoding];
+    if (identifier == nil) return false;
+    NSURL* application =
+        [NSWorkspace.sharedWorkspace URLForApplicationWithBundleIdentifier:identifier];
+    if (application == nil) return false;
+    return [NSWorkspace.sharedWorkspace openURL:application];
+  }
+}
+
 }  // namespace corvane::mac

@@ -65,6 +65,15 @@
 //      process, after a grant and after a removal alike (Apple Developer Forums thread 727984,
 //      acknowledged by Apple's developer technical support): axIsProcessTrusted keeps its first
 //      answer here, so nothing may rely on it for a change.
+//  (13) The Dock's kept applications are the "persistent-apps" array of the com.apple.dock
+//      preferences, in the Dock's order (CFPreferencesCopyAppValue, CFPreferences.h; the array
+//      as `defaults read com.apple.dock persistent-apps` prints it): each item's "tile-data"
+//      dictionary holds its "bundle-identifier", and an item without one (a spacer tile) is no
+//      application. Finder is not in the array: the Dock always shows it first, and it cannot
+//      be taken out of the Dock. CFPreferencesAppSynchronize before the read brings in what the
+//      Dock wrote since the last one (CFPreferences.h). Here setDockItems holds the array
+//      (nullopt: an item without a bundle identifier), dockApplications reads it as the Mac's
+//      reading does, and opening by bundle identifier is an open request naming it.
 #pragma once
 
 #include <chrono>
@@ -171,6 +180,8 @@ class SimulatedSession final : public Platform,
   // The frontmost application's bundle identifier; nullopt: no frontmost application;
   // "": an application without a bundle identifier.
   void setFrontmostApplication(std::optional<std::string_view> bundleIdentifier);
+  // The Dock's kept items, in order (nullopt: a spacer); Finder comes first regardless (13).
+  void setDockItems(std::vector<std::optional<std::string>> items);
   // Whether secure event input is on (9).
   void setSecureInput(bool on);
   bool secureInput() const;
@@ -269,6 +280,8 @@ class SimulatedSession final : public Platform,
   // Workspace
   std::string_view frontmostBundleIdentifier() override;
   bool openApplication(std::string_view absolutePath) override;
+  std::vector<std::string> dockApplications() override;
+  bool openApplicationWithBundleIdentifier(std::string_view bundleIdentifier) override;
   // MainQueue
   void asyncAfter(Nanoseconds delay, Work work, void* context) override;
   // Pauser
@@ -322,6 +335,7 @@ class SimulatedSession final : public Platform,
   std::atomic<bool> refuseEvents_{false};
   std::atomic<const std::string*> frontmost_{nullptr};
   std::atomic<uint64_t> frontmostQueries_{0};
+  std::vector<std::optional<std::string>> dockItems_;         // guarded by the graph mutex (13)
   std::vector<std::unique_ptr<const std::string>> interned_;  // never shrinks
 
   std::atomic<int64_t> virtualNow_{0};

@@ -1,5 +1,5 @@
 // The world the program runs in: whether it is trusted, the frontmost application, and the
-// applications it asks the workspace to open.
+// applications it asks the workspace to open, and the Dock they may be opened from.
 #include "platform/simulated/SessionObjects.h"
 #include "platform/simulated/SimulatedSession.h"
 
@@ -74,6 +74,24 @@ bool SimulatedSession::openApplication(std::string_view absolutePath) {
   std::lock_guard lock(graphMutex());
   opens_.push_back({internLocked(absolutePath), {now(), std::this_thread::get_id()}});
   return true;
+}
+
+void SimulatedSession::setDockItems(std::vector<std::optional<std::string>> items) {
+  std::lock_guard lock(graphMutex());
+  dockItems_ = std::move(items);
+}
+
+std::vector<std::string> SimulatedSession::dockApplications() {
+  std::lock_guard lock(graphMutex());
+  std::vector<std::string> applications{std::string(kFinder)};
+  for (const auto& item : dockItems_) {
+    if (item && !item->empty()) applications.push_back(*item);
+  }
+  return applications;
+}
+
+bool SimulatedSession::openApplicationWithBundleIdentifier(std::string_view bundleIdentifier) {
+  return openApplication(bundleIdentifier);
 }
 
 std::vector<OpenRequest> SimulatedSession::openRequests() const {

@@ -115,13 +115,29 @@ INSTANTIATE_TEST_SUITE_P(
         BadFile{"NoPress", shortcut(R"({"send": "Cmd+O"})"),
                 "line 2, column 3: a shortcut needs \"press\": the Windows keys to press", true},
         BadFile{"NoAction", shortcut(R"({"press": "Ctrl+O"})"),
-                "line 2, column 3: a shortcut needs \"send\" (a Mac keystroke) or \"open\" (an "
-                "application)",
+                "line 2, column 3: a shortcut needs \"send\" (a Mac keystroke), \"open\" (an "
+                "application) or \"dock\" (a Dock position)",
                 true},
         BadFile{"SendAndOpen",
                 shortcut(R"({"press": "Ctrl+O", "send": "Cmd+O", "open": "/A.app"})"),
-                "line 2, column 40: a shortcut has \"send\" (a keystroke) or \"open\" (an "
-                "application), not both",
+                "line 2, column 40: a shortcut has one of \"send\" (a keystroke), \"open\" (an "
+                "application) or \"dock\" (a Dock position), not two",
+                true},
+        BadFile{"DockAndOpen", shortcut(R"({"press": "Win+1", "dock": 1, "open": "/A.app"})"),
+                "line 2, column 33: a shortcut has one of \"send\" (a keystroke), \"open\" (an "
+                "application) or \"dock\" (a Dock position), not two",
+                true},
+        BadFile{"DockZero", shortcut(R"({"press": "Win+0", "dock": 0})"),
+                "line 2, column 30: \"dock\" must be a position in the Dock from 1 (Finder) to 99, "
+                "not 0",
+                true},
+        BadFile{"DockPastNinetyNine", shortcut(R"({"press": "Win+0", "dock": 100})"),
+                "line 2, column 30: \"dock\" must be a position in the Dock from 1 (Finder) to 99, "
+                "not 100",
+                true},
+        BadFile{"DockFraction", shortcut(R"({"press": "Win+0", "dock": 1.5})"),
+                "line 2, column 30: \"dock\" must be a position in the Dock from 1 (Finder) to 99, "
+                "not 1.5",
                 true},
         BadFile{"RelativeOpen", shortcut(R"({"press": "Win+T", "open": "Terminal.app"})"),
                 "line 2, column 30: \"open\" must be an absolute path (starting with /), such as "
@@ -137,7 +153,7 @@ INSTANTIATE_TEST_SUITE_P(
         BadFile{"UnknownShortcutMember",
                 shortcut(R"({"press": "F5", "send": "Cmd+R", "app": ["x"]})"),
                 "line 2, column 36: unknown member \"app\" in a shortcut; did you mean \"apps\"? "
-                "(the members are press, send, open, apps, except, withShift, title)",
+                "(the members are press, send, open, dock, apps, except, withShift, title)",
                 true},
         BadFile{"Duplicate",
                 "{\"shortcuts\": [\n  {\"press\": \"Ctrl+O\", \"send\": \"Cmd+O\"},\n"

@@ -415,7 +415,7 @@ TEST(StarterRulesFile, ItsExamplesAreValidOnceUncommented) {
   EXPECT_EQ(parse.rules->disable.size(), 2u);
   EXPECT_EQ(parse.rules->disabledIn.size(), 1u);
   EXPECT_EQ(parse.rules->groups.size(), 1u);
-  EXPECT_EQ(parse.rules->shortcuts.size(), 7u);
+  EXPECT_EQ(parse.rules->shortcuts.size(), 8u);
   EXPECT_EQ(parse.rules->swapFnAndControl, false);
 }
 

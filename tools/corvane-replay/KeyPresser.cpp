@@ -140,11 +140,16 @@ void pressKeys(const PressOptions& options, std::FILE* out) {
       if (decided) return;
       decided = true;
       const std::string macKeys = macKeysWords(record.keyCode, record.flags);
+      // A Dock position past the Dock's end opens nothing and swallows the key.
+      std::vector<std::string> dock;
+      const uint8_t dockPosition = dockPositionOf(record.outcome, manager->rules());
+      if (dockPosition != 0) dock = session->workspace().dockApplications();
       line += macKeys + ", read as " +
               windowsKeysWords(record.keyCode, record.flags, record.swapFnAndControl,
                                record.swapOptionAndCommand) +
-              ": " + outcomeWords(record.outcome, manager->rules(), options.app.value_or("")) +
-              effectWords(*session, macKeys);
+              ": " +
+              outcomeWords(record.outcome, manager->rules(), options.app.value_or(""), &dock) +
+              (dockPosition > dock.size() ? "" : effectWords(*session, macKeys));
     });
     if (!decided) line += outcomeWords({OutcomeCode::tapStopped, kNoRuleIndex}, nullptr, "");
     line += '\n';

@@ -40,6 +40,8 @@ constexpr std::string_view kUsage =
     "  {\"at\":T,\"system\":\"disableTapByTimeout\"|\"disableTapByUserInput\"}\n"
     "  {\"at\":T,\"secureInput\":true}\n"
     "  {\"at\":T,\"rules\":{...}}   (a rules file's object; null: the built-in rules alone)\n"
+    "  {\"at\":T,\"dock\":[\"com.apple.Safari\",null]}   (kept in the Dock after Finder; null:\n"
+    "                                              a spacer)\n"
     "Blank lines and lines starting with # are skipped. tools/README.md has the details.\n"
     "\n"
     "Options:\n"

@@ -213,6 +213,9 @@ class Replayer::Impl {
       case RecordKind::secureInput:
         session_->setSecureInput(record.value);
         break;
+      case RecordKind::dock:
+        session_->setDockItems(record.dock);
+        break;
       default:
         break;
     }
@@ -365,7 +368,11 @@ class Replayer::Impl {
       words["keys"] = macKeysWords(decided.keyCode, decided.flags);
       words["reads"] = windowsKeysWords(decided.keyCode, decided.flags, decided.swapFnAndControl,
                                         decided.swapOptionAndCommand);
-      words["outcome"] = outcomeWords(decided.outcome, manager_->rules(), frontmost_);
+      std::vector<std::string> dock;
+      if (dockPositionOf(decided.outcome, manager_->rules()) != 0) {
+        dock = session_->workspace().dockApplications();
+      }
+      words["outcome"] = outcomeWords(decided.outcome, manager_->rules(), frontmost_, &dock);
     });
     if (!words.contains("outcome")) {
       words["keys"] = macKeysWords(record.code, record.flags);

@@ -32,16 +32,17 @@ enum Field : uint8_t {
   fSystem,
   fRules,
   fSecureInput,
+  fDock,
   kFieldCount
 };
 
 constexpr std::array<std::string_view, kFieldCount> kFieldNames = {
-    "at",    "key", "code",    "flags",  "userData", "frontmost",  "set",
-    "value", "do",  "trusted", "system", "rules",    "secureInput"};
+    "at",    "key", "code",    "flags",  "userData", "frontmost",   "set",
+    "value", "do",  "trusted", "system", "rules",    "secureInput", "dock"};
 
 // The keys that name a record, in the order the messages list them.
-constexpr std::array<Field, 8> kRecordFields = {fKey,     fFrontmost, fSet,   fDo,
-                                                fTrusted, fSystem,    fRules, fSecureInput};
+constexpr std::array<Field, 9> kRecordFields = {fKey,    fFrontmost, fSet,         fDo,  fTrusted,
+                                                fSystem, fRules,     fSecureInput, fDock};
 
 struct Value {
   enum class Type : uint8_t {
@@ -118,8 +119,14 @@ class LineHandler final : public nlohmann::json_sax<Json> {
   std::string errorDetail;
   bool notAnObject = false;
   std::string keyProblem;  // the first unknown or repeated key
+  // "dock": its strings (nullopt: null), and the first item that is neither
+  std::vector<std::optional<std::string>> dockItems;
+  std::string dockProblem;
 
-  bool null() override { return scalar(Value::Type::null); }
+  bool null() override {
+    if (dockItem(Value::Type::null)) dockItems.emplace_back();
+    return scalar(Value::Type::null);
+  }
   bool boolean(bool v) override {
     if (Value* slot = scalarSlot(Value::Type::boolean)) slot->boolean = v;
     return true;
@@ -140,6 +147,7 @@ class LineHandler final : public nlohmann::json_sax<Json> {
     return true;
   }
   bool string(string_t& v) override {
+    if (dockItem(Value::Type::string)) dockItems.emplace_back(v);
     if (Value* slot = scalarSlot(Value::Type::string)) slot->text = std::move(v);
     return true;
   }
@@ -178,8 +186,21 @@ class LineHandler final : public nlohmann::json_sax<Json> {
   }
 
  private:
+  // Whether the value is an item of the "dock" array that it keeps (a string or null).
+  bool dockItem(Value::Type type) {
+    if (depth_ != 2 || current_ != fDock || values[fDock].type != Value::Type::array) return false;
+    if (type == Value::Type::string || type == Value::Type::null) return true;
+    if (dockProblem.empty()) {
+      dockProblem = type == Value::Type::object    ? "an object"
+                    : type == Value::Type::array   ? "a list"
+                    : type == Value::Type::boolean ? "true or false"
+                                                   : "a number";
+    }
+    return false;
+  }
   // The slot for a scalar value at the top of the line's object, if it is one we keep.
   Value* scalarSlot(Value::Type type) {
+    dockItem(type);
     if (depth_ == 0) {
       notAnObject = true;
       return nullptr;
@@ -194,6 +215,7 @@ class LineHandler final : public nlohmann::json_sax<Json> {
     return true;
   }
   bool open(Value::Type type) {
+    dockItem(type);
     if (depth_ == 0 && type != Value::Type::object) notAnObject = true;
     if (depth_ == 1 && current_ != kFieldCount) values[current_].type = type;
     ++depth_;
@@ -501,7 +523,7 @@ bool TraceParser::parse(std::string_view originalLine, TraceRecord& record) {
   if (kind == kFieldCount) {
     return fail(error,
                 "no record key: expected one of \"key\", \"frontmost\", \"set\", \"do\", "
-                "\"trusted\", \"system\", \"rules\", \"secureInput\"");
+                "\"trusted\", \"system\", \"rules\", \"secureInput\", \"dock\"");
   }
   for (Field field : {fCode, fFlags, fUserData}) {
     if (kind != fKey && h.values[field].type != Value::Type::absent) {
@@ -564,6 +586,17 @@ bool TraceParser::parse(std::string_view originalLine, TraceRecord& record) {
     case fSecureInput:
       r.kind = RecordKind::secureInput;
       if (!readBoolean(v, fSecureInput, r.value, error)) return false;
+      break;
+    case fDock:
+      r.kind = RecordKind::dock;
+      if (v.type != Value::Type::array) {
+        return fail(error, "\"dock\" must be a list of bundle identifiers, not " + describe(v));
+      }
+      if (!h.dockProblem.empty()) {
+        return fail(error, "\"dock\" lists bundle identifiers (or null for a spacer), not " +
+                               h.dockProblem);
+      }
+      r.dock = std::move(h.dockItems);
       break;
     case fRules:
       r.kind = RecordKind::rules;

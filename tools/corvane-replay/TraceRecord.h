@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "engine/EventTypes.h"
 #include "rules/RulesFile.h"
@@ -23,6 +24,7 @@ enum class RecordKind : uint8_t {
   system,       // the system disables the engine's tap
   rules,        // the rules file changes (main thread)
   secureInput,  // secure event input goes on (a password field has the keyboard) or off
+  dock,         // the applications kept in the Dock change
 };
 
 enum class Setting : uint8_t { swapFnAndControl, swapOptionAndCommand };
@@ -44,6 +46,8 @@ struct TraceRecord {
   bool value = false;
   // system: kEventTapDisabledByTimeout or kEventTapDisabledByUserInput
   EventType reason = kEventTapDisabledByTimeout;
+  // dock: the bundle identifiers kept in the Dock, in order (none: a spacer); Finder comes first
+  std::vector<std::optional<std::string>> dock;
   // rules: the new rules, or none for the built-in rules alone
   std::shared_ptr<const RulesFile> rules;
 

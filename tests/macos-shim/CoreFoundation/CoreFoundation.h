@@ -106,6 +106,29 @@ CF_EXPORT void CFRunLoopAddSource(CFRunLoopRef rl, CFRunLoopSourceRef source, CF
 CF_EXPORT void CFRunLoopRemoveSource(CFRunLoopRef rl, CFRunLoopSourceRef source,
                                      CFRunLoopMode mode);
 
+// CFBase.h, CFArray.h, CFDictionary.h, CFString.h, CFPreferences.h: reading the Dock's list
+typedef unsigned long CFTypeID;
+typedef unsigned int UInt32;
+typedef CFTypeRef CFPropertyListRef;
+typedef const struct __CFArray* CFArrayRef;
+typedef UInt32 CFStringEncoding;
+typedef CF_ENUM(CFStringEncoding, CFStringBuiltInEncodings){
+    kCFStringEncodingUTF8 = 0x08000100,
+};
+#define CFSTR(cStr) ((CFStringRef)__builtin___CFStringMakeConstantString("" cStr ""))
+CF_EXPORT CFTypeID CFGetTypeID(CFTypeRef cf);
+CF_EXPORT CFTypeID CFArrayGetTypeID(void);
+CF_EXPORT CFIndex CFArrayGetCount(CFArrayRef theArray);
+CF_EXPORT const void* CFArrayGetValueAtIndex(CFArrayRef theArray, CFIndex idx);
+CF_EXPORT CFTypeID CFDictionaryGetTypeID(void);
+CF_EXPORT const void* _Nullable CFDictionaryGetValue(CFDictionaryRef theDict, const void* key);
+CF_EXPORT CFTypeID CFStringGetTypeID(void);
+CF_EXPORT Boolean CFStringGetCString(CFStringRef theString, char* buffer, CFIndex bufferSize,
+                                     CFStringEncoding encoding);
+CF_EXPORT _Nullable CFPropertyListRef CFPreferencesCopyAppValue(CFStringRef key,
+                                                                CFStringRef applicationID);
+CF_EXPORT Boolean CFPreferencesAppSynchronize(CFStringRef applicationID);
+
 CF_ASSUME_NONNULL_END
 CF_EXTERN_C_END
 CF_IMPLICIT_BRIDGING_DISABLED
