@@ -4,6 +4,7 @@
 #include <array>
 
 #include "engine/KeyboardShortcutManager.h"
+#include "engine/RuleTable.h"
 #include "rules/ReadingFailure.h"
 #include "rules/Text.h"
 
@@ -82,7 +83,7 @@ std::span<const BuiltinGroup> builtinGroups() {
 bool Applications::contains(std::string_view bundleIdentifier) const {
   if (std::binary_search(identifiers.begin(), identifiers.end(), bundleIdentifier)) return true;
   return std::any_of(prefixes.begin(), prefixes.end(), [&](const std::string& prefix) {
-    return bundleIdentifier.size() > prefix.size() && bundleIdentifier.starts_with(prefix);
+    return patternNames(prefix, bundleIdentifier);
   });
 }
 

@@ -65,6 +65,10 @@
 //      process, after a grant and after a removal alike (Apple Developer Forums thread 727984,
 //      acknowledged by Apple's developer technical support): axIsProcessTrusted keeps its first
 //      answer here, so nothing may rely on it for a change.
+//  (13) NSWorkspace's frontmostApplication changes only as the main run loop runs, and
+//      NSWorkspaceDidActivateApplicationNotification is posted on the main thread once it has
+//      (NSWorkspace.h, NSRunningApplication.h): the workspace's frontmost stamp moves with every
+//      change of the frontmost application, after its identifier has changed.
 #pragma once
 
 #include <chrono>
@@ -169,7 +173,7 @@ class SimulatedSession final : public Platform,
   // The system's Accessibility prompts shown so far (11).
   uint64_t accessibilityPrompts() const;
   // The frontmost application's bundle identifier; nullopt: no frontmost application;
-  // "": an application without a bundle identifier.
+  // "": an application without a bundle identifier. Moves the frontmost stamp (13).
   void setFrontmostApplication(std::optional<std::string_view> bundleIdentifier);
   // Whether secure event input is on (9).
   void setSecureInput(bool on);
