@@ -4,6 +4,7 @@
 // and without allocating. rules/RuleCompiler.h builds one from a rules file.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <memory>
@@ -114,8 +115,12 @@ class RuleTable {
     TextIndex patterns;                    // "com.jetbrains."
     std::vector<uint32_t> patternLengths;  // each length some pattern has, ascending
     uint32_t patternWords = 0;             // words of a scope's pattern bits (<= 4)
-    uint32_t scopeWords = 0;               // pattern words, then identifier words
-    std::vector<uint64_t> scopes;          // scopeWords per scope
+    // Per scope: patternWords words of pattern bits, and its identifiers' indexes, ascending
+    // (from identifierStart[scope] to identifierStart[scope + 1]): as large as the scope, not
+    // as the file's list of applications.
+    std::vector<uint64_t> scopePatterns;
+    std::vector<uint32_t> identifierStart{0};
+    std::vector<uint32_t> scopeIdentifiers;
 
     struct Exclusion {
       ScopeIndex apps = kNoScope;
@@ -163,20 +168,19 @@ class RuleTable {
                                         c_.tappedStart[i + 1] - c_.tappedStart[i]);
   }
 
-  // Whether any list of the file names applications (else the front one is never asked).
-  bool namesApplications() const { return c_.scopeWords != 0; }
   FrontApplication classify(std::string_view bundleIdentifier) const;
   // The classes and what they decide, worked out once per front application.
   FrontClasses classes(std::string_view bundleIdentifier) const;
   bool holds(ScopeIndex scope, const FrontApplication& front) const {
     if (scope == kNoScope) return false;
-    const uint64_t* bits = c_.scopes.data() + size_t{scope} * c_.scopeWords;
+    const uint64_t* bits = c_.scopePatterns.data() + size_t{scope} * c_.patternWords;
     for (uint32_t w = 0; w < c_.patternWords; ++w) {
       if ((bits[w] & front.patterns[w]) != 0) return true;
     }
     if (front.identifier < 0) return false;
-    const auto id = static_cast<uint32_t>(front.identifier);
-    return ((bits[c_.patternWords + (id >> 6)] >> (id & 63)) & 1) != 0;
+    const uint32_t* first = c_.scopeIdentifiers.data() + c_.identifierStart[scope];
+    const uint32_t* last = c_.scopeIdentifiers.data() + c_.identifierStart[scope + 1];
+    return std::binary_search(first, last, static_cast<uint32_t>(front.identifier));
   }
   bool appliesIn(const CompiledShortcut& shortcut, const FrontApplication& front) const {
     return (shortcut.apps == kNoScope || holds(shortcut.apps, front)) &&

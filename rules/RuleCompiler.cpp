@@ -31,8 +31,6 @@ class ScopeBuilder {
 
   void fill(RuleTable::Contents& c) const {
     c.patternWords = static_cast<uint32_t>((patterns_.size() + 63) / 64);
-    const auto identifierWords = static_cast<uint32_t>((identifiers_.size() + 63) / 64);
-    c.scopeWords = c.patternWords + identifierWords;
     std::vector<std::string_view> patterns;
     for (const auto& [pattern, index] : patterns_) {
       patterns.push_back(pattern);
@@ -49,18 +47,20 @@ class ScopeBuilder {
 
   ScopeIndex add(const Applications& apps, RuleTable::Contents& c) const {
     if (apps.empty()) return kNoScope;
-    const auto scope =
-        static_cast<ScopeIndex>(c.scopeWords == 0 ? 0 : c.scopes.size() / c.scopeWords);
-    c.scopes.resize(c.scopes.size() + c.scopeWords, 0);
-    uint64_t* bits = c.scopes.data() + size_t{scope} * c.scopeWords;
+    const auto scope = static_cast<ScopeIndex>(c.identifierStart.size() - 1);
+    c.scopePatterns.resize(c.scopePatterns.size() + c.patternWords, 0);
+    uint64_t* bits = c.scopePatterns.data() + size_t{scope} * c.patternWords;
     for (const std::string& prefix : apps.prefixes) {
       const uint32_t i = patterns_.at(prefix);
       bits[i >> 6] |= uint64_t{1} << (i & 63);
     }
+    const size_t first = c.scopeIdentifiers.size();
     for (const std::string& identifier : apps.identifiers) {
-      const uint32_t i = identifiers_.at(identifier);
-      bits[c.patternWords + (i >> 6)] |= uint64_t{1} << (i & 63);
+      c.scopeIdentifiers.push_back(identifiers_.at(identifier));
     }
+    std::sort(c.scopeIdentifiers.begin() + static_cast<std::ptrdiff_t>(first),
+              c.scopeIdentifiers.end());
+    c.identifierStart.push_back(static_cast<uint32_t>(c.scopeIdentifiers.size()));
     return scope;
   }
 
