@@ -13,7 +13,8 @@ MacWorkspace::MacWorkspace() {
     id token = [center addObserverForName:NSWorkspaceDidActivateApplicationNotification
                                    object:nil
                                     queue:NSOperationQueue.mainQueue
-                               usingBlock:^(NSNotification*) {
+                               usingBlock:^(NSNotification* notification) {
+                                 (void)notification;
                                  frontmostChanged();
                                }];
     activationObserver_ = (__bridge_retained void*)token;
