@@ -1,9 +1,11 @@
 #include "app/RulesLoader.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 
 #include "engine/KeyboardShortcutManager.h"
+#include "engine/RuleTable.h"
 #include "rules/RuleCompiler.h"
 
 namespace corvane {
@@ -23,6 +25,7 @@ RulesLoader::RulesLoader(std::filesystem::path path, KeyboardShortcutManager& ma
       manager_(manager),
       err_(err),
       status_(std::make_shared<ui::RulesStatus>(path_)) {
+  reader_.setMaxThreadCount(1);
   settle_.setSingleShot(true);
   settle_.setInterval(kSettleMs);
   connect(&settle_, &QTimer::timeout, this, [this] { reload(); });
@@ -30,8 +33,16 @@ RulesLoader::RulesLoader(std::filesystem::path path, KeyboardShortcutManager& ma
   connect(&watcher_, &QFileSystemWatcher::directoryChanged, this, [this] { scheduleReload(); });
 }
 
+RulesLoader::Read RulesLoader::readAndCompile(const std::filesystem::path& path) {
+  Read read{loadRulesFile(path), nullptr};
+  if (read.load.status == RulesLoad::Status::loaded && !read.load.rules->empty()) {
+    read.table = compileRules(std::move(*read.load.rules));
+  }
+  return read;
+}
+
 void RulesLoader::load() {
-  apply(loadRulesFile(path_));
+  apply(readAndCompile(path_));
 }
 
 void RulesLoader::watch() {
@@ -45,7 +56,21 @@ void RulesLoader::scheduleReload() {
 
 void RulesLoader::reload() {
   resyncWatches();
-  apply(loadRulesFile(path_));
+  const uint64_t reload = ++reloads_;
+  reader_.start([this, path = path_, reload] {
+    auto read = std::make_shared<Read>(readAndCompile(path));
+    QMetaObject::invokeMethod(
+        this,
+        [this, read, reload] {
+          if (reload == reloads_) apply(std::move(*read));
+        },
+        Qt::QueuedConnection);
+  });
+}
+
+void RulesLoader::waitForReload() {
+  reader_.waitForDone();
+  QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
 }
 
 void RulesLoader::resyncWatches() {
@@ -68,7 +93,8 @@ void RulesLoader::resyncWatches() {
   }
 }
 
-void RulesLoader::apply(RulesLoad load) {
+void RulesLoader::apply(Read read) {
+  RulesLoad& load = read.load;
   switch (load.status) {
     case RulesLoad::Status::missing:
       // No file: the built-in rules alone.
@@ -88,7 +114,7 @@ void RulesLoader::apply(RulesLoad load) {
     case RulesLoad::Status::loaded:
       break;
   }
-  RulesFile& rules = *load.rules;
+  const RulesFile& rules = read.table != nullptr ? *read.table->source() : *load.rules;
   // The file's settings are set when they differ from what the file said before (at launch, and
   // after a missing or bad file, it said nothing): an unrelated edit does not undo a box the user
   // ticked in the window.
@@ -102,10 +128,10 @@ void RulesLoader::apply(RulesLoad load) {
   fileSwapOptionAndCommand_ = swapOption;
   printedErrors_.clear();
   status_->setError(std::nullopt);
-  if (rules.empty()) {
+  if (read.table == nullptr) {
     if (manager_.rules() != nullptr) manager_.clearRules();
   } else {
-    setRules(manager_, std::move(rules));
+    manager_.setRuleTable(std::move(read.table));
   }
 }
 

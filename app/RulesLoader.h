@@ -2,11 +2,15 @@
 // changes, and put in use by the manager. A bad file never takes rules away: at launch the
 // built-in rules run alone, on a reload the rules in use stay. What is wrong is printed once on
 // standard error and shown in the window (through the RulesStatus) until the file is fixed.
+// A reload reads and compiles the file on a worker thread; the main thread only publishes the
+// table, so the window never waits for a read.
 #pragma once
 
 #include <QFileSystemWatcher>
 #include <QObject>
+#include <QThreadPool>
 #include <QTimer>
+#include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -20,6 +24,7 @@
 namespace corvane {
 
 class KeyboardShortcutManager;
+class RuleTable;
 
 class RulesLoader final : public QObject {
  public:
@@ -31,9 +36,13 @@ class RulesLoader final : public QObject {
   // Watches the file and its folder (editors often replace the file instead of writing it), and
   // reloads a little after each change.
   void watch();
-  // Reads the file again: new rules go in use, settings that changed in the file are set, a
-  // missing file leaves the built-in rules alone, a bad file keeps the rules in use.
+  // Reads the file again on a worker thread; then, on the main thread: new rules go in use,
+  // settings that changed in the file are set, a missing file leaves the built-in rules alone,
+  // a bad file keeps the rules in use. A reload started later overrides one still reading.
   void reload();
+  // Waits for the reading of a reload and puts what it found in use at once (for a tool that
+  // shows the window as the file leaves it).
+  void waitForReload();
 
   const std::shared_ptr<ui::RulesStatus>& status() const { return status_; }
   const std::filesystem::path& path() const { return path_; }
@@ -43,7 +52,13 @@ class RulesLoader final : public QObject {
   static constexpr int kSettleMs = 200;
 
  private:
-  void apply(RulesLoad load);
+  // The file read and compiled (off the main thread for a reload).
+  struct Read {
+    RulesLoad load;  // its rules moved into the table when loaded
+    std::unique_ptr<const RuleTable> table;
+  };
+  static Read readAndCompile(const std::filesystem::path& path);
+  void apply(Read read);
   void resyncWatches();
   void scheduleReload();
 
@@ -58,6 +73,9 @@ class RulesLoader final : public QObject {
   std::optional<bool> fileSwapOptionAndCommand_;
   // The errors printed since the file last loaded: each is printed once, not at every reload.
   std::set<std::string> printedErrors_;
+  uint64_t reloads_ = 0;  // reloads started: only the last one's reading is put in use
+  // Last: destroyed first, waiting for a read in progress while the rest is still there.
+  QThreadPool reader_;
 };
 
 }  // namespace corvane

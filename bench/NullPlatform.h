@@ -36,7 +36,10 @@ class NullPlatform final : public Platform,
   MainQueue& mainQueue() override { return *this; }
   Pauser& pauser() override { return *this; }
 
-  void setFrontmost(std::string_view bundleIdentifier) { frontmost_ = bundleIdentifier; }
+  void setFrontmost(std::string_view bundleIdentifier) {
+    frontmost_ = bundleIdentifier;
+    frontmostChanged();
+  }
   uint64_t posted() const { return posted_; }
 
   // Runs the parked main-queue work (it frees what it holds); returns how much ran.

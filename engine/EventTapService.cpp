@@ -7,6 +7,7 @@
 namespace corvane {
 
 constinit thread_local const TapThreadContext* currentTapThread = nullptr;
+constinit thread_local RememberedFront rememberedFront;
 
 void KeyboardShortcutManager::start() {
   if (eventTap) return;

@@ -3,6 +3,7 @@
 // AppKit and libdispatch, platform/simulated with an in-process keyboard session.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <memory>
@@ -86,6 +87,24 @@ class Workspace {
   virtual bool openApplicationWithBundleIdentifier(std::string_view /*bundleIdentifier*/) {
     return false;
   }
+
+  // A number that changes whenever the frontmost application changes, and that no other
+  // workspace of the process ever has: what was worked out about the front application under
+  // one number holds while the number stays. One load, from any thread; read it before asking
+  // for the identifier, so a change in between is seen at the next read.
+  uint64_t frontmostStamp() const { return frontmostStamp_.load(std::memory_order_acquire); }
+
+ protected:
+  // The platform calls it once the identifier it answers has changed (on the Mac: on the main
+  // thread, from NSWorkspace's activation notification).
+  void frontmostChanged() { frontmostStamp_.store(newStamp(), std::memory_order_release); }
+
+ private:
+  static uint64_t newStamp() {
+    static std::atomic<uint64_t> next{1};
+    return next.fetch_add(1, std::memory_order_relaxed);
+  }
+  std::atomic<uint64_t> frontmostStamp_{newStamp()};
 };
 
 // The main queue: runs a piece of work once on the main thread, no earlier than the delay.

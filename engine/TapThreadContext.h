@@ -7,6 +7,7 @@
 #include <limits>
 
 #include "engine/Platform.h"
+#include "engine/RuleTable.h"
 
 namespace corvane {
 
@@ -23,5 +24,15 @@ struct TapThreadContext {
 };
 
 extern constinit thread_local const TapThreadContext* currentTapThread;
+
+// The front application's classes as the last decision on this thread worked them out, good
+// while the table (its serial) and the workspace's frontmost stamp stay what they were then.
+// Each thread keeps its own: an old tap thread still deciding never reads a new one's.
+struct RememberedFront {
+  uint64_t table = 0;  // no table has serial 0
+  uint64_t frontmostStamp = 0;
+  FrontClasses classes;
+};
+extern constinit thread_local RememberedFront rememberedFront;
 
 }  // namespace corvane

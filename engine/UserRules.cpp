@@ -10,8 +10,8 @@ EventRef KeyboardShortcutManager::decideWithRules(int64_t keyCode, EventFlags fl
   if (table == nullptr) [[unlikely]] {  // cleared since the caller looked
     return decideBuiltin(keyCode, flags, event, outcome);
   }
-  // The frontmost application is asked only for a shortcut that names applications, by the
-  // built-in Shift+Tab, and once a key-down would be translated; the user's shortcuts ask once.
+  // The front application's classes are worked out only for a shortcut that names applications
+  // and once a key-down would be translated, then remembered until it or the table changes.
   FrontOf front(workspace_, *table);
 
   // The user's shortcuts first: those for the application in front, then the others.
@@ -23,8 +23,7 @@ EventRef KeyboardShortcutManager::decideWithRules(int64_t keyCode, EventFlags fl
     if (outcome != nullptr) *outcome = why;
     return passKeyDown(keyCode, event);
   };
-  // Then the built-in rules, less the disabled ones. Their browser test asks the workspace
-  // itself, which ends the life of an answer kept from before.
+  // Then the built-in rules, less the disabled ones.
   Action action = Action::none;
   DecisionOutcome decided{OutcomeCode::userShortcut, kNoRuleIndex};
   if (shortcut == nullptr) {
@@ -38,7 +37,6 @@ EventRef KeyboardShortcutManager::decideWithRules(int64_t keyCode, EventFlags fl
                       ? DecisionOutcome{OutcomeCode::noShortcut, kNoRuleIndex}
                       : DecisionOutcome{OutcomeCode::disabled, index});
     }
-    front.forget();
     if (table->hasScopedDisables() && table->disabledIn(combination, front.get())) {
       return pass({OutcomeCode::disabledHere, index});
     }

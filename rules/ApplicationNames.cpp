@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <array>
+#include <set>
 
 #include "engine/KeyboardShortcutManager.h"
+#include "engine/RuleTable.h"
 #include "rules/ReadingFailure.h"
 #include "rules/Text.h"
 
@@ -43,14 +45,15 @@ const std::array<BuiltinGroup, 3> kBuiltinGroups = {{
     {"remote", kRemote},
 }};
 
-void insertSorted(std::vector<std::string>& list, std::string_view text) {
-  const auto at = std::lower_bound(list.begin(), list.end(), text);
-  if (at == list.end() || *at != text) list.insert(at, std::string(text));
+// Lists are gathered in any order, then sorted once with each text kept once.
+void sortUnique(std::vector<std::string>& list) {
+  std::sort(list.begin(), list.end());
+  list.erase(std::unique(list.begin(), list.end()), list.end());
 }
 
 void merge(Applications& into, const Applications& from) {
-  for (const std::string& identifier : from.identifiers) insertSorted(into.identifiers, identifier);
-  for (const std::string& prefix : from.prefixes) insertSorted(into.prefixes, prefix);
+  into.identifiers.insert(into.identifiers.end(), from.identifiers.begin(), from.identifiers.end());
+  into.prefixes.insert(into.prefixes.end(), from.prefixes.begin(), from.prefixes.end());
 }
 
 bool isPatternOrIdentifier(std::string_view text) {
@@ -62,7 +65,7 @@ void addIdentifierOrPattern(const Value& item, Applications& into) {
   const std::string_view text = item.text;
   const size_t star = text.find('*');
   if (star == std::string_view::npos) {
-    insertSorted(into.identifiers, text);
+    into.identifiers.emplace_back(text);
     return;
   }
   if (star + 1 != text.size() || text.size() < 3 || text[star - 1] != '.') {
@@ -70,7 +73,7 @@ void addIdentifierOrPattern(const Value& item, Applications& into) {
                       " is not a pattern: a pattern is an identifier's beginning and \".*\", "
                       "such as \"com.jetbrains.*\"");
   }
-  insertSorted(into.prefixes, text.substr(0, star));
+  into.prefixes.emplace_back(text.substr(0, star));
 }
 
 }  // namespace
@@ -82,7 +85,7 @@ std::span<const BuiltinGroup> builtinGroups() {
 bool Applications::contains(std::string_view bundleIdentifier) const {
   if (std::binary_search(identifiers.begin(), identifiers.end(), bundleIdentifier)) return true;
   return std::any_of(prefixes.begin(), prefixes.end(), [&](const std::string& prefix) {
-    return bundleIdentifier.size() > prefix.size() && bundleIdentifier.starts_with(prefix);
+    return patternNames(prefix, bundleIdentifier);
   });
 }
 
@@ -92,11 +95,14 @@ ApplicationNames::ApplicationNames(const Value* groups) {
     group.state = Group::State::resolved;
     for (std::string_view member : builtin.members) {
       if (member.ends_with(".*")) {
-        insertSorted(group.resolved.prefixes, member.substr(0, member.size() - 1));
+        group.resolved.prefixes.emplace_back(member.substr(0, member.size() - 1));
       } else {
-        insertSorted(group.resolved.identifiers, member);
+        group.resolved.identifiers.emplace_back(member);
       }
     }
+    sortUnique(group.resolved.identifiers);
+    sortUnique(group.resolved.prefixes);
+    index_.emplace(builtin.name, known_.size());
     known_.emplace_back(std::string(builtin.name), std::move(group));
   }
   if (groups == nullptr) return;
@@ -117,6 +123,7 @@ ApplicationNames::ApplicationNames(const Value* groups) {
     }
     Group group;
     group.value = &member.value;
+    index_.emplace(name, known_.size());
     known_.emplace_back(name, std::move(group));
   }
   for (const Value::Member& member : groups->members) {
@@ -129,10 +136,8 @@ ApplicationNames::ApplicationNames(const Value* groups) {
 }
 
 ApplicationNames::Group* ApplicationNames::find(std::string_view name) {
-  for (auto& [known, group] : known_) {
-    if (known == name) return &group;
-  }
-  return nullptr;
+  const auto found = index_.find(name);
+  return found != index_.end() ? &known_[found->second].second : nullptr;
 }
 
 const ApplicationNames::Group* ApplicationNames::find(std::string_view name) const {
@@ -144,15 +149,14 @@ void ApplicationNames::resolve(const std::string& name, std::vector<std::string>
   if (group.state == Group::State::resolved) return;
   group.state = Group::State::resolving;
   path.push_back(name);
-  std::vector<std::string_view> seen;
+  std::set<std::string_view> seen;
   for (const Value& item : group.value->items) {
     expectType(item, Value::Type::string, "each item of " + inQuotes(name));
-    if (std::find(seen.begin(), seen.end(), item.text) != seen.end()) {
-      fail(item.at, inQuotes(item.text) + " is listed twice");
-    }
-    seen.push_back(item.text);
+    if (!seen.insert(item.text).second) fail(item.at, inQuotes(item.text) + " is listed twice");
     add(item, group.resolved, &path);
   }
+  sortUnique(group.resolved.identifiers);
+  sortUnique(group.resolved.prefixes);
   path.pop_back();
   group.state = Group::State::resolved;
 }
@@ -194,15 +198,24 @@ Applications ApplicationNames::read(const Value& list, std::string_view what) co
     fail(list.at, std::string(what) + " must name at least one application");
   }
   Applications out;
+  std::set<std::string_view> seen;
   for (const Value& item : list.items) {
     expectType(item, Value::Type::string, "each item of " + std::string(what));
-    if (std::find(out.written.begin(), out.written.end(), item.text) != out.written.end()) {
-      fail(item.at, inQuotes(item.text) + " is listed twice");
-    }
+    if (!seen.insert(item.text).second) fail(item.at, inQuotes(item.text) + " is listed twice");
+    const size_t prefixesBefore = out.prefixes.size();
     // Every group is resolved already: nothing is written here.
     const_cast<ApplicationNames*>(this)->add(item, out, nullptr);
     out.written.push_back(item.text);
+    // The pattern limit, at the name that passes it.
+    for (size_t i = prefixesBefore; i < out.prefixes.size(); ++i) {
+      if (patternsUsed_.insert(out.prefixes[i]).second && patternsUsed_.size() > kMaxPatterns) {
+        fail(item.at, "the file uses more than " + std::to_string(kMaxPatterns) +
+                          " patterns (identifiers ending in .*)");
+      }
+    }
   }
+  sortUnique(out.identifiers);
+  sortUnique(out.prefixes);
   return out;
 }
 

@@ -4,6 +4,8 @@
 // when the file is read, so the tap thread only compares against what they come to.
 #pragma once
 
+#include <map>
+#include <set>
 #include <span>
 #include <string>
 #include <string_view>
@@ -23,7 +25,7 @@ struct BuiltinGroup {
 std::span<const BuiltinGroup> builtinGroups();
 
 // The most patterns one file may use (the tap thread keeps which of them the application in
-// front matches in a fixed set).
+// front matches in a fixed set). Checked at the list that passes it.
 inline constexpr size_t kMaxPatterns = 256;
 
 class ApplicationNames {
@@ -51,7 +53,10 @@ class ApplicationNames {
   [[noreturn]] void unknownGroup(const json::Value& item) const;
 
   std::vector<std::pair<std::string, Group>> known_;  // built-in groups first, then the file's
+  std::map<std::string, size_t, std::less<>> index_;  // each name's place in known_
   std::vector<ApplicationGroup> groups_;              // the file's, as written
+  // Every pattern the lists read so far come to, for the file's limit.
+  mutable std::set<std::string, std::less<>> patternsUsed_;
 };
 
 }  // namespace corvane

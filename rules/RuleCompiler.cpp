@@ -9,8 +9,6 @@
 namespace corvane {
 namespace {
 
-constexpr size_t kSlots = 128 * 16;
-
 // Every identifier and pattern the file names, each once, and the scopes made of them.
 class ScopeBuilder {
  public:
@@ -33,53 +31,36 @@ class ScopeBuilder {
 
   void fill(RuleTable::Contents& c) const {
     c.patternWords = static_cast<uint32_t>((patterns_.size() + 63) / 64);
-    const auto identifierWords = static_cast<uint32_t>((identifiers_.size() + 63) / 64);
-    c.scopeWords = c.patternWords + identifierWords;
+    std::vector<std::string_view> patterns;
     for (const auto& [pattern, index] : patterns_) {
-      c.patterns.push_back(pattern);
-      const auto length = static_cast<uint32_t>(pattern.size());
-      if (std::find(c.patternLengths.begin(), c.patternLengths.end(), length) ==
-          c.patternLengths.end()) {
-        c.patternLengths.push_back(length);
-      }
+      patterns.push_back(pattern);
+      c.patternLengths.push_back(static_cast<uint32_t>(pattern.size()));
     }
     std::sort(c.patternLengths.begin(), c.patternLengths.end());
-    for (const auto& [identifier, index] : identifiers_) c.identifiers.push_back(identifier);
-    hashed(c.identifiers, c.identifierSlots, c.identifierHashes);
-    hashed(c.patterns, c.patternSlots, c.patternHashes);
-  }
-
-  // An open-addressing table of the texts' indexes, at most half full.
-  static void hashed(const std::vector<std::string_view>& texts, std::vector<int32_t>& slots,
-                     std::vector<uint64_t>& hashes) {
-    if (texts.empty()) return;
-    size_t size = 16;
-    while (size < texts.size() * 4) size *= 2;  // a quarter full: probes stay short
-    slots.assign(size, -1);
-    hashes.assign(size, 0);
-    for (size_t i = 0; i < texts.size(); ++i) {
-      const uint64_t hash = RuleTable::hashIdentifier(texts[i]);
-      size_t slot = (hash >> 32) & (size - 1);
-      while (slots[slot] >= 0) slot = (slot + 1) & (size - 1);
-      slots[slot] = static_cast<int32_t>(i);
-      hashes[slot] = hash;
-    }
+    c.patternLengths.erase(std::unique(c.patternLengths.begin(), c.patternLengths.end()),
+                           c.patternLengths.end());
+    std::vector<std::string_view> identifiers;
+    for (const auto& [identifier, index] : identifiers_) identifiers.push_back(identifier);
+    c.identifiers = TextIndex(std::move(identifiers));
+    c.patterns = TextIndex(std::move(patterns));
   }
 
   ScopeIndex add(const Applications& apps, RuleTable::Contents& c) const {
     if (apps.empty()) return kNoScope;
-    const auto scope =
-        static_cast<ScopeIndex>(c.scopeWords == 0 ? 0 : c.scopes.size() / c.scopeWords);
-    c.scopes.resize(c.scopes.size() + c.scopeWords, 0);
-    uint64_t* bits = c.scopes.data() + size_t{scope} * c.scopeWords;
+    const auto scope = static_cast<ScopeIndex>(c.identifierStart.size() - 1);
+    c.scopePatterns.resize(c.scopePatterns.size() + c.patternWords, 0);
+    uint64_t* bits = c.scopePatterns.data() + size_t{scope} * c.patternWords;
     for (const std::string& prefix : apps.prefixes) {
       const uint32_t i = patterns_.at(prefix);
       bits[i >> 6] |= uint64_t{1} << (i & 63);
     }
+    const size_t first = c.scopeIdentifiers.size();
     for (const std::string& identifier : apps.identifiers) {
-      const uint32_t i = identifiers_.at(identifier);
-      bits[c.patternWords + (i >> 6)] |= uint64_t{1} << (i & 63);
+      c.scopeIdentifiers.push_back(identifiers_.at(identifier));
     }
+    std::sort(c.scopeIdentifiers.begin() + static_cast<std::ptrdiff_t>(first),
+              c.scopeIdentifiers.end());
+    c.identifierStart.push_back(static_cast<uint32_t>(c.scopeIdentifiers.size()));
     return scope;
   }
 
@@ -90,7 +71,7 @@ class ScopeBuilder {
 
 // One place of a shortcut in the table: its slot (or tapped modifier), and what it posts there.
 struct Placed {
-  size_t slot;     // key code * 16 + modifiers, or the tapped modifier's 0, 1, 2
+  size_t slot;     // shortcutSlot, or the tapped modifier's 0, 1, 2
   bool hasApps;    // placed before those that apply everywhere
   uint32_t index;  // in the file
   bool addShift;   // withShift, placed with Shift: sends Shift along
@@ -144,9 +125,10 @@ std::unique_ptr<const RuleTable> compileRules(RulesFile rules) {
       c.tappedModifiers |= s.modifiers;
       continue;
     }
-    keyed.push_back({size_t{s.keyCode} * 16 + s.modifiers, hasApps, i, false});
+    keyed.push_back({shortcutSlot(s.keyCode, s.modifiers), hasApps, i, false});
     if (s.withShift)
-      keyed.push_back({size_t{s.keyCode} * 16 + (s.modifiers | kModShift), hasApps, i, true});
+      keyed.push_back({shortcutSlot(s.keyCode, static_cast<uint8_t>(s.modifiers | kModShift)),
+                       hasApps, i, true});
     c.userKeys[s.keyCode >> 6] |= uint64_t{1} << (s.keyCode & 63);
     c.namedKeys[s.keyCode >> 6] |= uint64_t{1} << (s.keyCode & 63);
   }
@@ -158,9 +140,9 @@ std::unique_ptr<const RuleTable> compileRules(RulesFile rules) {
   std::sort(keyed.begin(), keyed.end(), order);
   std::sort(tapped.begin(), tapped.end(), order);
 
-  c.slotStart.assign(kSlots + 1, 0);
+  c.slotStart.assign(kShortcutSlots + 1, 0);
   for (const Placed& p : keyed) ++c.slotStart[p.slot + 1];
-  for (size_t slot = 0; slot < kSlots; ++slot) c.slotStart[slot + 1] += c.slotStart[slot];
+  for (size_t slot = 0; slot < kShortcutSlots; ++slot) c.slotStart[slot + 1] += c.slotStart[slot];
   for (const Placed& p : keyed)
     c.shortcuts.push_back(compile(file.shortcuts[p.index], p, scopes, c));
   for (const Placed& p : tapped) {

@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <set>
 #include <span>
 
@@ -108,17 +109,88 @@ bool scopesClash(const UserShortcut& a, const UserShortcut& b) {
   return false;
 }
 
-// The Windows modifier sets a shortcut answers to: its own, and with Shift for withShift.
-bool samePress(const UserShortcut& a, const UserShortcut& b) {
-  if (a.tapped != b.tapped) return false;
-  if (!a.tapped && a.keyCode != b.keyCode) return false;
-  const auto sets = [](const UserShortcut& s) {
-    uint32_t bits = uint32_t{1} << s.modifiers;
-    if (s.withShift) bits |= uint32_t{1} << (s.modifiers | kModShift);
-    return bits;
+// The shortcuts read so far by the presses they answer to (a Windows modifier set and a key,
+// or a modifier tapped alone; with Shift too for withShift) and by the applications they name,
+// so that a new one is compared only with those it could clash with, not with every other.
+class PressIndex {
+ public:
+  // The first shortcut before this one that applies with it in some application, or nullptr.
+  const UserShortcut* clash(const UserShortcut& s, const std::vector<UserShortcut>& earlier) {
+    std::vector<size_t> candidates;
+    forEachPress(s, [&](uint32_t press) {
+      const auto found = presses_.find(press);
+      if (found != presses_.end()) found->second.candidates(s, candidates);
+    });
+    std::sort(candidates.begin(), candidates.end());
+    candidates.erase(std::unique(candidates.begin(), candidates.end()), candidates.end());
+    for (const size_t i : candidates) {
+      if (scopesClash(earlier[i], s)) return &earlier[i];
+    }
+    return nullptr;
+  }
+  void add(const UserShortcut& s, size_t index) {
+    forEachPress(s, [&](uint32_t press) { presses_[press].add(s, index); });
+  }
+
+ private:
+  template <typename F>
+  static void forEachPress(const UserShortcut& s, F f) {
+    const uint32_t key = s.tapped ? 128 : s.keyCode;
+    f(key * 16 + s.modifiers);
+    if (s.withShift) f(key * 16 + (s.modifiers | kModShift));
+  }
+
+  struct Press {
+    std::vector<size_t> everywhere;                               // without "apps": any two clash
+    std::map<std::string_view, std::vector<size_t>> identifiers;  // named in "apps"
+    std::map<std::string_view, std::vector<size_t>> prefixes;
+
+    void add(const UserShortcut& s, size_t index) {
+      if (s.inApps.empty()) {
+        everywhere.push_back(index);
+        return;
+      }
+      for (const std::string& identifier : s.inApps.identifiers) {
+        identifiers[identifier].push_back(index);
+      }
+      for (const std::string& prefix : s.inApps.prefixes) prefixes[prefix].push_back(index);
+    }
+    // Those that name an application this one names, by identifier or pattern.
+    void candidates(const UserShortcut& s, std::vector<size_t>& into) const {
+      const auto take = [&](const auto& map, std::string_view text) {
+        const auto found = map.find(text);
+        if (found != map.end()) into.insert(into.end(), found->second.begin(), found->second.end());
+      };
+      // Every pattern whose beginning this text starts with (itself included).
+      const auto beginnings = [&](std::string_view text) {
+        for (size_t length = 1; length <= text.size(); ++length) {
+          if (text[length - 1] == '.') take(prefixes, text.substr(0, length));
+        }
+      };
+      // Every text of the map that starts with the beginning.
+      const auto startingWith = [&](const auto& map, std::string_view beginning) {
+        for (auto it = map.lower_bound(beginning);
+             it != map.end() && std::string_view(it->first).starts_with(beginning); ++it) {
+          into.insert(into.end(), it->second.begin(), it->second.end());
+        }
+      };
+      if (s.inApps.empty()) {
+        into.insert(into.end(), everywhere.begin(), everywhere.end());
+        return;
+      }
+      for (const std::string& identifier : s.inApps.identifiers) {
+        take(identifiers, identifier);
+        beginnings(identifier);
+      }
+      for (const std::string& prefix : s.inApps.prefixes) {
+        beginnings(prefix);
+        startingWith(identifiers, prefix);
+        startingWith(prefixes, prefix);
+      }
+    }
   };
-  return (sets(a) & sets(b)) != 0;
-}
+  std::map<uint32_t, Press> presses_;
+};
 
 UserShortcut readShortcut(const Value& value, const ApplicationNames& names) {
   expectType(value, Value::Type::object, "each shortcut");
@@ -188,17 +260,17 @@ UserShortcut readShortcut(const Value& value, const ApplicationNames& names) {
 
 void readShortcuts(const Value& value, const ApplicationNames& names, RulesFile& rules) {
   expectType(value, Value::Type::array, "\"shortcuts\"");
+  PressIndex presses;
   for (const Value& item : value.items) {
     UserShortcut shortcut = readShortcut(item, names);
-    for (const UserShortcut& earlier : rules.shortcuts) {
-      if (samePress(earlier, shortcut) && scopesClash(earlier, shortcut)) {
-        const Value::Member& press = *memberNamed(item, "press");
-        fail(press.value.at, inQuotes(shortcut.press) + " is already a shortcut (line " +
-                                 std::to_string(earlier.line) +
-                                 ") in the same applications: give one of them \"apps\" or "
-                                 "\"except\" so that no application has both");
-      }
+    if (const UserShortcut* earlier = presses.clash(shortcut, rules.shortcuts)) {
+      const Value::Member& press = *memberNamed(item, "press");
+      fail(press.value.at, inQuotes(shortcut.press) + " is already a shortcut (line " +
+                               std::to_string(earlier->line) +
+                               ") in the same applications: give one of them \"apps\" or "
+                               "\"except\" so that no application has both");
     }
+    presses.add(shortcut, rules.shortcuts.size());
     rules.shortcuts.push_back(std::move(shortcut));
   }
 }
@@ -218,7 +290,7 @@ void readExclude(const Value& value, const ApplicationNames& names, RulesFile& r
   expectType(value, Value::Type::array, "\"exclude\"");
   // Plain names together make one entry; each { "apps", "keep" } object is one of its own.
   Exclusion plain;
-  std::vector<std::string_view> seen;
+  std::set<std::string_view> seen;
   for (const Value& item : value.items) {
     if (item.type == Value::Type::object) {
       Exclusion entry;
@@ -239,32 +311,21 @@ void readExclude(const Value& value, const ApplicationNames& names, RulesFile& r
       continue;
     }
     expectType(item, Value::Type::string, "each item of \"exclude\"");
-    if (std::find(seen.begin(), seen.end(), item.text) != seen.end()) {
-      fail(item.at, inQuotes(item.text) + " is listed twice");
-    }
-    seen.push_back(item.text);
+    if (!seen.insert(item.text).second) fail(item.at, inQuotes(item.text) + " is listed twice");
     Value one;
     one.type = Value::Type::array;
     one.at = item.at;
     one.items.push_back(item);
     const Applications app = names.read(one, "\"exclude\"");
-    for (const std::string& identifier : app.identifiers) {
-      if (!std::binary_search(plain.apps.identifiers.begin(), plain.apps.identifiers.end(),
-                              identifier)) {
-        plain.apps.identifiers.insert(std::lower_bound(plain.apps.identifiers.begin(),
-                                                       plain.apps.identifiers.end(), identifier),
-                                      identifier);
-      }
-    }
-    for (const std::string& prefix : app.prefixes) {
-      if (!std::binary_search(plain.apps.prefixes.begin(), plain.apps.prefixes.end(), prefix)) {
-        plain.apps.prefixes.insert(
-            std::lower_bound(plain.apps.prefixes.begin(), plain.apps.prefixes.end(), prefix),
-            prefix);
-      }
-    }
+    plain.apps.identifiers.insert(plain.apps.identifiers.end(), app.identifiers.begin(),
+                                  app.identifiers.end());
+    plain.apps.prefixes.insert(plain.apps.prefixes.end(), app.prefixes.begin(), app.prefixes.end());
     plain.apps.written.push_back(item.text);
     rules.exclude.push_back(item.text);
+  }
+  for (std::vector<std::string>* list : {&plain.apps.identifiers, &plain.apps.prefixes}) {
+    std::sort(list->begin(), list->end());
+    list->erase(std::unique(list->begin(), list->end()), list->end());
   }
   if (!plain.apps.empty()) rules.exclusions.insert(rules.exclusions.begin(), std::move(plain));
 }
@@ -323,21 +384,6 @@ void readSettings(const Value& value, RulesFile& rules) {
   }
 }
 
-// Every pattern the file uses, once.
-size_t patternCount(const RulesFile& rules) {
-  std::set<std::string_view> patterns;
-  const auto add = [&](const Applications& apps) {
-    for (const std::string& prefix : apps.prefixes) patterns.insert(prefix);
-  };
-  for (const Exclusion& e : rules.exclusions) add(e.apps);
-  for (const ScopedDisable& d : rules.disabledIn) add(d.in);
-  for (const UserShortcut& s : rules.shortcuts) {
-    add(s.inApps);
-    add(s.except);
-  }
-  return patterns.size();
-}
-
 RulesFile readRules(const Value& root) {
   if (root.type != Value::Type::object) {
     fail(root.at, "the file must hold one JSON object ({ ... }), not " +
@@ -364,11 +410,6 @@ RulesFile readRules(const Value& root) {
     } else {
       fail(member.at, unknownMember(member.name, kTopMembers, ""));
     }
-  }
-  if (patternCount(rules) > kMaxPatterns) {
-    throw Failure{RulesError{0, 0,
-                             "the file uses more than " + std::to_string(kMaxPatterns) +
-                                 " patterns (identifiers ending in .*)"}};
   }
   return rules;
 }

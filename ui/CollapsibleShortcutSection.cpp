@@ -3,7 +3,10 @@
 #include <QGraphicsOpacityEffect>
 #include <QHBoxLayout>
 #include <QPainter>
+#include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <map>
 
 #include "ui/KeyBadge.h"
 #include "ui/StyledText.h"
@@ -148,52 +151,134 @@ std::vector<SectionRow> CollapsibleShortcutSection::rowsOf(
   return rows;
 }
 
+QWidget* CollapsibleShortcutSection::makeRow(const SectionRow& item, QWidget* parent) const {
+  auto* row = new QWidget(parent);
+  row->setObjectName(item.description);
+  auto* layout = new QHBoxLayout(row);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(kDefaultSpacing);
+  auto add = [&](QWidget* widget) {
+    // A row the rules file switched off reads as inactive: its badges and texts are faded.
+    if (item.dimmed) {
+      auto* fade = new QGraphicsOpacityEffect(widget);
+      fade->setOpacity(kDimmedOpacity);
+      widget->setGraphicsEffect(fade);
+    }
+    layout->addWidget(widget, 0, Qt::AlignVCenter);
+  };
+  add(new KeyBadge(displayKeys(item.windowsKeys), SystemColor::Gray, row));
+  add(new StyledText(QStringLiteral("→"), TextStyle::Caption, SystemColor::Secondary, row));
+  add(new KeyBadge(item.description, SystemColor::Blue, row));
+  if (!item.where.isEmpty()) {
+    // A long list of applications gives way first; the tooltip holds the whole list.
+    auto* where = new ElidedText(item.where, TextStyle::Caption, SystemColor::Secondary, row);
+    where->setObjectName(QStringLiteral("where"));
+    add(where);
+  }
+  if (!item.mark.isEmpty()) {
+    // The mark itself stays legible.
+    auto* mark = new StyledText(item.mark, TextStyle::Caption, SystemColor::Secondary, row);
+    mark->setObjectName(QStringLiteral("mark"));
+    layout->addWidget(mark, 0, Qt::AlignVCenter);
+  }
+  layout->addStretch(1);
+  return row;
+}
+
+// The rows of a long section, made as they come into view: the host is as tall as all of them
+// would be, and a row's widgets exist only while it is on screen or near it.
+class CollapsibleShortcutSection::LazyRows : public QWidget {
+ public:
+  explicit LazyRows(const CollapsibleShortcutSection& section)
+      : QWidget(const_cast<CollapsibleShortcutSection*>(&section)), section_(section) {
+    QWidget* sample = section.makeRow(section.sectionRows_.front(), this);
+    rowHeight_ = sample->sizeHint().height();
+    delete sample;
+    const int count = static_cast<int>(section.sectionRows_.size());
+    setFixedHeight(count * (rowHeight_ + kSpacing) - kSpacing);
+  }
+
+  QList<QWidget*> rows() const {
+    QList<QWidget*> made;
+    for (const auto& [index, row] : made_) made.push_back(row);
+    return made;
+  }
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    // Rows are made outside the paint, which shows them as soon as it returns.
+    if (pending_) return;
+    pending_ = true;
+    QTimer::singleShot(0, this, [this] {
+      pending_ = false;
+      makeVisibleRows();
+    });
+  }
+  void resizeEvent(QResizeEvent*) override {
+    for (const auto& [index, row] : made_) row->setGeometry(placeOf(index));
+  }
+
+ private:
+  static constexpr int kSpacing = 8;  // as between the rows of a short section
+  static constexpr int kMargin = 20;  // rows made beyond the visible part, each way
+
+  QRect placeOf(int index) const {
+    return {0, index * (rowHeight_ + kSpacing), width(), rowHeight_};
+  }
+
+  void makeVisibleRows() {
+    const QRect visible = visibleRegion().boundingRect();
+    const int pitch = rowHeight_ + kSpacing;
+    const int count = static_cast<int>(section_.sectionRows_.size());
+    int first = 0;
+    int last = -1;
+    if (!visible.isEmpty()) {
+      first = std::max(0, visible.top() / pitch - kMargin);
+      last = std::min(count - 1, visible.bottom() / pitch + kMargin);
+    }
+    for (auto it = made_.begin(); it != made_.end();) {
+      if (it->first < first || it->first > last) {
+        delete it->second;
+        it = made_.erase(it);
+      } else {
+        ++it;
+      }
+    }
+    for (int i = first; i <= last; ++i) {
+      if (made_.contains(i)) continue;
+      QWidget* row = section_.makeRow(section_.sectionRows_[static_cast<size_t>(i)], this);
+      row->setGeometry(placeOf(i));
+      row->show();
+      made_.emplace(i, row);
+    }
+  }
+
+  const CollapsibleShortcutSection& section_;
+  int rowHeight_ = 0;
+  bool pending_ = false;
+  std::map<int, QWidget*> made_;
+};
+
 void CollapsibleShortcutSection::rebuildRows(bool expanded) {
   delete rowsHost_;
   rowsHost_ = nullptr;
+  lazyRows_ = nullptr;
   rowsExpanded_ = expanded;
   rowsSwapOptionAndCommand_ = swapOptionAndCommand_;
   rowsSwapFnAndControl_ = swapFnAndControl_;
   if (!expanded) return;
 
-  rowsHost_ = new QWidget(this);
-  rowsHost_->setObjectName(QStringLiteral("rows"));
-  auto* rows = new QVBoxLayout(rowsHost_);
-  rows->setContentsMargins(0, 0, 0, 0);
-  rows->setSpacing(8);
-  for (const SectionRow& item : sectionRows_) {
-    auto* row = new QWidget(rowsHost_);
-    row->setObjectName(item.description);
-    auto* layout = new QHBoxLayout(row);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(kDefaultSpacing);
-    auto add = [&](QWidget* widget) {
-      // A row the rules file switched off reads as inactive: its badges and texts are faded.
-      if (item.dimmed) {
-        auto* fade = new QGraphicsOpacityEffect(widget);
-        fade->setOpacity(kDimmedOpacity);
-        widget->setGraphicsEffect(fade);
-      }
-      layout->addWidget(widget, 0, Qt::AlignVCenter);
-    };
-    add(new KeyBadge(displayKeys(item.windowsKeys), SystemColor::Gray, row));
-    add(new StyledText(QStringLiteral("→"), TextStyle::Caption, SystemColor::Secondary, row));
-    add(new KeyBadge(item.description, SystemColor::Blue, row));
-    if (!item.where.isEmpty()) {
-      // A long list of applications gives way first; the tooltip holds the whole list.
-      auto* where = new ElidedText(item.where, TextStyle::Caption, SystemColor::Secondary, row);
-      where->setObjectName(QStringLiteral("where"));
-      add(where);
-    }
-    if (!item.mark.isEmpty()) {
-      // The mark itself stays legible.
-      auto* mark = new StyledText(item.mark, TextStyle::Caption, SystemColor::Secondary, row);
-      mark->setObjectName(QStringLiteral("mark"));
-      layout->addWidget(mark, 0, Qt::AlignVCenter);
-    }
-    layout->addStretch(1);
-    rows->addWidget(row);
+  if (sectionRows_.size() > kRowsMadeAtOnce) {
+    lazyRows_ = new LazyRows(*this);
+    rowsHost_ = lazyRows_;
+  } else {
+    rowsHost_ = new QWidget(this);
+    auto* rows = new QVBoxLayout(rowsHost_);
+    rows->setContentsMargins(0, 0, 0, 0);
+    rows->setSpacing(8);
+    for (const SectionRow& item : sectionRows_) rows->addWidget(makeRow(item, rowsHost_));
   }
+  rowsHost_->setObjectName(QStringLiteral("rows"));
   static_cast<QVBoxLayout*>(layout())->addWidget(rowsHost_);
 }
 
@@ -202,6 +287,7 @@ QString CollapsibleShortcutSection::displayKeys(const QString& windowsKeys) cons
 }
 
 QList<QWidget*> CollapsibleShortcutSection::rows() const {
+  if (lazyRows_ != nullptr) return lazyRows_->rows();
   if (!rowsHost_) return {};
   return rowsHost_->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly);
 }

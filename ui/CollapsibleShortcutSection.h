@@ -66,12 +66,16 @@ class CollapsibleShortcutSection : public QWidget {
   bool swapFnAndControl() const { return swapFnAndControl_; }
   QAbstractButton* header() const { return header_; }
   SymbolImage* chevron() const { return chevron_; }
-  // The rows on screen, in order (empty while collapsed).
+  // The rows on screen, in order (empty while collapsed). A section of more than
+  // kRowsMadeAtOnce rows makes them as they come into view and drops those far from it.
   QList<QWidget*> rows() const;
+  static constexpr size_t kRowsMadeAtOnce = 100;
 
  private:
   class Header;
+  class LazyRows;
   void rebuildRows(bool expanded);
+  QWidget* makeRow(const SectionRow& item, QWidget* parent) const;
 
   QString title_;
   std::span<const ShortcutItem> shortcuts_;
@@ -83,6 +87,7 @@ class CollapsibleShortcutSection : public QWidget {
   QAbstractButton* header_;
   SymbolImage* chevron_;
   QWidget* rowsHost_ = nullptr;
+  LazyRows* lazyRows_ = nullptr;  // rowsHost_ when the rows are made as they come into view
   // What the rows on screen were made from.
   bool rowsExpanded_ = false;
   bool rowsSwapOptionAndCommand_ = false;

@@ -7,6 +7,13 @@ namespace corvane::mac {
 
 class MacWorkspace final : public Workspace {
  public:
+  // Moves the frontmost stamp on each NSWorkspaceDidActivateApplicationNotification, which
+  // NSWorkspace posts on the main thread once frontmostApplication has changed.
+  MacWorkspace();
+  ~MacWorkspace() override;
+  MacWorkspace(const MacWorkspace&) = delete;
+  MacWorkspace& operator=(const MacWorkspace&) = delete;
+
   // NSWorkspace.sharedWorkspace.frontmostApplication.bundleIdentifier, copied as UTF-8 into a
   // buffer of the calling thread (the view lives until that thread's next call). Empty when
   // there is no frontmost application, it has no identifier, or the identifier is longer than
@@ -20,6 +27,9 @@ class MacWorkspace final : public Workspace {
   bool openApplicationWithBundleIdentifier(std::string_view bundleIdentifier) override;
 
   static constexpr unsigned long kMaxBundleIdentifierBytes = 255;
+
+ private:
+  void* activationObserver_ = nullptr;  // the notification center's token, retained
 };
 
 }  // namespace corvane::mac

@@ -7,6 +7,27 @@
 
 namespace corvane::mac {
 
+MacWorkspace::MacWorkspace() {
+  @autoreleasepool {
+    NSNotificationCenter* center = NSWorkspace.sharedWorkspace.notificationCenter;
+    id token = [center addObserverForName:NSWorkspaceDidActivateApplicationNotification
+                                   object:nil
+                                    queue:NSOperationQueue.mainQueue
+                               usingBlock:^(NSNotification* notification) {
+                                 (void)notification;
+                                 frontmostChanged();
+                               }];
+    activationObserver_ = (__bridge_retained void*)token;
+  }
+}
+
+MacWorkspace::~MacWorkspace() {
+  @autoreleasepool {
+    id token = (__bridge_transfer id)activationObserver_;
+    [NSWorkspace.sharedWorkspace.notificationCenter removeObserver:token];
+  }
+}
+
 std::string_view MacWorkspace::frontmostBundleIdentifier() noexcept {
   // Fixed storage: no allocation on the tap thread, and nothing that could throw.
   thread_local char identifier[kMaxBundleIdentifierBytes + 1];

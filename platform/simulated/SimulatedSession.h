@@ -74,6 +74,10 @@
 //      Dock wrote since the last one (CFPreferences.h). Here setDockItems holds the array
 //      (nullopt: an item without a bundle identifier), dockApplications reads it as the Mac's
 //      reading does, and opening by bundle identifier is an open request naming it.
+//  (14) NSWorkspace's frontmostApplication changes only as the main run loop runs, and
+//      NSWorkspaceDidActivateApplicationNotification is posted on the main thread once it has
+//      (NSWorkspace.h, NSRunningApplication.h): the workspace's frontmost stamp moves with every
+//      change of the frontmost application, after its identifier has changed.
 #pragma once
 
 #include <chrono>
@@ -178,7 +182,7 @@ class SimulatedSession final : public Platform,
   // The system's Accessibility prompts shown so far (11).
   uint64_t accessibilityPrompts() const;
   // The frontmost application's bundle identifier; nullopt: no frontmost application;
-  // "": an application without a bundle identifier.
+  // "": an application without a bundle identifier. Moves the frontmost stamp (14).
   void setFrontmostApplication(std::optional<std::string_view> bundleIdentifier);
   // The Dock's kept items, in order (nullopt: a spacer); Finder comes first regardless (13).
   void setDockItems(std::vector<std::optional<std::string>> items);

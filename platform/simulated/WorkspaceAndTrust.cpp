@@ -58,6 +58,7 @@ void SimulatedSession::setFrontmostApplication(std::optional<std::string_view> b
   std::lock_guard lock(graphMutex());
   frontmost_.store(bundleIdentifier ? internLocked(*bundleIdentifier) : nullptr,
                    std::memory_order_release);
+  frontmostChanged();
 }
 
 std::string_view SimulatedSession::frontmostBundleIdentifier() {

@@ -281,7 +281,17 @@ INSTANTIATE_TEST_SUITE_P(
         BadFile{"DeepNesting", std::string(100, '[') + std::string(100, ']'),
                 "line 1, column 33: the file nests too deep", true},
         BadFile{"TooLarge", "{}" + std::string(kMaxRulesFileSize, ' '),
-                "the file is larger than 256 KiB"}),
+                "the file is larger than 256 KiB"},
+        BadFile{"TooManyPatternsAtThe257th",
+                [] {
+                  std::string text = R"({"exclude": [)";
+                  for (int i = 0; i < 300; ++i) {
+                    text += (i == 0 ? "\n\"a.p" : ",\n\"a.p") + std::to_string(i) + ".*\"";
+                  }
+                  return text + "]}";
+                }(),
+                "line 258, column 1: the file uses more than 256 patterns (identifiers ending in "
+                ".*)"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(RulesFile, AGoodFileHoldsWhatItSays) {

@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QGraphicsOpacityEffect>
 #include <QLabel>
+#include <QScrollArea>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUrl>
@@ -140,6 +141,27 @@ TEST_F(RulesViewTest, FifthSectionListsTheUserShortcutsRelabelledWithWhereTheyAp
   ASSERT_TRUE(section->isVisible());
   ASSERT_EQ(section->rows().size(), 1);
   EXPECT_EQ(rowTexts(section->rows()[0]), (QStringList{"Ctrl + O", "→", "⌘ + O"}));
+
+  // Thousands: only the rows in view, and near it, are made; more as they scroll into view.
+  std::string many = R"({"shortcuts": [)";
+  for (int i = 0; i < 3000; ++i) {
+    many += (i == 0 ? "" : ",") +
+            std::string(R"({"press": "Ctrl+O", "send": "Cmd+O", "apps": ["a.)") +
+            std::to_string(i) + "\"]}";
+  }
+  setRules(*manager, parsed(many + "]}"));
+  settle();
+  for (const int row : {0, 2999}) {
+    view->scrollArea()->ensureVisible(0,
+                                      section->mapTo(view->scrollArea()->widget(), QPoint()).y() +
+                                          section->height() * row / 3000);
+    QTest::qWait(50);
+    const QList<QWidget*> made = section->rows();
+    ASSERT_FALSE(made.isEmpty());
+    EXPECT_LT(made.size(), 100);
+    EXPECT_EQ(rowTexts(row == 0 ? made.first() : made.last()).last(),
+              "in a." + QString::number(row));
+  }
 }
 
 TEST_F(RulesViewTest, ALongListOfApplicationsEndsInAnEllipsisAndTheTooltipHoldsItAll) {
@@ -396,8 +418,8 @@ TEST(StarterRulesFile, IsAValidFileThatChangesNothing) {
 TEST(StarterRulesFile, ItsExamplesAreValidOnceUncommented) {
   // Taking away every "// " that starts an example line (a line whose text after it is JSON)
   // gives a file that loads with each example in use.
-  QString text =
-      QString::fromUtf8(starterRulesFile().data(), static_cast<qsizetype>(starterRulesFile().size()));
+  QString text = QString::fromUtf8(starterRulesFile().data(),
+                                   static_cast<qsizetype>(starterRulesFile().size()));
   QStringList lines = text.split(QLatin1Char('\n'));
   for (QString& line : lines) {
     const QString trimmed = line.trimmed();

@@ -285,6 +285,7 @@ int main(int argc, char** argv) {
   std::ofstream(rulesPath, std::ios::binary | std::ios::trunc)
       << "{\n  \"shortcuts\": [\n    { \"press\": \"Ctlr+O\", \"send\": \"Cmd+O\" }\n  ]\n}\n";
   loader.reload();
+  loader.waitForReload();
   settle();
   ok = save(window.grab(), folder, "main-window-rules-error.png") && ok;
   manager->stop();
@@ -295,6 +296,7 @@ int main(int argc, char** argv) {
   // (excluded) with office.json. Off the Mac an application's name is its bundle identifier.
   if (!writeRules(rulesPath, "office.json", R"("exclude": ["com.apple.Terminal"],)")) return 1;
   loader.reload();
+  loader.waitForReload();
   manager->start();
   session->waitForTapSetups(3, std::chrono::seconds(5));
   view->showKeyViewer();
@@ -324,6 +326,7 @@ int main(int argc, char** argv) {
   session->waitForRunLoopsToEnd(std::chrono::seconds(5));
   std::filesystem::remove(rulesPath);  // no rules file: the built-in rules alone
   loader.reload();
+  loader.waitForReload();
   settle();
 
   QApplication::setPalette(darkPalette());

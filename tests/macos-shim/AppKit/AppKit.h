@@ -29,8 +29,11 @@ APPKIT_EXTERN __kindof NSApplication* _Null_unspecified NSApp;
 @property(nullable, readonly, copy) NSString* bundleIdentifier;
 @end
 
+APPKIT_EXTERN NSNotificationName const NSWorkspaceDidActivateApplicationNotification;
+
 @interface NSWorkspace : NSObject
 @property(class, readonly, strong) NSWorkspace* sharedWorkspace;
+@property(readonly, strong) NSNotificationCenter* notificationCenter;
 @property(nullable, readonly, strong) NSRunningApplication* frontmostApplication;
 - (BOOL)openURL:(NSURL*)url;
 - (nullable NSURL*)URLForApplicationWithBundleIdentifier:(NSString*)bundleIdentifier;

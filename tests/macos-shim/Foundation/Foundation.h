@@ -70,4 +70,21 @@ typedef NSString* NSErrorDomain;
 @property(readonly, copy) NSString* localizedDescription;
 @end
 
+typedef NSString* NSNotificationName;
+
+@interface NSNotification : NSObject
+@end
+
+@interface NSOperationQueue : NSObject
+@property(class, readonly, strong) NSOperationQueue* mainQueue;
+@end
+
+@interface NSNotificationCenter : NSObject
+- (id)addObserverForName:(nullable NSNotificationName)name
+                  object:(nullable id)obj
+                   queue:(nullable NSOperationQueue*)queue
+              usingBlock:(void (^)(NSNotification* notification))block;
+- (void)removeObserver:(id)observer;
+@end
+
 NS_ASSUME_NONNULL_END
