@@ -45,13 +45,13 @@ TEST_P(LaunchAtLoginSeeding, SeedsOnlyAnAbsentKeyAndAppliesItsBooleanReading) {
   EXPECT_TRUE(out.str().empty());
 }
 
-INSTANTIATE_TEST_SUITE_P(StoredValues, LaunchAtLoginSeeding,
-                         ::testing::Values(StoredFlag{"Absent", std::nullopt, "register"},
-                                           StoredFlag{"True", QVariant(true), "register"},
-                                           StoredFlag{"False", QVariant(false), "unregister"},
-                                           StoredFlag{"TextNo", QVariant(QStringLiteral("no")),
-                                                      "unregister"}),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    StoredValues, LaunchAtLoginSeeding,
+    ::testing::Values(StoredFlag{"Absent", std::nullopt, "register"},
+                      StoredFlag{"True", QVariant(true), "register"},
+                      StoredFlag{"False", QVariant(false), "unregister"},
+                      StoredFlag{"TextNo", QVariant(QStringLiteral("no")), "unregister"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 // The login item as macOS reports it, and where the program runs from: registered only when the
 // system does not know it, never from a disk image or App Translocation; what the window says.
