@@ -1,17 +1,10 @@
 // What the shell adds to the described lifecycle: the status item's double click, the Quit
 // shortcut, and the one-copy hand-over.
-#include <sys/socket.h>
-#include <sys/un.h>
-#include <unistd.h>
-
-#include <QDir>
-#include <QFileInfo>
 #include <QSystemTrayIcon>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <atomic>
-#include <cstring>
 #include <thread>
 
 #include "DelegateHarness.h"
@@ -115,25 +108,6 @@ TEST(SingleInstanceTest, ALaterCopyAsksTheFirstForItsWindowAndEnds) {
   second.join();
   EXPECT_EQ(later.load(), static_cast<int>(SingleInstance::Claim::handedOver));
   EXPECT_EQ(requests, 1);
-}
-
-TEST(SingleInstanceTest, ASocketLeftByACrashDoesNotBlockTheNextStart) {
-  QTemporaryDir folder;
-  const QString path = folder.filePath(QStringLiteral("corvane"));
-  // A socket file nobody listens on, as a crashed copy leaves it (its lock died with it).
-  QDir().mkpath(path);
-  const QByteArray socketPath = QFile::encodeName(path + QStringLiteral("/corvane.socket"));
-  const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
-  ASSERT_GE(fd, 0);
-  sockaddr_un address{};
-  address.sun_family = AF_UNIX;
-  std::strncpy(address.sun_path, socketPath.constData(), sizeof address.sun_path - 1);
-  ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-  ::close(fd);
-  ASSERT_TRUE(QFileInfo::exists(QFile::decodeName(socketPath)));
-
-  SingleInstance next(path);
-  EXPECT_EQ(next.claim(), SingleInstance::Claim::first);
 }
 
 }  // namespace

@@ -39,19 +39,6 @@ TEST(MacKeyboardEventServicesTest, AKeyboardEventCarriesTheEnginesKeyFlagsAndMar
   events.release(source);  // a failed create gives nullptr, which release ignores
 }
 
-TEST(MacKeyboardEventServicesTest, RetainAndReleaseBalanceOnTheCurrentRunLoop) {
-  MacKeyboardEventServices events;
-  RunLoopRef loop = events.runLoopGetCurrent();
-  ASSERT_NE(loop, nullptr);
-  const CFIndex before = CFGetRetainCount(loop);
-  events.retain(loop);
-  EXPECT_EQ(CFGetRetainCount(loop), before + 1);
-  events.release(loop);
-  EXPECT_EQ(CFGetRetainCount(loop), before);
-  events.retain(nullptr);  // absent references are ignored, not crashed on
-  events.release(nullptr);
-}
-
 struct MainQueueProbe {
   std::atomic<bool> ran{false};
   std::atomic<bool> onMainThread{false};

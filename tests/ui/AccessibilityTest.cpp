@@ -23,12 +23,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-class TrustedAlways final : public AccessibilityTrust {
- public:
-  bool checkAccessibilityTrust() override { return true; }
-  bool isSecureEventInputEnabled() override { return false; }
-};
-
 QString accessibleName(QWidget* widget) {
   QAccessibleInterface* face = QAccessible::queryAccessibleInterface(widget);
   return face != nullptr ? face->text(QAccessible::Name) : QString();
@@ -37,7 +31,7 @@ QString accessibleName(QWidget* widget) {
 class AccessibilityTest : public WindowHarness {
  protected:
   void SetUp() override {
-    build(WindowServices{std::make_shared<TrustedAlways>(), nullptr});
+    build(WindowServices{std::make_shared<FakeTrust>(), nullptr});
     show(/*active=*/true);
   }
 };

@@ -10,6 +10,9 @@
 #include <QVBoxLayout>
 #include <chrono>
 #include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
 
 #include "platform/simulated/SimulatedSession.h"
 #include "ui/ContentView.h"
@@ -17,6 +20,29 @@
 #include "ui/WindowServices.h"
 
 namespace corvane::ui {
+
+// Services the fixtures watch: the permission (and secure input) they set, the links opened.
+class FakeTrust final : public AccessibilityTrust {
+ public:
+  bool trusted = true;
+  int checks = 0;
+  bool secureInput = false;
+  bool checkAccessibilityTrust() override {
+    ++checks;
+    return trusted;
+  }
+  bool isSecureEventInputEnabled() override { return secureInput; }
+};
+
+class RecordingOpener final : public UrlOpener {
+ public:
+  std::vector<std::string> opened;
+  bool answer = true;  // false: no program to open it with (no xdg-open, no editor)
+  bool openURL(std::string_view url) override {
+    opened.emplace_back(url);
+    return answer;
+  }
+};
 
 class WindowHarness : public ::testing::Test {
  protected:
