@@ -23,6 +23,9 @@ struct BadFile {
   std::string name, text, message;  // message: as RulesError::describe() gives it
   bool schemaSees = false;  // docs/rules.schema.json refuses it too (tests/rules/check-schema.py)
 };
+void PrintTo(const BadFile& bad, std::ostream* out) {
+  *out << bad.name;
+}
 
 // The rows of bad-files.jsonl (its first line says what a row holds).
 std::vector<BadFile> badFiles() {
