@@ -139,41 +139,6 @@ TEST_P(DecisionOutcomeTest, TellsWhatTheDecisionCameTo) {
 
 INSTANTIATE_TEST_SUITE_P(Outcomes, DecisionOutcomeTest, ::testing::ValuesIn(kCases));
 
-// Every built-in, pressed with Fn playing Ctrl and with Control playing it, says in words what it
-// did: the keystroke it posted, or the application it opened.
-TEST_F(EngineTest, EveryBuiltInSaysWhatItDid) {
-  session->setFrontmostApplication("com.apple.Safari");  // where Shift+Tab reopens a tab
-  for (bool fnIsCtrl : {true, false}) {
-    manager->swapFnAndControl = fnIsCtrl;
-    for (const Builtin& b : kBuiltins) {
-      EventFlags flags = (b.shift == Builtin::Shift::must ? kFlagShift : 0) |
-                         ((b.modifiers & kModWin) != 0 ? kFlagOption : 0) |
-                         ((b.modifiers & kModAlt) != 0 ? kFlagCommand : 0);
-      const bool ctrl = (b.modifiers & kModCtrl) != 0;
-      if (ctrl) flags |= fnIsCtrl ? kFlagFn : kFlagControl;
-      manager->handleEvent(kEventFlagsChanged, makeEvent(63, ctrl && fnIsCtrl ? kFlagFn : 0));
-      session->clearRecords();
-      DecisionOutcome outcome;
-      ASSERT_EQ(manager->handleEvent(kEventKeyDown, makeEvent(b.key, flags), outcome), nullptr)
-          << b.name;
-      manager->handleEvent(kEventKeyUp, makeEvent(b.key, flags));
-      session->advance(std::chrono::seconds(1));
-      std::string did;
-      for (const sim::PostedEvent& e : session->posted()) {
-        if (e.type == kEventKeyDown && e.keyCode != 55 && e.keyCode != 56) {
-          did = macKeysWords(e.keyCode, e.flags) + "  ";  // the key, not the modifiers' own
-        }
-      }
-      for (const sim::OpenRequest& open : session->openRequests()) {
-        const size_t name = open.path.rfind('/') + 1;
-        did = "opens " + open.path.substr(name, open.path.size() - name - 4);  // less ".app"
-      }
-      const std::string words = outcomeWords(outcome, nullptr, "");
-      EXPECT_EQ(words.substr(0, 4 + did.size()), "→ " + did) << b.name << " fn " << fnIsCtrl;
-    }
-  }
-}
-
 TEST_F(EngineTest, MarkedKeysAndOtherTypesLeaveTheOutcomeAlone) {
   const DecisionOutcome untouched{OutcomeCode::tapStopped, 7};
   DecisionOutcome outcome = untouched;

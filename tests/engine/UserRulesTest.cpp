@@ -170,18 +170,6 @@ TEST_F(UserRulesTest, ApplicationsOpenAndAutoRepeatRepeats) {
   EXPECT_TRUE(session->posted().empty());
 }
 
-TEST_F(UserRulesTest, KeyUpsOwedFromBeforeAChangeOfRulesAreStillSwallowed) {
-  EXPECT_TRUE(keyDown(kO, kFlagFn));
-  EXPECT_TRUE(keyDown(kHome, kFlagFn));
-  manager->clearRules();
-  EXPECT_EQ(manager->rules(), nullptr);
-  EXPECT_TRUE(keyUp(kO));
-  EXPECT_TRUE(keyUp(kHome));
-  EXPECT_FALSE(keyDown(kO, kFlagFn)) << "the built-ins alone: O is no shortcut";
-  EXPECT_FALSE(keyUp(kO));
-  EXPECT_TRUE(keyDown(kC, kFlagFn)) << "and Ctrl+C is enabled again";
-}
-
 // A key held down in the application while the rules come to name it: its auto-repeat is
 // translated, and its key-up still reaches the application.
 TEST_F(UserRulesTest, AKeyHeldWhileTheRulesComeToNameItKeepsItsKeyUp) {
