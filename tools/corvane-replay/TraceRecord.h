@@ -20,6 +20,8 @@ enum class RecordKind : uint8_t {
   set,          // the user sets a swap setting (main thread)
   start,        // the start/stop button calls start (main thread)
   stop,         // the start/stop button calls stop (main thread)
+  record,       // the shortcut recorder starts taking every key (main thread)
+  stopRecording,  // the shortcut recorder stops (main thread)
   trusted,      // the process becomes (or stops being) a trusted accessibility client
   system,       // the system disables the engine's tap
   rules,        // the rules file changes (main thread)
@@ -54,7 +56,8 @@ struct TraceRecord {
   // set, start, stop and rules run on the main thread; the others act on the session at their time.
   bool onMainThread() const {
     return kind == RecordKind::set || kind == RecordKind::start || kind == RecordKind::stop ||
-           kind == RecordKind::rules;
+           kind == RecordKind::rules || kind == RecordKind::record ||
+           kind == RecordKind::stopRecording;
   }
 };
 
