@@ -215,9 +215,9 @@ EventRef passEverything(TapProxy /*proxy*/, EventType /*type*/, EventRef event, 
 bool KeyboardShortcutManager::probeTrust() {
   // Only key-downs and key-ups: the system clears from a tap's mask what the process may not
   // see, and gives no tap when nothing is left (CGEventTapCreate in CGEvent.h).
-  const MachPortRef port = events_.tapCreate(kSessionEventTap, kHeadInsertEventTap,
-                                             kEventTapOptionDefault, kKeyDownUpMask,
-                                             &passEverything, nullptr);
+  const MachPortRef port =
+      events_.tapCreate(kSessionEventTap, kHeadInsertEventTap, kEventTapOptionDefault,
+                        kKeyDownUpMask, &passEverything, nullptr);
   if (port == nullptr) return false;
   events_.machPortInvalidate(port);
   events_.release(port);
