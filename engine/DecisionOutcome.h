@@ -20,6 +20,7 @@ enum class OutcomeCode : uint8_t {
                  // application in front ("in"); index: its BuiltinCombination
   tappedAlone,   // a modifier pressed and released alone ran one of the user's shortcuts
                  // (a flags-changed record); index: its place in the file
+  recorded,      // swallowed: the shortcut recorder took the key (or the modifier tapped alone)
 };
 
 inline constexpr uint16_t kNoRuleIndex = 0xFFFF;

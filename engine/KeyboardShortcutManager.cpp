@@ -77,6 +77,17 @@ EventRef KeyboardShortcutManager::decideKeyDownForViewer(int64_t keyCode, EventR
   record.flags = flagsAsRead(keyCode, events_.eventGetFlags(event));
   record.swapFnAndControl = swapFnAndControl.get();
   record.swapOptionAndCommand = swapOptionAndCommand.get();
+  if (recording_.load(std::memory_order_relaxed)) {
+    // The recorder takes the key: it is swallowed, and so is its key-up; a key between Ctrl's
+    // press and release means Ctrl was not tapped alone. The auto-repeat of a key the
+    // application holds from before is swallowed alone: its key-up is the application's.
+    tapCandidate_.store(0, std::memory_order_relaxed);
+    if (heldByApplication.contains(keyCode)) return nullptr;
+    record.outcome = {OutcomeCode::recorded, kNoRuleIndex};
+    consumedKeyUps.insert(keyCode);
+    keyViewer_.push(record);
+    return nullptr;
+  }
   // A key no rule names comes to "no shortcut" here as well, only by a longer way.
   EventRef verdict = decideKeyDown(keyCode, event, record.outcome);
   keyViewer_.push(record);
@@ -123,6 +134,22 @@ void KeyboardShortcutManager::closeKeyViewer() {
   keyViewerOpen_.store(false, std::memory_order_relaxed);
   publishNamedKeys();
   keyViewer_.discard();
+}
+
+void KeyboardShortcutManager::startRecording() {
+  if (recording_.load(std::memory_order_relaxed)) return;
+  viewerOpenBeforeRecording_ = isKeyViewerOpen();
+  if (!viewerOpenBeforeRecording_) openKeyViewer();
+  recording_.store(true, std::memory_order_relaxed);
+  publishTappedModifiers();
+}
+
+void KeyboardShortcutManager::stopRecording() {
+  if (!recording_.load(std::memory_order_relaxed)) return;
+  recording_.store(false, std::memory_order_relaxed);
+  publishTappedModifiers();
+  tapCandidate_.store(0, std::memory_order_relaxed);  // a modifier pressed while recording
+  if (!viewerOpenBeforeRecording_) closeKeyViewer();
 }
 
 void KeyboardShortcutManager::recordTranslated(int64_t keyCode, Action action, int64_t userKey) {
@@ -190,9 +217,9 @@ EventRef passEverything(TapProxy /*proxy*/, EventType /*type*/, EventRef event, 
 bool KeyboardShortcutManager::probeTrust() {
   // Only key-downs and key-ups: the system clears from a tap's mask what the process may not
   // see, and gives no tap when nothing is left (CGEventTapCreate in CGEvent.h).
-  const MachPortRef port = events_.tapCreate(kSessionEventTap, kHeadInsertEventTap,
-                                             kEventTapOptionDefault, kKeyDownUpMask,
-                                             &passEverything, nullptr);
+  const MachPortRef port =
+      events_.tapCreate(kSessionEventTap, kHeadInsertEventTap, kEventTapOptionDefault,
+                        kKeyDownUpMask, &passEverything, nullptr);
   if (port == nullptr) return false;
   events_.machPortInvalidate(port);
   events_.release(port);

@@ -138,6 +138,17 @@ class KeyboardShortcutManager : public std::enable_shared_from_this<KeyboardShor
     return keyViewer_.drain(std::forward<Take>(take));
   }
 
+  // The shortcut recorder (main thread): while it records, every key goes to it alone. Each
+  // unmarked key-down is recorded (outcome `recorded`) and swallowed, and so is its key-up; a key
+  // held from before keeps its key-up. Ctrl, Win and Alt pressed and released alone are recorded
+  // as a flags-changed record whose flags are the modifier's (WindowsModifier bits), and no
+  // shortcut of the user's fires for them. Nothing is translated, opened or posted meanwhile.
+  // Starting opens the key viewer's records (drained with drainKeyViewer); stopping closes them
+  // unless a key viewer was open before.
+  void startRecording();
+  void stopRecording();
+  bool isRecording() const { return recording_.load(std::memory_order_relaxed); }
+
   // The shortcut rules: the action a key-down stands for, or none. Reads each swap setting once.
   std::optional<std::string_view> actionForKeyDown(int64_t keyCode, EventFlags flags);
   bool isBrowserFrontmost();
@@ -272,6 +283,7 @@ class KeyboardShortcutManager : public std::enable_shared_from_this<KeyboardShor
   // Stores the key codes that go past the first test: those the rules in use name, or every one
   // while a key viewer is open.
   void publishNamedKeys();
+  void publishTappedModifiers();
   void reclaimRetiredRules();
   void postKeystrokeWithFlags(EventFlags flags, KeyCode key);
   DelayedHold* holdForDelayedWork();
@@ -339,6 +351,10 @@ class KeyboardShortcutManager : public std::enable_shared_from_this<KeyboardShor
   // The key viewer: whether one is open, and the records on their way to it. An untranslated
   // key-down reads nothing of it while none is open; a key-down some rule names reads the flag.
   std::atomic<bool> keyViewerOpen_{false};
+  // Whether the recorder takes every key (read only on the key viewer's way), and whether the
+  // viewer was open on its own when recording started.
+  std::atomic<bool> recording_{false};
+  bool viewerOpenBeforeRecording_ = false;
   KeyViewerRing keyViewer_;
   friend EventRef eventTapCallback(TapProxy, EventType, EventRef, void*);
 };

@@ -31,11 +31,20 @@ const RulesFile* KeyboardShortcutManager::rules() const {
 void KeyboardShortcutManager::publishRules(const RuleTable* table) {
   // A key the new table names is let through the first test once the table is there.
   const RuleTable* old = ruleTable_.exchange(table, std::memory_order_seq_cst);
-  tappedModifiers_.store(table != nullptr ? table->tappedModifiers() : 0,
-                         std::memory_order_relaxed);
+  publishTappedModifiers();
   publishNamedKeys();
   if (old != nullptr) retiredRules_.push_back(old);
   reclaimRetiredRules();
+}
+
+void KeyboardShortcutManager::publishTappedModifiers() {
+  // While the recorder records, Ctrl, Win and Alt are each followed, to be recorded when tapped.
+  const RuleTable* table = ruleTable_.load(std::memory_order_relaxed);
+  const uint8_t tapped = recording_.load(std::memory_order_relaxed)
+                             ? uint8_t{kModCtrl | kModWin | kModAlt}
+                         : table != nullptr ? table->tappedModifiers()
+                                            : uint8_t{0};
+  tappedModifiers_.store(tapped, std::memory_order_relaxed);
 }
 
 void KeyboardShortcutManager::publishNamedKeys() {

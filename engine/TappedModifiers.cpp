@@ -34,6 +34,18 @@ EventRef KeyboardShortcutManager::trackTappedModifier(int64_t keyCode, EventRef 
 }
 
 void KeyboardShortcutManager::fireTapped(uint8_t modifier, int64_t keyCode) {
+  if (recording_.load(std::memory_order_relaxed)) {
+    // The recorder takes the tap: no shortcut of the user's fires for it.
+    KeyRecord record;
+    record.type = kEventFlagsChanged;
+    record.keyCode = keyCode;
+    record.flags = modifier;
+    record.outcome = {OutcomeCode::recorded, kNoRuleIndex};
+    record.swapFnAndControl = swapFnAndControl.get();
+    record.swapOptionAndCommand = swapOptionAndCommand.get();
+    keyViewer_.push(record);
+    return;
+  }
   const RuleReader reader(*this);
   const RuleTable* table = reader.table();
   if (table == nullptr) return;

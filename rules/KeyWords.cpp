@@ -116,6 +116,8 @@ std::string outcomeWords(DecisionOutcome outcome, const RulesFile* rules,
       return "passed: no shortcut";
     case OutcomeCode::tapStopped:
       return "passed: the tap is stopped";
+    case OutcomeCode::recorded:
+      return "recorded: nothing translated";
     case OutcomeCode::excluded:
       return "passed: " + std::string(frontmostName.empty() ? "this application" : frontmostName) +
              " is excluded";

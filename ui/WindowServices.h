@@ -5,8 +5,10 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace corvane {
 
@@ -31,10 +33,34 @@ class UrlOpener {
   virtual bool openURL(std::string_view url) = 0;
 };
 
-// The services a window is built with; either may be null (the control then does nothing).
+// An application the window can offer in its pickers.
+struct ApplicationEntry {
+  std::string bundleIdentifier;  // "com.apple.Terminal"
+  std::string name;              // "Terminal"
+  std::string path;              // "/System/Applications/Utilities/Terminal.app"
+};
+
+// The applications the window offers: installed ones (for "open"), running ones (for where a
+// shortcut applies), and the one that was in front before Corvane's window. On a Mac the
+// workspace answers; off the Mac, the simulated session's applications.
+class ApplicationCatalog {
+ public:
+  virtual ~ApplicationCatalog() = default;
+  // Applications in /Applications, /Applications/Utilities, /System/Applications and its
+  // Utilities, by name.
+  virtual std::vector<ApplicationEntry> installedApplications() = 0;
+  // Running applications with a bundle identifier and a user interface, Corvane left out.
+  virtual std::vector<ApplicationEntry> runningApplications() = 0;
+  // The application that was frontmost before Corvane's window came to the front; none when
+  // there was none (or only Corvane).
+  virtual std::optional<ApplicationEntry> frontmostBeforeWindow() = 0;
+};
+
+// The services a window is built with; any may be null (the control then does nothing).
 struct WindowServices {
   std::shared_ptr<AccessibilityTrust> trust;
   std::shared_ptr<UrlOpener> urlOpener;
+  std::shared_ptr<ApplicationCatalog> applications = nullptr;  // none: the pickers are empty
 };
 
 // The build's default services (the ones the shell uses too).

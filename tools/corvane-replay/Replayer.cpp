@@ -245,6 +245,12 @@ class Replayer::Impl {
       case RecordKind::stop:
         manager_->stop();
         break;
+      case RecordKind::record:
+        manager_->startRecording();
+        break;
+      case RecordKind::stopRecording:
+        manager_->stopRecording();
+        break;
       default:
         break;
     }

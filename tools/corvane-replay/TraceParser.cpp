@@ -574,9 +574,12 @@ bool TraceParser::parse(std::string_view originalLine, TraceRecord& record) {
       break;
     }
     case fDo: {
-      static constexpr std::array<std::string_view, 2> kOperations = {"start", "stop"};
+      static constexpr std::array<std::string_view, 4> kOperations = {"start", "stop", "record",
+                                                                      "stopRecording"};
+      static constexpr std::array<RecordKind, 4> kKinds = {
+          RecordKind::start, RecordKind::stop, RecordKind::record, RecordKind::stopRecording};
       if (!readChoice(v, fDo, kOperations, choice, error)) return false;
-      r.kind = choice == 0 ? RecordKind::start : RecordKind::stop;
+      r.kind = kKinds[choice];
       break;
     }
     case fTrusted:
