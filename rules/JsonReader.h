@@ -21,8 +21,8 @@ struct Position {
 struct Value {
   enum class Type : uint8_t { null, boolean, number, string, array, object };
   Type type = Type::null;
-  Position at;           // the value's first character
-  size_t begin = 0;      // the value's bytes in the text: its first and one past its last
+  Position at;       // the value's first character
+  size_t begin = 0;  // the value's bytes in the text: its first and one past its last
   size_t end = 0;
   bool boolean = false;  // boolean
   std::string text;      // string: its contents; number: as written
