@@ -252,17 +252,26 @@ Elements elementsOf(const Value& container) {
   return e;
 }
 
-// Changes to one text, made from the last to the first so that positions hold.
+// Changes to one text, made from the last to the first so that positions hold; two at one
+// place come out in the order they were added.
 struct Splices {
-  std::vector<std::pair<std::pair<size_t, size_t>, std::string>> changes;
+  struct Change {
+    size_t from, to;
+    std::string with;
+  };
+  std::vector<Change> changes;
   void add(size_t from, size_t to, std::string with) {
-    changes.push_back({{from, to}, std::move(with)});
+    changes.push_back({from, to, std::move(with)});
   }
   void apply(std::string& t) {
-    std::sort(changes.begin(), changes.end(),
-              [](const auto& a, const auto& b) { return a.first.first > b.first.first; });
-    for (const auto& [range, with] : changes)
-      t.replace(range.first, range.second - range.first, with);
+    while (!changes.empty()) {
+      size_t last = 0;  // the last added of those furthest on
+      for (size_t i = 1; i < changes.size(); ++i) {
+        if (changes[i].from >= changes[last].from) last = i;
+      }
+      t.replace(changes[last].from, changes[last].to - changes[last].from, changes[last].with);
+      changes.erase(changes.begin() + static_cast<std::ptrdiff_t>(last));
+    }
   }
 };
 
