@@ -398,13 +398,25 @@ bool setMember(std::string& t, Locate locate, std::string_view name, const std::
   return true;
 }
 
-// Adds an item to the root's list member, which is made (last) when the file has none.
+// Adds an item to the root's list member, which is made (last) when the file has none: on one
+// line, but a list of objects in a file whose members have lines of their own gets one item a
+// line, as shortcuts are written.
 void addToList(std::string& t, const Value& root, std::string_view name, const std::string& item) {
   if (const Value* list = valueOf(root, name)) {
     append(t, *list, item);
-  } else {
-    append(t, root, jsonString(name) + ": [" + item + "]");
+    return;
   }
+  std::string value = "[" + item + "]";
+  if (!root.members.empty() && item.starts_with("{")) {
+    const Value::Member& last = root.members.back();
+    const size_t comma = commaAfter(t, last.end);
+    if (startsLine(t, last.begin) &&
+        lineEndAfter(t, comma != npos ? comma + 1 : last.end) != npos) {
+      const std::string nl = std::string(newlineOf(t)) + indentOf(t, last.begin);
+      value = "[" + nl + "  " + item + nl + "]";
+    }
+  }
+  append(t, root, jsonString(name) + ": " + value);
 }
 
 RulesError noSuch(std::string_view what, size_t index) {
@@ -503,6 +515,22 @@ EditResult addExclusion(std::string_view text, std::string_view application) {
     }
   }
   addToList(t, root, "exclude", jsonString(application));
+  return finish(std::move(t));
+}
+
+EditResult removeExcludedApplication(std::string_view text, std::string_view application) {
+  Value root;
+  RulesError error;
+  if (!readable(text, root, error)) return refused(error);
+  std::string t(text);
+  if (const Value* list = exclude(root)) {
+    for (size_t i = 0; i < list->items.size(); ++i) {
+      if (list->items[i].type == Value::Type::string && list->items[i].text == application) {
+        removeAt(t, *list, i);
+        break;
+      }
+    }
+  }
   return finish(std::move(t));
 }
 

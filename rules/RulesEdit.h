@@ -56,13 +56,19 @@ EditResult setBuiltinOffIn(std::string_view text, BuiltinCombination combination
 // Exclusions. Adds an application (a bundle identifier, pattern or group name) to "exclude" as a
 // plain entry; nothing changes when a plain entry already names it.
 EditResult addExclusion(std::string_view text, std::string_view application);
-// Removes the index-th entry of "exclude" (file order, as RulesFile::exclusions).
+// Removes the plain entry that names the application; nothing changes when none does.
+EditResult removeExcludedApplication(std::string_view text, std::string_view application);
+// The entries of "exclude" by index as RulesFile::exclusions counts them: the plain names
+// together are one entry (the first, when there are any), then each { "apps", "keep" } object in
+// file order. Removes the index-th entry (the plain one: every plain name).
 EditResult removeExclusion(std::string_view text, size_t index);
-// The built-ins the index-th entry of "exclude" keeps: a plain entry becomes
-// { "apps": [...], "keep": [...] }; an empty keep leaves "keep" out.
+// The built-ins the index-th entry keeps: the plain names become one { "apps": [...], "keep":
+// [...] } where the first of them was; an empty keep leaves "keep" out (plain names stay plain).
 EditResult setKept(std::string_view text, size_t index, const std::vector<std::string>& kept);
 
-// Shortcuts of the user's, by index in file order (as RulesFile::shortcuts).
+// Shortcuts of the user's, by index in file order (as RulesFile::shortcuts). A new one is one
+// line: { "press": ..., "send": ..., "apps": [...], "except": [...], "withShift": true,
+// "title": ... }. A changed one has only the members the draft changes rewritten.
 EditResult addShortcut(std::string_view text, const ShortcutDraft& shortcut);
 EditResult replaceShortcut(std::string_view text, size_t index, const ShortcutDraft& shortcut);
 EditResult removeShortcut(std::string_view text, size_t index);

@@ -142,6 +142,8 @@ const std::vector<Row> kRows = [] {
       {lists, exclude("terminals"), "", "", "exclude: terminals,com.example.vm remote+Alt+Tab|"},
       {lists, unexclude(0), wholeExclude, R"([{ "apps": ["remote"], "keep": ["Alt+Tab"] }])",
        "exclude: remote+Alt+Tab|"},
+      {lists, [](auto t) { return removeExcludedApplication(t, "terminals"); }, R"("terminals", )",
+       "", "exclude: com.example.vm remote+Alt+Tab|"},
       {lists, unexclude(1), R"({ "apps": ["remote"], "keep": ["Alt+Tab"] }, )", "",
        "exclude: terminals,com.example.vm|"},
       {lists, keep(1, {"Alt+Tab", "Win+E"}), R"(["Alt+Tab"])", R"(["Alt+Tab", "Win+E"])",
@@ -180,7 +182,8 @@ const std::vector<Row> kRows = [] {
       {"starter.jsonc", off(B::f2, true), "\"./rules.schema.json\",",
        "\"./rules.schema.json\",\n  \"disable\": [\"F2\"],", "off: F2|"},
       {"starter.jsonc", add(dock), "\"./rules.schema.json\",",
-       "\"./rules.schema.json\",\n  \"shortcuts\": [{ \"press\": \"Win+2\", \"dock\": 2 }],",
+       "\"./rules.schema.json\",\n  \"shortcuts\": [\n    { \"press\": \"Win+2\", \"dock\": 2 }\n  "
+       "],",
        "shortcuts: Win+2=dock 2|"},
       {"{}", add(shot), "{}",
        R"({ "shortcuts": [{ "press": "PrintScreen", "send": ["Cmd+Shift+4", "Space"], "except": ["terminals"] }] })",
