@@ -22,14 +22,14 @@ namespace corvane::edit {
 
 // A shortcut as the editor makes it: the members of one "shortcuts" entry, as they are written.
 struct ShortcutDraft {
-  std::string press;              // "Ctrl+Shift+Home", "Win" (tapped alone)
-  std::vector<std::string> send;  // one keystroke or up to four; empty when it opens or docks
-  std::string open;               // absolute path of an application ending in .app
-  int dock = 0;                   // a Dock position, 1 to 99; 0: none
-  std::vector<std::string> apps;  // empty: everywhere
-  std::vector<std::string> except;
+  std::string press{};              // "Ctrl+Shift+Home", "Win" (tapped alone)
+  std::vector<std::string> send{};  // one keystroke or up to four; empty when it opens or docks
+  std::string open{};               // absolute path of an application ending in .app
+  int dock = 0;                     // a Dock position, 1 to 99; 0: none
+  std::vector<std::string> apps{};  // empty: everywhere
+  std::vector<std::string> except{};
   bool withShift = false;
-  std::string title;  // empty: none written
+  std::string title{};  // empty: none written
 };
 
 // The draft of a shortcut the file has (to change it in the editor).

@@ -85,26 +85,13 @@ struct Row {
   std::string reads;     // part of summary() of the new text, or of the reader's refusal
 };
 
-ShortcutDraft draft(std::string press, std::vector<std::string> send) {
-  ShortcutDraft d;
-  d.press = std::move(press);
-  d.send = std::move(send);
-  return d;
-}
+using D = ShortcutDraft;
 
 const std::vector<Row> kRows = [] {
-  ShortcutDraft open = draft("Ctrl+O", {"Cmd+O"});
-  open.title = "Open \"file\"";
-  ShortcutDraft reload = draft("F5", {"Cmd+Shift+R"});
-  reload.apps = {"browsers"};
-  reload.title = "Reload";
-  ShortcutDraft calculator = draft("Home", {});
-  calculator.open = "/Applications/Calculator.app";
-  calculator.withShift = true;
-  ShortcutDraft shot = draft("PrintScreen", {"Cmd+Shift+4", "Space"});
-  shot.except = {"terminals"};
-  ShortcutDraft dock = draft("Win+2", {});
-  dock.dock = 2;
+  const D open{.press = "Ctrl+O", .send = {"Cmd+O"}, .title = "Open \"file\""};
+  const D reload{.press = "F5", .send = {"Cmd+Shift+R"}, .apps = {"browsers"}, .title = "Reload"};
+  const D calculator{.press = "Home", .open = "/Applications/Calculator.app", .withShift = true};
+  const D shot{.press = "PrintScreen", .send = {"Cmd+Shift+4", "Space"}, .except = {"terminals"}};
   const auto off = [](B b, bool o) { return [=](auto t) { return setBuiltinOff(t, b, o); }; };
   const auto offIn = [](B b, std::vector<std::string> in) {
     return [=](auto t) { return setBuiltinOffIn(t, b, in); };
@@ -169,7 +156,7 @@ const std::vector<Row> kRows = [] {
        "    {\n      \"press\": \"f5\",\n      \"send\": \"Cmd+R\", // reload\n      \"apps\": "
        "[\"browsers\"]\n    },\n",
        "", "shortcuts: Home=Cmd+Left|"},
-      {lists, add(draft("home", {"Cmd+Up"})), "", "",
+      {lists, add({.press = "home", .send = {"Cmd+Up"}}), "", "",
        "line 17, column 16: \"Home\" is already a shortcut (line 11)"},
       {"oneline.json", off(B::ctrlY, true), "false }}", R"(false }, "disable": ["Ctrl+Y"]})",
        "off: Ctrl+Y|"},
@@ -181,7 +168,7 @@ const std::vector<Row> kRows = [] {
       {"oneline.json", exclude("nogroup"), "", "", "\"nogroup\""},
       {"starter.jsonc", off(B::f2, true), "\"./rules.schema.json\",",
        "\"./rules.schema.json\",\n  \"disable\": [\"F2\"],", "off: F2|"},
-      {"starter.jsonc", add(dock), "\"./rules.schema.json\",",
+      {"starter.jsonc", add({.press = "Win+2", .dock = 2}), "\"./rules.schema.json\",",
        "\"./rules.schema.json\",\n  \"shortcuts\": [\n    { \"press\": \"Win+2\", \"dock\": 2 }\n  "
        "],",
        "shortcuts: Win+2=dock 2|"},
