@@ -45,11 +45,13 @@ struct EditResult {
 };
 
 // Built-in switches. Off adds the combination's name to "disable" (the member made when the
-// file has none); on removes every entry of "disable" that names it, plain or scoped. Nothing
-// changes when it already is as asked.
+// file has none), or makes a scoped entry naming it plain; on removes the entry of "disable" that
+// names it, plain or scoped, in whatever spelling ("ctrl + del"). Nothing changes when it already
+// is as asked.
 EditResult setBuiltinOff(std::string_view text, BuiltinCombination combination, bool off);
 // A scoped entry { "name": ..., "in": [...] } of "disable": its "in" replaced by apps; an empty
-// apps removes the entry (the built-in is on everywhere again); made when there is none.
+// apps removes the entry (the built-in is on everywhere again); made when there is none, or from
+// a plain entry naming it (its spelling kept).
 EditResult setBuiltinOffIn(std::string_view text, BuiltinCombination combination,
                            const std::vector<std::string>& apps);
 
