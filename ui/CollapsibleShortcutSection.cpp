@@ -175,7 +175,9 @@ QWidget* CollapsibleShortcutSection::makeRow(size_t index, QWidget* parent) cons
   };
   add(new KeyBadge(displayKeys(item.windowsKeys), SystemColor::Gray, row));
   add(new StyledText(QStringLiteral("→"), TextStyle::Caption, SystemColor::Secondary, row));
-  add(new KeyBadge(item.description, SystemColor::Blue, row));
+  auto* description = new KeyBadge(item.description, SystemColor::Blue, row);
+  description->setElidable();  // the keys stay whole
+  add(description);
   if (!item.where.isEmpty()) {
     // A long list of applications gives way first; the tooltip holds the whole list.
     auto* where = new ElidedText(item.where, TextStyle::Caption, SystemColor::Secondary, row);
@@ -183,8 +185,8 @@ QWidget* CollapsibleShortcutSection::makeRow(size_t index, QWidget* parent) cons
     add(where);
   }
   if (!item.mark.isEmpty()) {
-    // The mark itself stays legible.
-    auto* mark = new StyledText(item.mark, TextStyle::Caption, SystemColor::Secondary, row);
+    // Never faded; it gives way before the badges do (its tooltip holds the whole mark).
+    auto* mark = new ElidedText(item.mark, TextStyle::Caption, SystemColor::Secondary, row);
     mark->setObjectName(QStringLiteral("mark"));
     layout->addWidget(mark, 0, Qt::AlignVCenter);
   }

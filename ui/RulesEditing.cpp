@@ -48,7 +48,7 @@ BuiltinSwitch::BuiltinSwitch(Qt::CheckState state, std::function<bool(bool on)> 
 }
 
 QSize BuiltinSwitch::sizeHint() const {
-  return {34, 20};
+  return {32, 20};
 }
 
 void BuiltinSwitch::nextCheckState() {
@@ -144,7 +144,9 @@ void addBuiltinSwitch(QWidget* row, QHBoxLayout* layout, const ShortcutItem& ite
   if (auto* mark = row->findChild<QWidget*>(QStringLiteral("mark"))) {
     toggle->setAccessibleDescription(static_cast<QLabel*>(mark)->text());
   }
-  layout->addWidget(toggle, 0, Qt::AlignVCenter);
+  // In the place of the row's stretch, at its right end: no spacing of its own beside it.
+  delete layout->takeAt(layout->count() - 1);
+  layout->addWidget(toggle, 1, Qt::AlignRight | Qt::AlignVCenter);
 }
 
 void syncSwitches(CollapsibleShortcutSection& section, const RulesFile* rules) {
