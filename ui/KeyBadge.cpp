@@ -1,8 +1,8 @@
 #include "ui/KeyBadge.h"
 
 #include <QPainter>
-#include <QStyle>
 #include <QPainterPath>
+#include <QStyle>
 #include <algorithm>
 #include <utility>
 
