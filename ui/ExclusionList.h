@@ -1,6 +1,7 @@
 // The applications the rules file leaves alone ("exclude"), under the list's title: a row per
-// entry with its applications, the built-ins it keeps, "Keep…" to choose them and "Remove"; and
-// "Leave this application alone" for the application that was in front before the window.
+// entry as the reader counts them (the plain names together, then each { "apps", "keep" }) with
+// its applications, the built-ins it keeps, "Keep…" to choose them and "Remove"; and "Leave this
+// application alone" for the application that was in front before the window.
 #pragma once
 
 #include <QWidget>
