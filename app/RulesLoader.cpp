@@ -62,7 +62,9 @@ void RulesLoader::reload() {
     QMetaObject::invokeMethod(
         this,
         [this, read, reload] {
-          if (reload == reloads_) apply(std::move(*read));
+          if (reload != reloads_) return;
+          apply(std::move(*read));
+          status_->noteFileReread();
         },
         Qt::QueuedConnection);
   });

@@ -1,5 +1,6 @@
 #include "ui/CollapsibleShortcutSection.h"
 
+#include <QApplication>
 #include <QGraphicsOpacityEffect>
 #include <QHBoxLayout>
 #include <QPainter>
@@ -151,7 +152,13 @@ std::vector<SectionRow> CollapsibleShortcutSection::rowsOf(
   return rows;
 }
 
-QWidget* CollapsibleShortcutSection::makeRow(const SectionRow& item, QWidget* parent) const {
+void CollapsibleShortcutSection::setRowExtras(RowExtras extras) {
+  rowExtras_ = std::move(extras);
+  rowsChanged_ = true;
+}
+
+QWidget* CollapsibleShortcutSection::makeRow(size_t index, QWidget* parent) const {
+  const SectionRow& item = sectionRows_[index];
   auto* row = new QWidget(parent);
   row->setObjectName(item.description);
   auto* layout = new QHBoxLayout(row);
@@ -168,7 +175,9 @@ QWidget* CollapsibleShortcutSection::makeRow(const SectionRow& item, QWidget* pa
   };
   add(new KeyBadge(displayKeys(item.windowsKeys), SystemColor::Gray, row));
   add(new StyledText(QStringLiteral("→"), TextStyle::Caption, SystemColor::Secondary, row));
-  add(new KeyBadge(item.description, SystemColor::Blue, row));
+  auto* description = new KeyBadge(item.description, SystemColor::Blue, row);
+  description->setElidable();  // the keys stay whole
+  add(description);
   if (!item.where.isEmpty()) {
     // A long list of applications gives way first; the tooltip holds the whole list.
     auto* where = new ElidedText(item.where, TextStyle::Caption, SystemColor::Secondary, row);
@@ -176,12 +185,13 @@ QWidget* CollapsibleShortcutSection::makeRow(const SectionRow& item, QWidget* pa
     add(where);
   }
   if (!item.mark.isEmpty()) {
-    // The mark itself stays legible.
-    auto* mark = new StyledText(item.mark, TextStyle::Caption, SystemColor::Secondary, row);
+    // Never faded; it gives way before the badges do (its tooltip holds the whole mark).
+    auto* mark = new ElidedText(item.mark, TextStyle::Caption, SystemColor::Secondary, row);
     mark->setObjectName(QStringLiteral("mark"));
     layout->addWidget(mark, 0, Qt::AlignVCenter);
   }
   layout->addStretch(1);
+  if (rowExtras_) rowExtras_(index, row, layout);
   return row;
 }
 
@@ -191,7 +201,7 @@ class CollapsibleShortcutSection::LazyRows : public QWidget {
  public:
   explicit LazyRows(const CollapsibleShortcutSection& section)
       : QWidget(const_cast<CollapsibleShortcutSection*>(&section)), section_(section) {
-    QWidget* sample = section.makeRow(section.sectionRows_.front(), this);
+    QWidget* sample = section.makeRow(0, this);
     rowHeight_ = sample->sizeHint().height();
     delete sample;
     const int count = static_cast<int>(section.sectionRows_.size());
@@ -246,7 +256,7 @@ class CollapsibleShortcutSection::LazyRows : public QWidget {
     }
     for (int i = first; i <= last; ++i) {
       if (made_.contains(i)) continue;
-      QWidget* row = section_.makeRow(section_.sectionRows_[static_cast<size_t>(i)], this);
+      QWidget* row = section_.makeRow(static_cast<size_t>(i), this);
       row->setGeometry(placeOf(i));
       row->show();
       made_.emplace(i, row);
@@ -260,6 +270,19 @@ class CollapsibleShortcutSection::LazyRows : public QWidget {
 };
 
 void CollapsibleShortcutSection::rebuildRows(bool expanded) {
+  // A control of a row that has the keyboard focus gets it back in the row made anew (a switch
+  // pressed with Space keeps the focus when the file's reload marks its row).
+  int focusedRow = -1;
+  QString focusedName;
+  QWidget* focused = QApplication::focusWidget();
+  if (rowsHost_ != nullptr && lazyRows_ == nullptr && focused != nullptr &&
+      rowsHost_->isAncestorOf(focused)) {
+    const QList<QWidget*> made = rows();
+    for (qsizetype i = 0; i < made.size(); ++i) {
+      if (made[i]->isAncestorOf(focused)) focusedRow = static_cast<int>(i);
+    }
+    focusedName = focused->objectName();
+  }
   delete rowsHost_;
   rowsHost_ = nullptr;
   lazyRows_ = nullptr;
@@ -276,10 +299,24 @@ void CollapsibleShortcutSection::rebuildRows(bool expanded) {
     auto* rows = new QVBoxLayout(rowsHost_);
     rows->setContentsMargins(0, 0, 0, 0);
     rows->setSpacing(8);
-    for (const SectionRow& item : sectionRows_) rows->addWidget(makeRow(item, rowsHost_));
+    for (size_t i = 0; i < sectionRows_.size(); ++i) rows->addWidget(makeRow(i, rowsHost_));
   }
   rowsHost_->setObjectName(QStringLiteral("rows"));
   static_cast<QVBoxLayout*>(layout())->addWidget(rowsHost_);
+  // Tab goes from the header through the rows' controls (a switch), in reading order.
+  QWidget* previous = header_;
+  for (QWidget* row : rows()) {
+    for (QWidget* control : row->findChildren<QWidget*>()) {
+      if ((control->focusPolicy() & Qt::TabFocus) == 0) continue;
+      setTabOrder(previous, control);
+      previous = control;
+    }
+  }
+  if (focusedRow >= 0 && focusedRow < static_cast<int>(sectionRows_.size())) {
+    if (auto* again = rows().at(focusedRow)->findChild<QWidget*>(focusedName)) {
+      again->setFocus(Qt::OtherFocusReason);
+    }
+  }
 }
 
 QString CollapsibleShortcutSection::displayKeys(const QString& windowsKeys) const {

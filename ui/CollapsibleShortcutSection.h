@@ -6,12 +6,15 @@
 #include <QAbstractButton>
 #include <QString>
 #include <QWidget>
+#include <functional>
 #include <span>
 #include <string_view>
 #include <vector>
 
 #include "ui/Binding.h"
 #include "ui/ShortcutItem.h"
+
+class QHBoxLayout;
 
 namespace corvane::ui {
 
@@ -51,6 +54,10 @@ class CollapsibleShortcutSection : public QWidget {
   // What the rows show from the next composition on (a row per shortcut, in order).
   void setRows(std::vector<SectionRow> rows);
   const std::vector<SectionRow>& sectionRows() const { return sectionRows_; }
+  // What the owner adds to each row as it is made (a switch, a double click): the row's index in
+  // the section, the row and its layout, whose stretch is already in. Rows are made again for it.
+  using RowExtras = std::function<void(size_t index, QWidget* row, QHBoxLayout* layout)>;
+  void setRowExtras(RowExtras extras);
   // The rows of a table of built-in shortcuts, unmarked.
   static std::vector<SectionRow> rowsOf(std::span<const ShortcutItem> shortcuts);
 
@@ -75,12 +82,13 @@ class CollapsibleShortcutSection : public QWidget {
   class Header;
   class LazyRows;
   void rebuildRows(bool expanded);
-  QWidget* makeRow(const SectionRow& item, QWidget* parent) const;
+  QWidget* makeRow(size_t index, QWidget* parent) const;
 
   QString title_;
   std::span<const ShortcutItem> shortcuts_;
   std::vector<SectionRow> sectionRows_;
   Binding isExpanded_;
+  RowExtras rowExtras_;
   bool swapOptionAndCommand_;
   bool swapFnAndControl_;
 

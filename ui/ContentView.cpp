@@ -3,21 +3,27 @@
 #include <QCheckBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QHideEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QShortcut>
 #include <QStyleOptionButton>
 #include <QVBoxLayout>
+#include <fstream>
+#include <sstream>
 
 #include "ui/CollapsibleShortcutSection.h"
+#include "ui/ExclusionList.h"
 #include "ui/KeyBadge.h"
 #include "ui/KeyViewer.h"
 #include "ui/PermissionsAlert.h"
 #include "ui/RulesNotes.h"
 #include "ui/RulesRows.h"
 #include "ui/ShortcutItem.h"
+#include "ui/StarterRulesFile.h"
 #include "ui/StatusTag.h"
 #include "ui/StyledText.h"
 #include "ui/Symbols.h"
@@ -151,13 +157,20 @@ ContentView::ContentView(std::shared_ptr<KeyboardShortcutManager> manager, Windo
     : QWidget(parent),
       shortcutManager_(std::move(manager)),
       services_(std::move(services)),
-      rulesStatus_(std::make_shared<RulesStatus>(rulesFilePath())) {
+      rulesStatus_(std::make_shared<RulesStatus>(rulesFilePath())),
+      rulesFileEditor_(
+          std::make_unique<edit::RulesFileEditor>(rulesStatus_->path(), starterRulesFile())) {
   setObjectName(QStringLiteral("ContentView"));
+  fileRules_ = parseRules(rulesFileEditor_->text()).rules;
   trustWatch_ = new TrustWatch(
       *shortcutManager_, services_.trust, [this] { scheduleRecompose(); }, this);
   build();
   rulesStatusConnection_ =
       connect(rulesStatus_.get(), &RulesStatus::changed, this, [this] { scheduleRecompose(); });
+  rulesRereadConnection_ =
+      connect(rulesStatus_.get(), &RulesStatus::fileReread, this, [this] { followRulesFile(); });
+  connect(new QShortcut(QKeySequence::Undo, this), &QShortcut::activated, this,
+          [this] { undoEdit(); });
   // The manager signals before it stores the new value: the composition is queued on this
   // view's (the main) thread and runs once the assignment is done. Several signals make one.
   subscription_ = shortcutManager_->objectWillChange.subscribe([this] { scheduleRecompose(); });
@@ -401,6 +414,17 @@ QWidget* ContentView::makeListTitleRow() {
   row->addWidget(new StyledText(QStringLiteral("Shortcut List"), TextStyle::Title3,
                                 SystemColor::Primary, titleRow, true));
   row->addStretch(1);
+  undoButton_ = new LinkButton(QStringLiteral("Undo"), TextStyle::Body, titleRow);
+  undoButton_->setObjectName(QStringLiteral("undoButton"));
+  undoButton_->setAccessibleName(QStringLiteral("Undo the last change to the rules file"));
+  connect(undoButton_, &QAbstractButton::clicked, this, [this] { undoEdit(); });
+  row->addWidget(undoButton_, 0, Qt::AlignVCenter);
+  addShortcutButton_ = new LinkButton(QStringLiteral("Add shortcut…"), TextStyle::Body, titleRow);
+  addShortcutButton_->setObjectName(QStringLiteral("addShortcutButton"));
+  addShortcutButton_->setAccessibleName(QStringLiteral("Add a shortcut of your own"));
+  connect(addShortcutButton_, &QAbstractButton::clicked, this,
+          [this] { openShortcutEditor(std::nullopt); });
+  row->addWidget(addShortcutButton_, 0, Qt::AlignVCenter);
   editRulesButton_ = new LinkButton(QStringLiteral("Edit…"), TextStyle::Body, titleRow);
   editRulesButton_->setObjectName(QStringLiteral("editRulesButton"));
   editRulesButton_->setAccessibleName(QStringLiteral("Edit the rules file"));
@@ -413,7 +437,11 @@ QWidget* ContentView::makeListTitleRow() {
   row->addWidget(testKeysButton_, 0, Qt::AlignVCenter);
   column->addWidget(titleRow);
   rulesNotes_ = new RulesNotes([this] { editRules(); }, holder);
+  rulesNotes_->setReload([this] { reloadRulesFile(); });
   column->addWidget(rulesNotes_);
+  exclusionList_ =
+      new ExclusionList([this](const RulesEdit& edit) { return applyEdit(edit); }, holder);
+  column->addWidget(exclusionList_);
   return holder;
 }
 
@@ -454,6 +482,18 @@ QWidget* ContentView::makeSectionArea() {
                                                  swapFn, rightColumn);
   right->addWidget(editingSection_);
   right->addWidget(filesSection_);
+
+  // Each built-in row ends in its switch; a row of "Your Shortcuts" opens the shortcut editor.
+  for (CollapsibleShortcutSection* section :
+       {systemSection_, browserSection_, editingSection_, filesSection_}) {
+    section->setRowExtras([this, section](size_t index, QWidget* row, QHBoxLayout* layout) {
+      addBuiltinSwitch(row, layout, section->shortcuts()[index], editedRules(),
+                       [this](const RulesEdit& edit) { return applyEdit(edit); });
+    });
+  }
+  userSection_->setRowExtras([this](size_t index, QWidget* row, QHBoxLayout*) {
+    onDoubleClick(row, [this, index] { openShortcutEditor(index); });
+  });
 
   row->addWidget(leftColumn, 1, Qt::AlignTop);
   row->addWidget(rightColumn, 1, Qt::AlignTop);
@@ -511,11 +551,20 @@ void ContentView::recompose() {
       rules != nullptr ? userShortcutRows(*rules) : std::vector<SectionRow>{};
   userSection_->setVisible(!userRows.empty());
   userSection_->setRows(std::move(userRows));
-  rulesNotes_->compose(exclusionLine(rules), rulesStatus_->describeError(), editFailure_);
+  rulesNotes_->compose(exclusionLine(rules), rulesStatus_->describeError(), editFailure_,
+                       editProblem_, offerReload_);
+  exclusionList_->compose(editedRules(), services_.applications
+                                             ? services_.applications->frontmostBeforeWindow()
+                                             : std::nullopt);
+  undoButton_->setVisible(rulesFileEditor_->canUndo());
 
   for (CollapsibleShortcutSection* section :
        {systemSection_, browserSection_, editingSection_, filesSection_, userSection_}) {
     section->compose(swapOption, swapFn);
+  }
+  for (CollapsibleShortcutSection* section :
+       {systemSection_, browserSection_, editingSection_, filesSection_}) {
+    syncSwitches(*section, editedRules());
   }
   permissionsAlert_->sync();
 }
@@ -523,10 +572,76 @@ void ContentView::recompose() {
 void ContentView::setRulesStatus(std::shared_ptr<RulesStatus> status) {
   if (!status) return;
   disconnect(rulesStatusConnection_);
+  disconnect(rulesRereadConnection_);
+  const bool samePath = status->path() == rulesStatus_->path();
   rulesStatus_ = std::move(status);
   rulesStatusConnection_ =
       connect(rulesStatus_.get(), &RulesStatus::changed, this, [this] { scheduleRecompose(); });
+  rulesRereadConnection_ =
+      connect(rulesStatus_.get(), &RulesStatus::fileReread, this, [this] { followRulesFile(); });
+  if (!samePath) {
+    rulesFileEditor_ =
+        std::make_unique<edit::RulesFileEditor>(rulesStatus_->path(), starterRulesFile());
+    rulesFileChanged();
+  }
   recompose();
+}
+
+const RulesFile* ContentView::editedRules() const {
+  return fileRules_ ? &*fileRules_ : shortcutManager_->rules();
+}
+
+void ContentView::rulesFileChanged() {
+  fileRules_ = parseRules(rulesFileEditor_->text()).rules;
+  scheduleRecompose();
+}
+
+bool ContentView::applyEdit(const RulesEdit& edit) {
+  const edit::RulesFileEditor::Result result = rulesFileEditor_->apply(edit);
+  showEditOutcome(result);
+  return result.outcome == edit::RulesFileEditor::Outcome::written ||
+         result.outcome == edit::RulesFileEditor::Outcome::unchanged;
+}
+
+void ContentView::undoEdit() {
+  if (rulesFileEditor_->canUndo()) showEditOutcome(rulesFileEditor_->undo());
+}
+
+void ContentView::showEditOutcome(const edit::RulesFileEditor::Result& result) {
+  // Composed later: the control pressed may be one that the composition makes anew.
+  editProblem_ = editOutcomeLine(result, rulesStatus_->path());
+  offerReload_ = result.outcome == edit::RulesFileEditor::Outcome::changedOnDisk;
+  rulesFileChanged();
+}
+
+void ContentView::reloadRulesFile() {
+  rulesFileEditor_->reload();
+  editProblem_.clear();
+  offerReload_ = false;
+  rulesFileChanged();
+}
+
+void ContentView::followRulesFile() {
+  // The loader read the file after a change. The window's own write is what the editor holds
+  // (its undo stays); anyone else's save is read again.
+  std::ifstream file(rulesStatus_->path(), std::ios::binary);
+  std::ostringstream onDisk;
+  if (file) onDisk << file.rdbuf();
+  if (file.is_open() == rulesFileEditor_->exists() &&
+      (!file.is_open() || onDisk.str() == rulesFileEditor_->text())) {
+    return;
+  }
+  reloadRulesFile();
+}
+
+void ContentView::hideEvent(QHideEvent* event) {
+  QWidget::hideEvent(event);
+  if (!event->spontaneous() && rulesFileEditor_->canUndo()) reloadRulesFile();
+}
+
+void ContentView::openShortcutEditor(std::optional<size_t> index) {
+  static_cast<void>(index);
+  // TODO: ShortcutEditor(shortcutManager_, services_, text, index, this); apply its draft.
 }
 
 void ContentView::showKeyViewer() {

@@ -8,9 +8,12 @@
 #include <array>
 #include <atomic>
 #include <memory>
+#include <optional>
 
 #include "engine/ChangeNotifier.h"
 #include "engine/KeyboardShortcutManager.h"
+#include "rules/RulesEdit.h"
+#include "ui/RulesEditing.h"
 #include "ui/RulesStatus.h"
 #include "ui/WindowServices.h"
 
@@ -57,6 +60,7 @@ inline constexpr const char* kNoPermissionToAskLine =
 std::array<const char*, 3> macKeysOfMappings(bool swapOptionAndCommand, bool swapFnAndControl);
 
 class CollapsibleShortcutSection;
+class ExclusionList;
 class KeyBadge;
 class KeyViewer;
 class LinkButton;
@@ -103,6 +107,17 @@ class ContentView : public QWidget {
   // nothing could open it, a line under the list says so with the file's path.
   void editRules();
 
+  // The rules file as the window edits it (the switches, the exclusions, the shortcut editor):
+  // reread when the loader sees someone else's change, its undo kept until the window is hidden.
+  edit::RulesFileEditor& rulesFileEditor() const { return *rulesFileEditor_; }
+  // Writes an edit into the file; one that wrote nothing says why under the list. True when the
+  // file now holds it.
+  bool applyEdit(const RulesEdit& edit);
+  // "Undo" (and Command/Ctrl+Z): writes back the text before the last edit.
+  void undoEdit();
+  // The edit line's "Reload": reads the file again after it changed on disk.
+  void reloadRulesFile();
+
   // Whether the engine runs on a simulated keyboard session (the program off the Mac): a quiet
   // line under the status says that keys typed here are not translated. Off by default, as on
   // a Mac.
@@ -120,6 +135,12 @@ class ContentView : public QWidget {
   // Composes the content again from the view state and the manager's current values.
   void recompose();
 
+ public slots:
+  // "Add shortcut…" (no index) and a double click on a row of "Your Shortcuts" (its index in the
+  // file): the shortcut editor, whose accepted draft is written like any other edit.
+  void openShortcutEditor(std::optional<size_t> index);
+
+ public:
   StatusTag* statusTag() const { return statusTag_; }
   // The lines under the status (shown while one of them applies), and the simulated keyboard's.
   QWidget* statusNotes() const { return statusNotes_; }
@@ -148,7 +169,15 @@ class ContentView : public QWidget {
   // "Edit…" at the end of the list's title row, and the exclusion and error lines under it.
   LinkButton* editRulesButton() const { return editRulesButton_; }
   LinkButton* testKeysButton() const { return testKeysButton_; }
+  LinkButton* addShortcutButton() const { return addShortcutButton_; }
+  // Shown while there is an edit to undo.
+  LinkButton* undoButton() const { return undoButton_; }
   RulesNotes* rulesNotes() const { return rulesNotes_; }
+  ExclusionList* exclusionList() const { return exclusionList_; }
+
+ protected:
+  // Hidden (the window closed): the edits can no longer be undone.
+  void hideEvent(QHideEvent* event) override;
 
  private:
   void build();
@@ -159,6 +188,13 @@ class ContentView : public QWidget {
   QWidget* makeSectionArea();
   void setViewState(bool& field, bool value);
   void scheduleRecompose();
+  void followRulesFile();
+  void showEditOutcome(const edit::RulesFileEditor::Result& result);
+  // The editor's text changed (an edit, an undo, a reload): read again for the switches and the
+  // exclusions, which show the file as the window last wrote or read it.
+  void rulesFileChanged();
+  // Those rules; the rules in use while the file has a mistake.
+  const RulesFile* editedRules() const;
 
   std::shared_ptr<KeyboardShortcutManager> shortcutManager_;
   WindowServices services_;
@@ -172,7 +208,12 @@ class ContentView : public QWidget {
   bool simulatedKeyboard_ = false;
   std::shared_ptr<RulesStatus> rulesStatus_;
   QString editFailure_;  // what the last Edit… could not do; empty after one that opened the file
+  QString editProblem_;  // why the window's last edit wrote nothing; empty after one that wrote
+  bool offerReload_ = false;
+  std::unique_ptr<edit::RulesFileEditor> rulesFileEditor_;
+  std::optional<RulesFile> fileRules_;
   QMetaObject::Connection rulesStatusConnection_;
+  QMetaObject::Connection rulesRereadConnection_;
 
   ChangeNotifier::Token subscription_ = 0;
   std::atomic<bool> recomposeQueued_{false};
@@ -203,8 +244,11 @@ class ContentView : public QWidget {
   CollapsibleShortcutSection* userSection_ = nullptr;
   LinkButton* editRulesButton_ = nullptr;
   LinkButton* testKeysButton_ = nullptr;
+  LinkButton* addShortcutButton_ = nullptr;
+  LinkButton* undoButton_ = nullptr;
   KeyViewer* keyViewer_ = nullptr;
   RulesNotes* rulesNotes_ = nullptr;
+  ExclusionList* exclusionList_ = nullptr;
   PermissionsAlert* permissionsAlert_ = nullptr;
 };
 

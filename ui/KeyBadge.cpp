@@ -2,6 +2,7 @@
 
 #include <QPainter>
 #include <QPainterPath>
+#include <QStyle>
 #include <algorithm>
 #include <utility>
 
@@ -30,15 +31,34 @@ KeyBadge::KeyBadge(const QString& text, SystemColor color, QWidget* parent)
   setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
 }
 
+void KeyBadge::setElidable() {
+  elidable_ = true;
+  setToolTip(text());
+  setSizePolicy(QSizePolicy::Maximum, QSizePolicy::Fixed);
+}
+
+QSize KeyBadge::minimumSizeHint() const {
+  if (!elidable_) return QLabel::minimumSizeHint();
+  const QMargins margins = contentsMargins();
+  return {fontMetrics().horizontalAdvance(text().left(1) + QStringLiteral("…")) + margins.left() +
+              margins.right(),
+          sizeHint().height()};
+}
+
 void KeyBadge::paintEvent(QPaintEvent* event) {
-  {
-    QPainter painter(this);
-    painter.setRenderHint(QPainter::Antialiasing);
-    QColor fill = systemColor(color_, palette());
-    fill.setAlphaF(fill.alphaF() * kFillOpacity);
-    painter.fillPath(continuousRoundedRect(QRectF(rect()), kCornerRadius), fill);
+  QPainter painter(this);
+  painter.setRenderHint(QPainter::Antialiasing);
+  QColor fill = systemColor(color_, palette());
+  fill.setAlphaF(fill.alphaF() * kFillOpacity);
+  painter.fillPath(continuousRoundedRect(QRectF(rect()), kCornerRadius), fill);
+  if (!elidable_ || width() >= sizeHint().width()) {
+    painter.end();
+    QLabel::paintEvent(event);
+    return;
   }
-  QLabel::paintEvent(event);
+  const QString shown = fontMetrics().elidedText(text(), Qt::ElideRight, contentsRect().width());
+  style()->drawItemText(&painter, contentsRect(), Qt::AlignLeft | Qt::AlignVCenter, palette(),
+                        isEnabled(), shown, foregroundRole());
 }
 
 QPainterPath continuousRoundedRect(const QRectF& rect, qreal radius) {

@@ -16,6 +16,10 @@ class KeyBadge : public QLabel {
  public:
   KeyBadge(const QString& text, SystemColor color, QWidget* parent = nullptr);
   SystemColor color() const { return color_; }
+  // A badge that gives way when its row is short of room: it ends in "…" where it is cut, and
+  // its tooltip is the whole text.
+  void setElidable();
+  QSize minimumSizeHint() const override;
 
   static constexpr qreal kFillOpacity = 0.2;
   static constexpr qreal kCornerRadius = 4;
@@ -25,6 +29,7 @@ class KeyBadge : public QLabel {
 
  private:
   SystemColor color_;
+  bool elidable_ = false;
 };
 
 // A rounded rectangle with continuous corners: the curvature eases into the straight edges

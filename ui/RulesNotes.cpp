@@ -60,26 +60,46 @@ RulesNotes::RulesNotes(std::function<void()> edit, QWidget* parent) : QWidget(pa
   editFailure_->setWordWrap(true);
   editFailure_->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
   column->addWidget(editFailure_);
+
+  editProblem_ = new StyledText(QString(), TextStyle::Body, SystemColor::Red, this);
+  editProblem_->setObjectName(QStringLiteral("editProblemLine"));
+  editProblem_->setTextFormat(Qt::RichText);
+  editProblem_->setWordWrap(true);
+  editProblem_->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
+  connect(editProblem_, &QLabel::linkActivated, this, [this](const QString& link) {
+    if (link == QStringLiteral("reload") && reload_) reload_();
+  });
+  column->addWidget(editProblem_);
   compose({}, {});
 }
 
-void RulesNotes::compose(const QString& exclusion, const QString& error,
-                         const QString& editFailure) {
+void RulesNotes::compose(const QString& exclusion, const QString& error, const QString& editFailure,
+                         const QString& editProblem, bool offerReload) {
   exclusion_->setText(exclusion);
   exclusion_->setVisible(!exclusion.isEmpty());
-  {
-    // The link's colour is taken afresh at each composition (light or dark palette).
-    errorMessage_ = error;
-    const QString link = systemColor(SystemColor::Blue, error_->palette()).name();
-    error_->setText(error.toHtmlEscaped() + QStringLiteral("&nbsp;&nbsp;<a href=\"edit\" "
-                                                           "style=\"color: %1; "
-                                                           "text-decoration: none\">Edit…</a>")
-                                                .arg(link));
-  }
+  // A message, then a link; the link's colour is taken afresh at each composition (light or
+  // dark palette).
+  auto withLink = [](StyledText* line, const QString& message, const char* href,
+                     const QString& text) {
+    const QString link = systemColor(SystemColor::Blue, line->palette()).name();
+    line->setText(message.toHtmlEscaped() +
+                  QStringLiteral("&nbsp;&nbsp;<a href=\"%1\" style=\"color: %2; "
+                                 "text-decoration: none\">%3</a>")
+                      .arg(QString::fromLatin1(href), link, text));
+  };
+  errorMessage_ = error;
+  withLink(error_, error, "edit", QStringLiteral("Edit…"));
   error_->setVisible(!error.isEmpty());
   editFailure_->setText(editFailure);
   editFailure_->setVisible(!editFailure.isEmpty());
-  setVisible(!exclusion.isEmpty() || !error.isEmpty() || !editFailure.isEmpty());
+  if (offerReload) {
+    withLink(editProblem_, editProblem, "reload", QStringLiteral("Reload"));
+  } else {
+    editProblem_->setText(editProblem.toHtmlEscaped());
+  }
+  editProblem_->setVisible(!editProblem.isEmpty());
+  setVisible(!exclusion.isEmpty() || !error.isEmpty() || !editFailure.isEmpty() ||
+             !editProblem.isEmpty());
 }
 
 }  // namespace corvane::ui

@@ -1,6 +1,7 @@
 // The rules file in the window's list title area: the "Edit…" control, the caption line that
-// says where nothing is translated, the load error in red with an "Edit…" link, and the line
-// that says Edit… could not open the file, with its path to copy.
+// says where nothing is translated, the load error in red with an "Edit…" link, the line that
+// says Edit… could not open the file, with its path to copy, and the line that says why an edit
+// of the window's wrote nothing (with a "Reload" link when the file changed on disk).
 #pragma once
 
 #include <QAbstractButton>
@@ -33,8 +34,12 @@ class RulesNotes : public QWidget {
   RulesNotes(std::function<void()> edit, QWidget* parent = nullptr);
 
   // exclusion: "Not translated in …" or empty; error: the described load error or empty;
-  // editFailure: what Edit… could not do, with the file's path, or empty.
-  void compose(const QString& exclusion, const QString& error, const QString& editFailure = {});
+  // editFailure: what Edit… could not do, with the file's path, or empty; editProblem: why the
+  // window's last edit wrote nothing, or empty, followed by "Reload" when offerReload.
+  void compose(const QString& exclusion, const QString& error, const QString& editFailure = {},
+               const QString& editProblem = {}, bool offerReload = false);
+  // What the edit line's "Reload" link does.
+  void setReload(std::function<void()> reload) { reload_ = std::move(reload); }
 
   StyledText* exclusionText() const { return exclusion_; }
   // The error in red, followed by the "Edit…" link (the link "edit" of its rich text).
@@ -42,12 +47,16 @@ class RulesNotes : public QWidget {
   const QString& errorMessage() const { return errorMessage_; }
   // Selectable, so that the path can be copied.
   StyledText* editFailureText() const { return editFailure_; }
+  // In red; its "Reload" is the link "reload" of its rich text.
+  StyledText* editProblemText() const { return editProblem_; }
 
  private:
   StyledText* exclusion_;
   StyledText* error_;
   StyledText* editFailure_;
+  StyledText* editProblem_;
   QString errorMessage_;
+  std::function<void()> reload_;
 };
 
 }  // namespace corvane::ui

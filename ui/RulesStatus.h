@@ -30,8 +30,12 @@ class RulesStatus : public QObject {
   // "rules.json, line 7, column 14: <message>" (the file's name, then the error).
   QString describeError() const;
 
+  // The loader read the file again after a change it saw (a save, the window's own edit too).
+  void noteFileReread() { emit fileReread(); }
+
  signals:
   void changed();
+  void fileReread();
 
  private:
   std::filesystem::path path_;

@@ -46,6 +46,8 @@ TEST_F(AccessibilityTest, TabReachesEveryControlInOrderAndEachShowsFocus) {
        QStringLiteral("Swap Fn and Control keys")},
       {view->findChild<QWidget*>(QStringLiteral("swapOptionAndCommand")),
        QStringLiteral("Swap Option (Alt) and Command")},
+      {view->findChild<QWidget*>(QStringLiteral("addShortcutButton")),
+       QStringLiteral("Add a shortcut of your own")},
       {view->findChild<QWidget*>(QStringLiteral("editRulesButton")),
        QStringLiteral("Edit the rules file")},
       {view->findChild<QWidget*>(QStringLiteral("testKeysButton")),

@@ -21,6 +21,7 @@
 #include <fstream>
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <sstream>
 #include <vector>
 
@@ -49,6 +50,24 @@ class IgnoringOpener final : public corvane::UrlOpener {
  public:
   bool openURL(std::string_view) override { return true; }
 };
+
+// The application in front before the window, for "Leave this application alone".
+class FrontmostOnly final : public corvane::ApplicationCatalog {
+ public:
+  std::optional<corvane::ApplicationEntry> frontmost;
+  std::vector<corvane::ApplicationEntry> installedApplications() override { return {}; }
+  std::vector<corvane::ApplicationEntry> runningApplications() override { return {}; }
+  std::optional<corvane::ApplicationEntry> frontmostBeforeWindow() override { return frontmost; }
+};
+
+// The window's edits: a row of two with one off, one off in terminals only, two exclusions (one
+// keeping built-ins), and Safari in front; the "Save" switch is then clicked off in the window.
+constexpr const char* kEditingRules = R"(// Corvane's rules: see docs/rules.md.
+{
+  "exclude": ["com.apple.Terminal", { "apps": ["remote"], "keep": ["Alt+Tab", "Win+L"] }],
+  "disable": ["Ctrl+Backspace", { "name": "Ctrl+C", "in": ["terminals"] }],
+}
+)";
 
 QPalette darkPalette() {
   QPalette palette;
@@ -206,8 +225,9 @@ int main(int argc, char** argv) {
 
   auto session = std::make_shared<corvane::sim::SimulatedSession>(corvane::sim::ClockMode::Virtual);
   auto manager = std::make_shared<KeyboardShortcutManager>(session);
+  auto catalog = std::make_shared<FrontmostOnly>();
   corvane::WindowServices services{std::make_shared<FixedTrust>(),
-                                   std::make_shared<IgnoringOpener>()};
+                                   std::make_shared<IgnoringOpener>(), catalog};
   // The rules file of each state, read by the program's own loader.
   QTemporaryDir rulesFolder;
   const std::filesystem::path rulesPath =
@@ -224,6 +244,44 @@ int main(int argc, char** argv) {
   layout->addWidget(view);
   window.show();
   settle();
+
+  // The window as tall as its content down to the last of the given sections.
+  const auto fitTo = [&](std::initializer_list<QWidget*> lasts) {
+    window.setFixedSize(740, 2000);
+    settle();
+    int bottom = 0;
+    for (QWidget* last : lasts) {
+      bottom = std::max(bottom, last->mapTo(&window, QPoint(0, last->height())).y());
+    }
+    window.setFixedSize(740, std::max(520, bottom + corvane::ui::kDefaultPadding));
+    settle();
+  };
+  // The switches and the exclusions, the "Save" switch clicked off (so Undo shows).
+  const auto renderEditing = [&](const char* name) {
+    std::ofstream(rulesPath, std::ios::binary | std::ios::trunc) << kEditingRules;
+    loader.reload();
+    loader.waitForReload();
+    catalog->frontmost = {"com.apple.Safari", "Safari", "/Applications/Safari.app"};
+    setAllExpanded(*view, false);
+    view->editingSection()->header()->click();
+    view->filesSection()->header()->click();
+    settle();
+    for (QWidget* row : view->filesSection()->rows()) {
+      if (row->objectName() == QStringLiteral("Save")) {
+        row->findChild<QAbstractButton*>(QStringLiteral("switch"))->click();
+      }
+    }
+    loader.reload();
+    loader.waitForReload();
+    settle();
+    fitTo({view->filesSection()});
+    const bool saved = save(window.grab(), folder, name);
+    window.setFixedSize(740, 520);
+    catalog->frontmost.reset();
+    setAllExpanded(*view, false);
+    settle();
+    return saved;
+  };
 
   bool ok = save(window.grab(), folder, "main-window-new.png");
 
@@ -266,15 +324,7 @@ int main(int argc, char** argv) {
   view->filesSection()->header()->click();
   settle();
   // Tall enough for the whole list: both columns' last sections and the padding below them.
-  window.setFixedSize(740, 2000);
-  settle();
-  int bottom = 0;
-  for (QWidget* last :
-       {static_cast<QWidget*>(view->userSection()), static_cast<QWidget*>(view->filesSection())}) {
-    bottom = std::max(bottom, last->mapTo(&window, QPoint(0, last->height())).y());
-  }
-  window.setFixedSize(740, std::max(520, bottom + corvane::ui::kDefaultPadding));
-  settle();
+  fitTo({view->userSection(), view->filesSection()});
   ok = save(window.grab(), folder, "main-window-rules.png") && ok;
   window.setFixedSize(740, 520);
   setAllExpanded(*view, false);
@@ -288,6 +338,7 @@ int main(int argc, char** argv) {
   loader.waitForReload();
   settle();
   ok = save(window.grab(), folder, "main-window-rules-error.png") && ok;
+  ok = renderEditing("main-window-editing.png") && ok;
   manager->stop();
   session->waitForRunLoopsToEnd(std::chrono::seconds(5));
   settle();
@@ -335,6 +386,7 @@ int main(int argc, char** argv) {
   setAllExpanded(*view, true);
   settle();
   ok = save(window.grab(), folder, "main-window-active-expanded-dark.png") && ok;
+  ok = renderEditing("main-window-editing-dark.png") && ok;
 
   manager->stop();
   session->waitForRunLoopsToEnd(std::chrono::seconds(5));
