@@ -146,6 +146,13 @@ class Reader {
 
   bool value(Value& out, int depth) {
     out.at = here();
+    out.begin = pos_;
+    const bool read = valueAt(out, depth);
+    out.end = pos_;
+    return read;
+  }
+
+  bool valueAt(Value& out, int depth) {
     const char c = text_[pos_];
     switch (c) {
       case '{':
@@ -366,6 +373,7 @@ class Reader {
       }
       Value::Member member;
       member.at = here();
+      member.begin = pos_;
       bool verbatim = true;
       if (!string(member.name, verbatim) || !skipSpace()) return false;
       for (const Value::Member& other : out.members) {
@@ -381,6 +389,7 @@ class Reader {
       if (!skipSpace()) return false;
       if (pos_ >= text_.size()) return fail(out.at, "a { is never closed with }");
       if (!value(member.value, depth + 1)) return false;
+      member.end = pos_;
       const Position afterMember = here();
       if (!skipSpace()) return false;
       out.members.push_back(std::move(member));

@@ -103,7 +103,19 @@ class RulesFileEditor {
 
  private:
   Result write(EditResult result);
-  // The members are the implementation's to choose.
+  // Whether the file on disk is still the text last read or written (error set when not).
+  bool unchangedOnDisk(Result& result) const;
+
+  struct Before {
+    std::string text;
+    bool existed = false;
+  };
+  std::filesystem::path path_;
+  std::string starter_;
+  std::string text_;
+  bool exists_ = false;
+  RulesError readError_;  // why the file could not be read, when it could not
+  std::vector<Before> undo_;
 };
 
 }  // namespace corvane::edit

@@ -1,0 +1,275 @@
+// Edits written into rules files full of comments and odd spacing: the exact new text (the rest
+// byte for byte as it was) and what the reader reads in it; the file written beside itself.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <functional>
+#include <sstream>
+
+#include "rules/RulesEdit.h"
+
+namespace corvane::edit {
+namespace {
+
+namespace fs = std::filesystem;
+using B = BuiltinCombination;
+
+bool contains(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
+std::string slurp(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+void put(const fs::path& path, std::string_view text) {
+  std::ofstream(path, std::ios::binary) << text;
+}
+
+// A sample of tests/rules/edits, or the text itself when it names none.
+std::string sample(const std::string& name) {
+  if (!name.ends_with("json") && !name.ends_with("jsonc")) return name;
+  return slurp(fs::path(CORVANE_SOURCE_DIR "/tests/rules/edits") / name);
+}
+
+std::string joined(const std::vector<std::string>& names) {
+  std::string out;
+  for (const std::string& name : names) out += (out.empty() ? "" : ",") + name;
+  return out;
+}
+
+// What the reader read, in short: "off: F2 Ctrl+C@terminals|exclude: remote+Alt+Tab|shortcuts:
+// F5=Cmd+R@browsers'Reload'|".
+std::string summary(const RulesFile& rules) {
+  std::string out = "off:";
+  for (const std::string& name : rules.disable) out += " " + name;
+  for (const ScopedDisable& d : rules.disabledIn) {
+    out += " " + std::string(kBuiltinCombinationNames[static_cast<size_t>(d.combination)]) + "@" +
+           joined(d.in.written);
+  }
+  out += "|exclude:";
+  for (const Exclusion& e : rules.exclusions) {
+    out += " " + joined(e.apps.written) + (e.kept.empty() ? "" : "+" + joined(e.kept));
+  }
+  out += "|shortcuts:";
+  for (const UserShortcut& s : rules.shortcuts) {
+    out += " " + s.press + "=" +
+           (s.dock    ? "dock " + std::to_string(s.dock)
+            : s.opens ? s.open
+                      : s.send);
+    if (!s.apps.empty()) out += "@" + joined(s.apps);
+    if (!s.except.empty()) out += "!" + joined(s.except.written);
+    if (s.withShift) out += "+shift";
+    if (!s.title.empty()) out += "'" + s.title + "'";
+  }
+  return out + "|";
+}
+
+std::string crlf(std::string text) {
+  for (size_t at = 0; (at = text.find('\n', at)) != std::string::npos; at += 2)
+    text.insert(at, "\r");
+  return text;
+}
+
+struct Row {
+  std::string file;  // a sample, or the file's text
+  std::function<EditResult(std::string_view)> edit;
+  std::string from, to;  // the first from in the file becomes to (both empty: nothing changes)
+  std::string reads;     // part of summary() of the new text, or of the reader's refusal
+};
+
+ShortcutDraft draft(std::string press, std::vector<std::string> send) {
+  ShortcutDraft d;
+  d.press = std::move(press);
+  d.send = std::move(send);
+  return d;
+}
+
+const std::vector<Row> kRows = [] {
+  ShortcutDraft open = draft("Ctrl+O", {"Cmd+O"});
+  open.title = "Open \"file\"";
+  ShortcutDraft reload = draft("F5", {"Cmd+Shift+R"});
+  reload.apps = {"browsers"};
+  reload.title = "Reload";
+  ShortcutDraft calculator = draft("Home", {});
+  calculator.open = "/Applications/Calculator.app";
+  calculator.withShift = true;
+  ShortcutDraft shot = draft("PrintScreen", {"Cmd+Shift+4", "Space"});
+  shot.except = {"terminals"};
+  ShortcutDraft dock = draft("Win+2", {});
+  dock.dock = 2;
+  const auto off = [](B b, bool o) { return [=](auto t) { return setBuiltinOff(t, b, o); }; };
+  const auto offIn = [](B b, std::vector<std::string> in) {
+    return [=](auto t) { return setBuiltinOffIn(t, b, in); };
+  };
+  const auto exclude = [](std::string app) { return [=](auto t) { return addExclusion(t, app); }; };
+  const auto unexclude = [](size_t i) { return [=](auto t) { return removeExclusion(t, i); }; };
+  const auto keep = [](size_t i, std::vector<std::string> k) {
+    return [=](auto t) { return setKept(t, i, k); };
+  };
+  const auto add = [](ShortcutDraft d) { return [=](auto t) { return addShortcut(t, d); }; };
+  const auto change = [](size_t i, ShortcutDraft d) {
+    return [=](auto t) { return replaceShortcut(t, i, d); };
+  };
+  const auto remove = [](size_t i) { return [=](auto t) { return removeShortcut(t, i); }; };
+  const std::string lists = "lists.jsonc";
+  const std::string wholeExclude =
+      R"(["terminals", { "apps": ["remote"], "keep": ["Alt+Tab"] }, "com.example.vm"])";
+  return std::vector<Row>{
+      {lists, off(B::ctrlX, true), R"("F2",)", "\"F2\",\n    \"Ctrl+X\",",
+       "off: Ctrl+Delete F2 Ctrl+X Ctrl+C@terminals|"},
+      {lists, off(B::ctrlDelete, false), "    \"ctrl + del\", // word deletion the Mac way\n", "",
+       "off: F2 Ctrl+C@terminals|"},
+      {lists, off(B::ctrlDelete, true), "", "", "off: Ctrl+Delete F2 Ctrl+C@terminals|"},
+      {lists, off(B::ctrlC, true), R"({ "name": "Ctrl+C", "in": ["terminals"] })", R"("Ctrl+C")",
+       "off: Ctrl+Delete Ctrl+C F2|"},
+      {lists, off(B::ctrlC, false), R"( { "name": "Ctrl+C", "in": ["terminals"] },)", "",
+       "off: Ctrl+Delete F2|"},
+      {lists, offIn(B::ctrlC, {"terminals", "remote"}), R"(["terminals"] })",
+       R"(["terminals", "remote"] })", " Ctrl+C@terminals,remote|"},
+      {lists, offIn(B::f2, {"browsers"}), R"("F2",)", R"({ "name": "F2", "in": ["browsers"] },)",
+       "off: Ctrl+Delete Ctrl+C@terminals F2@browsers|"},
+      {lists, exclude("com.apple.Terminal"), R"("com.example.vm"])",
+       R"("com.example.vm", "com.apple.Terminal"])",
+       "exclude: terminals,com.example.vm,com.apple.Terminal remote+Alt+Tab|"},
+      {lists, exclude("terminals"), "", "", "exclude: terminals,com.example.vm remote+Alt+Tab|"},
+      {lists, unexclude(0), wholeExclude, R"([{ "apps": ["remote"], "keep": ["Alt+Tab"] }])",
+       "exclude: remote+Alt+Tab|"},
+      {lists, unexclude(1), R"({ "apps": ["remote"], "keep": ["Alt+Tab"] }, )", "",
+       "exclude: terminals,com.example.vm|"},
+      {lists, keep(1, {"Alt+Tab", "Win+E"}), R"(["Alt+Tab"])", R"(["Alt+Tab", "Win+E"])",
+       " remote+Alt+Tab,Win+E|"},
+      {lists, keep(1, {}), R"(, "keep": ["Alt+Tab"])", "",
+       "exclude: terminals,com.example.vm remote|"},
+      {lists, keep(0, {"Win+L"}), wholeExclude,
+       R"([{ "apps": ["terminals", "com.example.vm"], "keep": ["Win+L"] }, { "apps": ["remote"], "keep": ["Alt+Tab"] }])",
+       "exclude: terminals,com.example.vm+Win+L remote+Alt+Tab|"},
+      {lists, add(open), "    },\n    // {",
+       "    },\n    { \"press\": \"Ctrl+O\", \"send\": \"Cmd+O\", \"title\": \"Open \\\"file\\\"\" "
+       "},\n    // {",
+       " Ctrl+O=Cmd+O'Open \"file\"'|"},
+      {lists, change(1, reload), "\"Cmd+R\", // reload\n      \"apps\": [\"browsers\"]\n",
+       "\"Cmd+Shift+R\", // reload\n      \"apps\": [\"browsers\"],\n      \"title\": \"Reload\"\n",
+       " F5=Cmd+Shift+R@browsers'Reload'|"},
+      {lists, change(0, calculator), R"("send": "Cmd+Left" })",
+       R"("open": "/Applications/Calculator.app", "withShift": true })",
+       "shortcuts: Home=/Applications/Calculator.app+shift F5"},
+      {lists, remove(0), "    { \"press\": \"Home\", \"send\": \"Cmd+Left\" },  // start of line\n",
+       "", "shortcuts: F5=Cmd+R@browsers|"},
+      {lists, remove(1),
+       "    {\n      \"press\": \"F5\",\n      \"send\": \"Cmd+R\", // reload\n      \"apps\": "
+       "[\"browsers\"]\n    },\n",
+       "", "shortcuts: Home=Cmd+Left|"},
+      {lists, add(draft("home", {"Cmd+Up"})), "", "",
+       "line 17, column 16: \"Home\" is already a shortcut (line 11)"},
+      {"oneline.json", off(B::ctrlY, true), "false }}", R"(false }, "disable": ["Ctrl+Y"]})",
+       "off: Ctrl+Y|"},
+      {"oneline.json", offIn(B::altF4, {"remote"}), "false }}",
+       R"(false }, "disable": [{ "name": "Alt+F4", "in": ["remote"] }]})", "off: Alt+F4@remote|"},
+      {"oneline.json", exclude("com.apple.Terminal"), R"(["terminals"])",
+       R"(["terminals", "com.apple.Terminal"])", "exclude: terminals,com.apple.Terminal|"},
+      {"oneline.json", unexclude(0), R"(["terminals"])", "[]", "exclude:|"},
+      {"oneline.json", exclude("nogroup"), "", "", "\"nogroup\""},
+      {"starter.jsonc", off(B::f2, true), "\"./rules.schema.json\",",
+       "\"./rules.schema.json\",\n  \"disable\": [\"F2\"],", "off: F2|"},
+      {"starter.jsonc", add(dock), "\"./rules.schema.json\",",
+       "\"./rules.schema.json\",\n  \"shortcuts\": [{ \"press\": \"Win+2\", \"dock\": 2 }],",
+       "shortcuts: Win+2=dock 2|"},
+      {"{}", add(shot), "{}",
+       R"({ "shortcuts": [{ "press": "PrintScreen", "send": ["Cmd+Shift+4", "Space"], "except": ["terminals"] }] })",
+       "shortcuts: PrintScreen=Cmd+Shift+4, Space!terminals|"},
+      {"{ \"exclude\": [\n    // none yet\n  ]\n}", exclude("terminals"), "[",
+       "[\n    \"terminals\"", "exclude: terminals|"},
+      {"{ \"disable\": [\n  \"F2\" // rename\n] }", off(B::ctrlX, true), "\"F2\" // rename",
+       "\"F2\", // rename\n  \"Ctrl+X\"", "off: F2 Ctrl+X|"},
+      {"{ \"disable\": [ }", off(B::f2, true), "", "", "line 1, column 16: expected a value"},
+      {"  // nothing\n", off(B::f2, true), "", "", "the file is empty"},
+  };
+}();
+
+TEST(RulesEdit, ChangesOnlyWhatItTouchesAndTheReaderReadsIt) {
+  for (const Row& row : kRows) {
+    for (const bool crlfLines : {false, true}) {
+      SCOPED_TRACE(row.file + " " + row.from + (crlfLines ? " (CRLF)" : ""));
+      const auto lines = [&](const std::string& t) { return crlfLines ? crlf(t) : t; };
+      const std::string before = lines(sample(row.file));
+      const EditResult result = row.edit(before);
+      if (!result.text) {
+        EXPECT_PRED2(contains, result.error.describe(), row.reads);
+        EXPECT_TRUE(row.from.empty()) << result.error.describe();
+        continue;
+      }
+      std::string expected = before;
+      const size_t at = expected.find(lines(row.from));
+      ASSERT_NE(at, std::string::npos);
+      expected.replace(at, lines(row.from).size(), lines(row.to));
+      EXPECT_EQ(*result.text, expected);
+      EXPECT_PRED2(contains, summary(*result.rules), row.reads);
+    }
+  }
+}
+
+TEST(RulesEdit, ADraftOfAShortcutWritesItBack) {
+  const std::string text = sample("lists.jsonc");
+  const RulesFile rules = *parseRules(text).rules;
+  for (size_t i = 0; i < rules.shortcuts.size(); ++i) {
+    EXPECT_EQ(*replaceShortcut(text, i, draftOf(rules.shortcuts[i])).text, text);
+  }
+}
+
+TEST(RulesFileEditor, WritesAtomicallyOnlyOverWhatItRead) {
+  using O = RulesFileEditor::Outcome;
+  const fs::path dir = fs::path(::testing::TempDir()) / ("edits-" + std::to_string(::getpid()));
+  fs::remove_all(dir);
+  const std::string starter = sample("starter.jsonc");
+  const auto offF2 = [](std::string_view t) { return setBuiltinOff(t, B::f2, true); };
+  const auto exclude = [](std::string app) { return [=](auto t) { return addExclusion(t, app); }; };
+
+  // No file, no folder: the starter with the edit in it; undo takes the file away again.
+  RulesFileEditor fresh(dir / "new" / "rules.json", starter);
+  EXPECT_FALSE(fresh.exists());
+  EXPECT_EQ(fresh.apply(offF2).outcome, O::written);
+  EXPECT_EQ(slurp(dir / "new" / "rules.json"), *setBuiltinOff(starter, B::f2, true).text);
+  EXPECT_EQ(fresh.undo().outcome, O::written);
+  EXPECT_FALSE(fs::exists(dir / "new" / "rules.json"));
+  EXPECT_EQ(fresh.text(), starter);
+
+  // Through a symbolic link to its target, keeping its permissions, past a crash's leftover.
+  const fs::path real = dir / "real" / "rules.json";
+  fs::create_directories(dir / "real");
+  fs::create_directories(dir / "config");
+  put(real, "{ }");
+  ::chmod(real.c_str(), 0600);
+  put(dir / "real" / (".rules.json." + std::to_string(::getpid()) + ".new"), "{ \"half");
+  fs::create_symlink("../real/rules.json", dir / "config" / "rules.json");
+  RulesFileEditor linked(dir / "config" / "rules.json", starter);
+  EXPECT_EQ(linked.apply(exclude("terminals")).outcome, O::written);
+  EXPECT_TRUE(fs::is_symlink(dir / "config" / "rules.json"));
+  EXPECT_EQ(slurp(real), R"({ "exclude": ["terminals"] })");
+  EXPECT_EQ(fs::status(real).permissions(), fs::perms::owner_read | fs::perms::owner_write);
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir / "real"), {}), 1);
+  EXPECT_EQ(linked.apply(exclude("terminals")).outcome, O::unchanged);
+
+  // A refused edit, or a file changed since it was read: nothing written.
+  const RulesFileEditor::Result refused = linked.apply(exclude("nogroup"));
+  EXPECT_EQ(refused.outcome, O::refused);
+  EXPECT_PRED2(contains, refused.error.message, "nogroup");
+  put(real, "{}");
+  EXPECT_EQ(linked.apply(offF2).outcome, O::changedOnDisk);
+  EXPECT_EQ(linked.undo().outcome, O::changedOnDisk);
+  EXPECT_EQ(slurp(real), "{}");
+  linked.reload();
+  EXPECT_FALSE(linked.canUndo());
+  EXPECT_EQ(linked.apply(offF2).outcome, O::written);
+  EXPECT_EQ(linked.undo().outcome, O::written);
+  EXPECT_EQ(slurp(real), "{}");
+  fs::remove_all(dir);
+}
+
+}  // namespace
+}  // namespace corvane::edit
