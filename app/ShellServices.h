@@ -41,8 +41,9 @@ struct ShellServices {
   std::shared_ptr<ApplicationActivation> activation;
   std::shared_ptr<LoginItemService> loginItem;
   std::shared_ptr<UrlOpener> urlOpener;
+  std::shared_ptr<ApplicationCatalog> applications = nullptr;  // none: the pickers stay empty
 
-  WindowServices windowServices() const { return {trust, urlOpener}; }
+  WindowServices windowServices() const { return {trust, urlOpener, applications}; }
 };
 
 // The build's default services: macOS on Apple, the simulated session and the desktop elsewhere.
