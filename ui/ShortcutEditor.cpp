@@ -249,10 +249,15 @@ void ShortcutEditor::buildControls() {
   pressRecorder_ = new KeyRecorder(manager_, QStringLiteral("Record the keys"), this);
   pressRecorder_->setObjectName(QStringLiteral("pressRecorder"));
   pressRecorder_->setAccessibleName(QStringLiteral("Keys to press"));
-  form->addRow(QStringLiteral("Keys to press:"), pressRecorder_);
+  // The recorder with the keys as pressed under it (once some are).
+  auto* pressColumn = new QVBoxLayout();
+  pressColumn->setSpacing(2);
+  pressColumn->addWidget(pressRecorder_);
   reading_ = new StyledText(QString(), TextStyle::Caption, SystemColor::Secondary, this);
   reading_->setObjectName(QStringLiteral("pressReading"));
-  form->addRow(QString(), reading_);
+  reading_->hide();
+  pressColumn->addWidget(reading_);
+  form->addRow(QStringLiteral("Keys to press:"), pressColumn);
   withShift_ =
       new QCheckBox(QStringLiteral("With Shift too (Shift is sent along when held)"), this);
   withShift_->setObjectName(QStringLiteral("withShift"));
@@ -462,6 +467,7 @@ void ShortcutEditor::setPress(std::string press, const QString& pressed) {
   reading_->setText(pressed.isEmpty() ? QString()
                                       : QStringLiteral("Pressed: ") + pressed +
                                             QStringLiteral(", read as ") + fromUtf8(press_));
+  reading_->setVisible(!pressed.isEmpty());
   refreshControls();
   check();
 }

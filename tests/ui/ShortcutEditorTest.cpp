@@ -10,9 +10,11 @@
 #include <QSpinBox>
 #include <QStandardPaths>
 #include <functional>
+#include <string>
 
 #include "WindowHarness.h"
 #include "app/LinuxShellServices.h"
+#include "rules/KeyNames.h"
 #include "ui/ShortcutEditor.h"
 #include "ui/StyledText.h"
 
@@ -49,21 +51,10 @@ class ShortcutEditorTest : public WindowHarness {
   void record(const std::string& press) {
     editor->pressRecorder()->setFocus();
     const auto held = static_cast<EventFlags>(press.starts_with("Ctrl+") ? kFlagControl : 0);
-    keys({{kEventKeyDown, press.ends_with("O") ? 31 : 8, held},
-          {kEventKeyUp, press.ends_with("O") ? 31 : 8, held}});
+    const int64_t code = *keyCodeNamed(press.substr(press.rfind('+') + 1));
+    keys({{kEventKeyDown, code, held}, {kEventKeyUp, code, held}});
     ASSERT_EQ(editor->draft().press, press);
   }
-  // The draft saved, read back from the file it is written into.
-  UserShortcut saved() {
-    editor->waitForCheck();
-    EXPECT_TRUE(editor->saveButton()->isEnabled()) << editor->verdict()->text().toStdString();
-    click(editor->saveButton());
-    EXPECT_EQ(editor->result(), QDialog::Accepted);
-    const edit::EditResult result = edit::addShortcut(kFile, editor->draft());
-    if (!result.rules) ADD_FAILURE() << result.error.message;
-    return result.rules ? result.rules->shortcuts.back() : UserShortcut{};
-  }
-
   std::shared_ptr<SimulatedApplicationCatalog> catalog =
       std::make_shared<SimulatedApplicationCatalog>(session.get());
   std::unique_ptr<ShortcutEditor> editor;
@@ -76,25 +67,16 @@ TEST_F(ShortcutEditorTest, RecordsOnePressAsTheEngineReadsItAndTakesItFromEveryo
     const char* press;
     const char* shown;
   };
+  // clang-format off
   const Row rows[] = {
-      {false,
-       {{kEventKeyDown, 115, kFlagControl | kFlagShift | kFlagFn}},
-       "Ctrl+Shift+Home",
-       "Ctrl + Shift + Home"},
-      // Fn held plays Ctrl (both swaps on); the function key's own Fn flag alone does not.
-      {true,
-       {{kEventFlagsChanged, 63, kFlagFn},
-        {kEventKeyDown, 123, kFlagFn},
-        {kEventFlagsChanged, 63, 0}},
-       "Ctrl+Left",
-       "Ctrl + Left"},
+      {false, {{kEventKeyDown, 115, kFlagControl | kFlagShift | kFlagFn}}, "Ctrl+Shift+Home", "Ctrl + Shift + Home"},
+      // Fn held plays Ctrl (both swaps on); a function key's own Fn flag alone does not.
+      {true, {{kEventFlagsChanged, 63, kFlagFn}, {kEventKeyDown, 123, kFlagFn}, {kEventFlagsChanged, 63, 0}}, "Ctrl+Left", "Ctrl + Left"},
       {true, {{kEventKeyDown, 105, kFlagFn}}, "PrintScreen", "PrintScreen"},
       {true, {{kEventKeyDown, 48, kFlagCommand}}, "Alt+Tab", "Alt + Tab"},
-      {false,
-       {{kEventFlagsChanged, 55, kFlagCommand}, {kEventFlagsChanged, 55, 0}},
-       "Win",
-       "Win (tapped alone)"},
+      {false, {{kEventFlagsChanged, 55, kFlagCommand}, {kEventFlagsChanged, 55, 0}}, "Win", "Win (tapped alone)"},
   };
+  // clang-format on
   for (const Row& row : rows) {
     open(std::nullopt, row.swaps);
     ASSERT_TRUE(manager->isRecording()) << "a new shortcut starts in its recorder";
@@ -108,125 +90,106 @@ TEST_F(ShortcutEditorTest, RecordsOnePressAsTheEngineReadsItAndTakesItFromEveryo
       if (type == kEventKeyDown) session->keyboardEvent(kEventKeyUp, code, flags);
     }
     keys({{kEventKeyDown, 4, 0}});
-    // The press reached no application (nor anything it would translate to); H after it did.
-    const std::vector<sim::ReceivedEvent> received = session->received();
-    ASSERT_FALSE(received.empty());
-    EXPECT_EQ(received.back().keyCode, 4);
-    for (const sim::ReceivedEvent& event : received) {
-      EXPECT_TRUE(event.type == kEventFlagsChanged || event.keyCode == 4) << row.press;
+    // No key of the press reached the application (H after it did), nothing was posted or opened.
+    std::vector<int64_t> reached;
+    for (const sim::ReceivedEvent& event : session->received()) {
+      if (event.type != kEventFlagsChanged) reached.push_back(event.keyCode);
     }
+    EXPECT_EQ(reached, std::vector<int64_t>{4}) << row.press;
     EXPECT_TRUE(session->posted().empty() && session->openRequests().empty()) << row.press;
     session->keyboardEvent(kEventKeyUp, 4, 0);
   }
 }
 
-TEST_F(ShortcutEditorTest, EachActionAndPlaceReadsBackThroughTheReader) {
+// A shortcut's members as the reader read them, on one line.
+std::string summary(const UserShortcut& s) {
+  std::string apps, except;
+  for (const std::string& a : s.apps) apps += a + " ";
+  for (const std::string& e : s.except.written) except += e + " ";
+  return s.press + "|" + s.send + "|" + s.open + "|" + std::to_string(s.dock) + "|" + apps + "|" +
+         except + "|" + (s.withShift ? "Shift too" : "") + "|" + s.title;
+}
+
+// Each row is picked in the dialog; the saved draft is read back as the reader reads the file it
+// is written into and compared with the entry expected, or it is refused and cannot be saved.
+TEST_F(ShortcutEditorTest, EachActionAndPlaceReadsBackThroughTheReaderAndRefusalsAreNotSaved) {
   struct Row {
     const char* press;
-    std::function<void(ShortcutEditor&)> pick;
-    std::function<void(const UserShortcut&)> expect;
+    int action;
+    const char* what;  // keys typed (nullptr: Cmd+Option+R recorded), application, Dock position
+    int where;
+    const char* places;  // the group, or the applications ticked
+    const char* title;
+    bool withShift;
+    const char* says;      // what the dialog says the reader says
+    const char* expected;  // nullptr: refused
   };
-  const auto tick = [](ShortcutEditor& e, const char* id) {
-    for (int i = 0; i < e.applicationList()->count(); ++i) {
-      if (e.applicationList()->item(i)->data(Qt::UserRole) == id) {
-        e.applicationList()->item(i)->setCheckState(Qt::Checked);
-      }
-    }
-  };
+  using E = ShortcutEditor;
+  const char* const ok = E::kReady;
+  // clang-format off
   const Row rows[] = {
-      {"Ctrl+O", [](ShortcutEditor& e) { e.sendKeys()->setText("Cmd+Shift+4 ,Space"); },
-       [](const UserShortcut& s) {
-         EXPECT_EQ(s.send, "Cmd+Shift+4, Space");
-         EXPECT_TRUE(s.apps.empty() && s.except.empty());
-       }},
-      {"Ctrl+O",
-       [](ShortcutEditor& e) {
-         e.actionPicker()->setCurrentIndex(ShortcutEditor::openApplication);
-         e.applicationPicker()->setCurrentText("Terminal");
-         e.wherePicker()->setCurrentIndex(ShortcutEditor::inGroup);
-         e.groupPicker()->setCurrentText("browsers");
-       },
-       [](const UserShortcut& s) {
-         EXPECT_EQ(s.open, "/System/Applications/Utilities/Terminal.app");
-         EXPECT_EQ(s.apps, std::vector<std::string>{"browsers"});
-       }},
-      {"C",
-       [&](ShortcutEditor& e) {
-         e.actionPicker()->setCurrentIndex(ShortcutEditor::openDockPosition);
-         e.dockPosition()->setValue(3);
-         e.wherePicker()->setCurrentIndex(ShortcutEditor::inApplications);
-         tick(e, "com.apple.Safari");
-         tick(e, "com.apple.finder");
-       },
-       [](const UserShortcut& s) {
-         EXPECT_EQ(s.dock, 3);
-         EXPECT_EQ(s.apps, (std::vector<std::string>{"com.apple.finder", "com.apple.Safari"}));
-       }},
-      // Keys to send recorded by the second recorder; a title; Shift too.
-      {"Ctrl+O",
-       [&](ShortcutEditor& e) {
-         e.sendRecorder()->setFocus();
-         session->keyboardEvent(kEventKeyDown, 15, kFlagCommand | kFlagOption);
-         session->settle();
-         e.drain();
-         e.wherePicker()->setCurrentIndex(ShortcutEditor::exceptApplications);
-         tick(e, "com.apple.Terminal");
-         e.title()->setText("  Reload  ");
-         e.withShift()->setChecked(true);
-       },
-       [](const UserShortcut& s) {
-         EXPECT_EQ(s.send, "Cmd+Option+R");
-         EXPECT_EQ(s.except.written, std::vector<std::string>{"com.apple.Terminal"});
-         EXPECT_EQ(s.title, "Reload");
-         EXPECT_TRUE(s.withShift);
-       }},
+      {"Ctrl+O", E::sendKeystrokes, "Cmd+Shift+4 ,Space", E::everywhere, "", "", false, ok,
+       R"({"press": "Ctrl+O", "send": ["Cmd+Shift+4", "Space"]})"},
+      {"Ctrl+O", E::openApplication, "Terminal", E::inGroup, "browsers", "", false, ok,
+       R"({"press": "Ctrl+O", "open": "/System/Applications/Utilities/Terminal.app", "apps": ["browsers"]})"},
+      {"C", E::openDockPosition, "3", E::inApplications, "com.apple.Safari com.apple.finder", "", false, ok,
+       R"({"press": "C", "dock": 3, "apps": ["com.apple.finder", "com.apple.Safari"]})"},
+      {"Ctrl+O", E::sendKeystrokes, nullptr, E::exceptApplications, "com.apple.Terminal", " Reload ", true, ok,
+       R"({"press": "Ctrl+O", "send": "Cmd+Option+R", "except": ["com.apple.Terminal"], "title": "Reload", "withShift": true})"},
+      {"Ctrl+C", E::sendKeystrokes, "Control+C", E::inGroup, "terminals", "", false,
+       "Replaces the built-in Ctrl+C (Copy) in terminals.",
+       R"({"press": "Ctrl+C", "send": "Control+C", "apps": ["terminals"]})"},
+      {"Ctrl+O", E::sendKeystrokes, "Ctrl+O", E::everywhere, "", "", false, "\"Ctrl\" is a Windows key", nullptr},
+      {"Ctrl+O", E::sendKeystrokes, "A, B, C, D, E", E::everywhere, "", "", false, "would refuse this", nullptr},
+      {"Ctrl+O", E::sendKeystrokes, "", E::everywhere, "", "", false, "would refuse this", nullptr},
+      {"Home", E::sendKeystrokes, "Cmd+Up", E::everywhere, "", "", false, "\"Home\" is already", nullptr},
+      {"Ctrl+O", E::sendKeystrokes, "Cmd+O", E::inApplications, "", "", false, "Tick at least one", nullptr},
   };
+  // clang-format on
   for (const Row& row : rows) {
     open();
     record(row.press);
-    row.pick(*editor);
-    const UserShortcut shortcut = saved();
-    EXPECT_EQ(shortcut.press, row.press);
-    row.expect(shortcut);
+    editor->actionPicker()->setCurrentIndex(row.action);
+    editor->applicationPicker()->setCurrentText(row.what);
+    editor->dockPosition()->setValue(QString(row.what).toInt());
+    if (row.action == E::sendKeystrokes && row.what != nullptr) {
+      editor->sendKeys()->setText(row.what);
+    } else if (row.action == E::sendKeystrokes) {
+      editor->sendRecorder()->setFocus();
+      keys({{kEventKeyDown, 15, kFlagCommand | kFlagOption}});
+    }
+    editor->wherePicker()->setCurrentIndex(row.where);
+    editor->groupPicker()->setCurrentText(row.places);
+    for (int i = 0; i < editor->applicationList()->count(); ++i) {
+      QListWidgetItem* item = editor->applicationList()->item(i);
+      if (QString(row.places).split(' ').contains(item->data(Qt::UserRole).toString())) {
+        item->setCheckState(Qt::Checked);
+      }
+    }
+    editor->title()->setText(row.title);
+    editor->withShift()->setChecked(row.withShift);
+    editor->waitForCheck();
+    EXPECT_TRUE(editor->verdict()->text().contains(row.says))
+        << row.says << ": " << editor->verdict()->text().toStdString();
+    EXPECT_EQ(editor->saveButton()->isEnabled(), row.expected != nullptr) << row.says;
+    editor->accept();
+    EXPECT_EQ(editor->isVisible(), row.expected == nullptr) << row.says;
+    if (row.expected == nullptr) continue;
+    const edit::EditResult saved = edit::addShortcut(kFile, editor->draft());
+    const RulesParse expected = parseRules(std::string(R"({"shortcuts": [)") + row.expected + "]}");
+    ASSERT_TRUE(saved.rules && expected.rules) << saved.error.message << expected.error.message;
+    EXPECT_EQ(summary(saved.rules->shortcuts.back()), summary(expected.rules->shortcuts.at(0)));
   }
   // A change starts from the entry it changes, and keeps what it does not touch.
   open(0);
   EXPECT_EQ(editor->windowTitle(), "Change Shortcut");
   EXPECT_FALSE(manager->isRecording()) << "a change starts from what happens";
   EXPECT_EQ(editor->pressRecorder()->text(), "Home");
-  EXPECT_EQ(editor->sendKeys()->text(), "Cmd+Left");
   editor->title()->setText("Line start");
-  editor->waitForCheck();
   const edit::EditResult changed = edit::replaceShortcut(kFile, 0, editor->draft());
   ASSERT_TRUE(changed.text) << changed.error.message;
   EXPECT_NE(changed.text->find("// mine"), std::string::npos);
-  EXPECT_EQ(changed.rules->shortcuts.at(0).title, "Line start");
-}
-
-TEST_F(ShortcutEditorTest, SaysWhatTheReaderWouldSayAndSavesNothingItRefuses) {
-  struct Row {
-    const char* press;
-    const char* send;
-    bool acceptable;
-    const char* says;
-  };
-  const Row rows[] = {
-      {"Ctrl+C", "Control+C", true, "Replaces the built-in Ctrl+C (Copy) everywhere."},
-      {"Ctrl+O", "Ctrl+O", false, "\"Ctrl\" is a Windows key"},
-      {"Ctrl+O", "A, B, C, D, E", false, "The rules file would refuse this"},
-      {"Ctrl+O", "", false, "The rules file would refuse this"},
-  };
-  for (const Row& row : rows) {
-    open();
-    record(row.press);
-    editor->sendKeys()->setText(row.send);
-    editor->waitForCheck();
-    EXPECT_EQ(editor->saveButton()->isEnabled(), row.acceptable) << row.send;
-    EXPECT_TRUE(editor->verdict()->text().contains(row.says))
-        << editor->verdict()->text().toStdString();
-    editor->accept();
-    EXPECT_EQ(editor->isVisible(), !row.acceptable) << row.send;
-  }
+  EXPECT_EQ(summary(changed.rules->shortcuts.at(0)), "Home|Cmd+Left||0||||Line start");
 }
 
 TEST_F(ShortcutEditorTest, TheRecorderStopsWhateverHappensToTheDialog) {
@@ -254,6 +217,22 @@ TEST_F(ShortcutEditorTest, KeysTypedIntoTheRecorderAreReadAsThePcKeyboardSendsTh
   QTest::keyClick(editor->pressRecorder(), Qt::Key_Tab);
   EXPECT_EQ(QApplication::focusWidget(), editor->withShift());
   EXPECT_EQ(editor->draft().press, "Ctrl+Escape");
+  // Tab reaches every control (a recorder records the first Tab), each named for a screen reader.
+  std::vector<QWidget*> reached;
+  for (QWidget* w = QApplication::focusWidget(); std::ranges::find(reached, w) == reached.end();
+       w = QApplication::focusWidget()) {
+    reached.push_back(w);
+    EXPECT_FALSE(w->accessibleName().isEmpty()) << w->metaObject()->className();
+    if (qobject_cast<KeyRecorder*>(w) != nullptr) QTest::keyClick(w, Qt::Key_Tab);
+    QTest::keyClick(w, Qt::Key_Tab);
+  }
+  for (QWidget* control : std::initializer_list<QWidget*>{
+           editor->pressRecorder(), editor->actionPicker(), editor->sendRecorder(),
+           editor->sendKeys(), editor->wherePicker(), editor->title()}) {
+    EXPECT_NE(std::ranges::find(reached, control), reached.end())
+        << control->accessibleName().toStdString();
+  }
+  EXPECT_EQ(editor->sendKeys()->text(), "Tab");
 
   if (QGuiApplication::platformName() != QStringLiteral("xcb") ||
       QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty()) {
@@ -274,20 +253,22 @@ TEST(SimulatedApplicationCatalogTest, OffersTheSessionsApplications) {
   auto session = std::make_shared<sim::SimulatedSession>();
   session->setApplications(
       {{"com.apple.finder", "Finder", "/System/Library/CoreServices/Finder.app", true},
-       {"org.x.Zed", "Zed", "/Applications/Zed.app", true},
-       {"org.x.Ace", "Ace", "/Applications/Utilities/Ace.app", false},
-       {"org.x.Tool", "Tool", "/opt/Tool.app", false}});
+       {"x.Zed", "Zed", "/Applications/Zed.app", true},
+       {"x.Ace", "Ace", "/Applications/Utilities/Ace.app", false},
+       {"x.Tool", "Tool", "/opt/Tool.app", false}});
   SimulatedApplicationCatalog catalog(session.get());
-  std::vector<std::string> installed, running;
-  for (const ApplicationEntry& app : catalog.installedApplications()) installed.push_back(app.name);
-  for (const ApplicationEntry& app : catalog.runningApplications()) running.push_back(app.name);
-  EXPECT_EQ(installed, (std::vector<std::string>{"Ace", "Zed"}));
-  EXPECT_EQ(running, (std::vector<std::string>{"Finder", "Zed"}));
+  const auto names = [](const std::vector<ApplicationEntry>& apps) {
+    std::string out;
+    for (const ApplicationEntry& app : apps) out += app.name + " ";
+    return out;
+  };
+  EXPECT_EQ(names(catalog.installedApplications()), "Ace Zed ");
+  EXPECT_EQ(names(catalog.runningApplications()), "Finder Zed ");
   EXPECT_FALSE(catalog.frontmostBeforeWindow());
-  session->setFrontmostApplication("org.x.Zed");
+  session->setFrontmostApplication("x.Zed");
   EXPECT_EQ(catalog.frontmostBeforeWindow()->path, "/Applications/Zed.app");
-  session->setFrontmostApplication("org.x.Gone");
-  EXPECT_EQ(catalog.frontmostBeforeWindow()->name, "org.x.Gone");
+  session->setFrontmostApplication("x.Gone");
+  EXPECT_EQ(catalog.frontmostBeforeWindow()->name, "x.Gone");
 }
 
 }  // namespace
