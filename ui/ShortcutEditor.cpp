@@ -361,7 +361,10 @@ void ShortcutEditor::buildControls() {
   pressRecorder_->take = [this](const KeyRecord& record) {
     if (record.type == kEventFlagsChanged) {
       for (const ModifierName& modifier : windowsModifierNames()) {
-        if (record.flags == modifier.bit) setPress(std::string(modifier.name), QString());
+        if (record.flags == modifier.bit) {
+          setPress(std::string(modifier.name),
+                   fromUtf8(macKeysWords(record.keyCode, 0)) + QStringLiteral(" alone"));
+        }
       }
       return true;
     }

@@ -66,15 +66,16 @@ TEST_F(ShortcutEditorTest, RecordsOnePressAsTheEngineReadsItAndTakesItFromEveryo
     std::vector<Event> events;
     const char* press;
     const char* shown;
+    const char* reading;  // as the key viewer reads it
   };
   // clang-format off
   const Row rows[] = {
-      {false, {{kEventKeyDown, 115, kFlagControl | kFlagShift | kFlagFn}}, "Ctrl+Shift+Home", "Ctrl + Shift + Home"},
+      {false, {{kEventKeyDown, 115, kFlagControl | kFlagShift | kFlagFn}}, "Ctrl+Shift+Home", "Ctrl + Shift + Home", "⌃⇧Home"},
       // Fn held plays Ctrl (both swaps on); a function key's own Fn flag alone does not.
-      {true, {{kEventFlagsChanged, 63, kFlagFn}, {kEventKeyDown, 123, kFlagFn}, {kEventFlagsChanged, 63, 0}}, "Ctrl+Left", "Ctrl + Left"},
-      {true, {{kEventKeyDown, 105, kFlagFn}}, "PrintScreen", "PrintScreen"},
-      {true, {{kEventKeyDown, 48, kFlagCommand}}, "Alt+Tab", "Alt + Tab"},
-      {false, {{kEventFlagsChanged, 55, kFlagCommand}, {kEventFlagsChanged, 55, 0}}, "Win", "Win (tapped alone)"},
+      {true, {{kEventFlagsChanged, 63, kFlagFn}, {kEventKeyDown, 123, kFlagFn}, {kEventFlagsChanged, 63, 0}}, "Ctrl+Left", "Ctrl + Left", "fn Left"},
+      {true, {{kEventKeyDown, 105, kFlagFn}}, "PrintScreen", "PrintScreen", "PrintScreen"},
+      {true, {{kEventKeyDown, 48, kFlagCommand}}, "Alt+Tab", "Alt + Tab", "⌘Tab"},
+      {false, {{kEventFlagsChanged, 55, kFlagCommand}, {kEventFlagsChanged, 55, 0}}, "Win", "Win (tapped alone)", "Cmd alone"},
   };
   // clang-format on
   for (const Row& row : rows) {
@@ -84,6 +85,8 @@ TEST_F(ShortcutEditorTest, RecordsOnePressAsTheEngineReadsItAndTakesItFromEveryo
     keys(row.events);
     EXPECT_EQ(editor->draft().press, row.press);
     EXPECT_EQ(editor->pressRecorder()->text(), QString::fromUtf8(row.shown)) << row.press;
+    EXPECT_EQ(editor->reading()->text().toStdString(),
+              std::string("Pressed: ") + row.reading + ", read as " + row.press);
     EXPECT_FALSE(manager->isRecording()) << row.press;
     // Each key-down keeps its key-up; after the press the recorder has let go.
     for (const auto& [type, code, flags] : row.events) {
