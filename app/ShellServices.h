@@ -41,7 +41,7 @@ struct ShellServices {
   std::shared_ptr<ApplicationActivation> activation;
   std::shared_ptr<LoginItemService> loginItem;
   std::shared_ptr<UrlOpener> urlOpener;
-  std::shared_ptr<ApplicationCatalog> applications = nullptr;  // none: the pickers stay empty
+  std::shared_ptr<ApplicationCatalog> applications = nullptr;  // none: the pickers are empty
 
   WindowServices windowServices() const { return {trust, urlOpener, applications}; }
 };

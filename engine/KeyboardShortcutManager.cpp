@@ -79,8 +79,10 @@ EventRef KeyboardShortcutManager::decideKeyDownForViewer(int64_t keyCode, EventR
   record.swapOptionAndCommand = swapOptionAndCommand.get();
   if (recording_.load(std::memory_order_relaxed)) {
     // The recorder takes the key: it is swallowed, and so is its key-up; a key between Ctrl's
-    // press and release means Ctrl was not tapped alone.
+    // press and release means Ctrl was not tapped alone. The auto-repeat of a key the
+    // application holds from before is swallowed alone: its key-up is the application's.
     tapCandidate_.store(0, std::memory_order_relaxed);
+    if (heldByApplication.contains(keyCode)) return nullptr;
     record.outcome = {OutcomeCode::recorded, kNoRuleIndex};
     consumedKeyUps.insert(keyCode);
     keyViewer_.push(record);
@@ -215,9 +217,9 @@ EventRef passEverything(TapProxy /*proxy*/, EventType /*type*/, EventRef event, 
 bool KeyboardShortcutManager::probeTrust() {
   // Only key-downs and key-ups: the system clears from a tap's mask what the process may not
   // see, and gives no tap when nothing is left (CGEventTapCreate in CGEvent.h).
-  const MachPortRef port = events_.tapCreate(kSessionEventTap, kHeadInsertEventTap,
-                                             kEventTapOptionDefault, kKeyDownUpMask,
-                                             &passEverything, nullptr);
+  const MachPortRef port =
+      events_.tapCreate(kSessionEventTap, kHeadInsertEventTap, kEventTapOptionDefault,
+                        kKeyDownUpMask, &passEverything, nullptr);
   if (port == nullptr) return false;
   events_.machPortInvalidate(port);
   events_.release(port);

@@ -1,10 +1,10 @@
 // Drives a real KeyboardShortcutManager, its tap on its own thread, on a simulated session with
 // a virtual clock, with an arbitrary stream of what a user does: key presses, auto-repeats and
-// releases under any modifiers and event markers, setting changes, start and stop, the
-// frontmost application, the Accessibility trust, the system switching the tap off, other
-// programs posting marked keystrokes, time passing (delayed actions), and the user's rules file
-// changing. After every step it
-// checks what the frontmost application has received, per key code:
+// releases under any modifiers and event markers, setting changes, start and stop, the shortcut
+// recorder opening and closing, the frontmost application, the Accessibility trust, the system
+// switching the tap off, other programs posting marked keystrokes, time passing (delayed
+// actions), and the user's rules file changing. After every step it checks what the frontmost
+// application has received, per key code:
 //
 //   no orphan key-up: the application never gets a key-up for a key whose key-down it has not
 //     received since that key's last key-up;
@@ -196,6 +196,10 @@ class EngineRun {
       }
       case 6: {
         const uint8_t choice = in.next();
+        if ((choice & 4) != 0) {  // the shortcut recorder opens or closes
+          (choice & 8) != 0 ? manager_->startRecording() : manager_->stopRecording();
+          break;
+        }
         PublishedBool& setting =
             (choice & 1) ? manager_->swapFnAndControl : manager_->swapOptionAndCommand;
         setting = (choice & 2) != 0;

@@ -60,7 +60,7 @@ class ApplicationCatalog {
 struct WindowServices {
   std::shared_ptr<AccessibilityTrust> trust;
   std::shared_ptr<UrlOpener> urlOpener;
-  std::shared_ptr<ApplicationCatalog> applications = nullptr;  // none: the pickers stay empty
+  std::shared_ptr<ApplicationCatalog> applications = nullptr;  // none: the pickers are empty
 };
 
 // The build's default services (the ones the shell uses too).

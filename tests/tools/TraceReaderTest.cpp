@@ -77,8 +77,8 @@ INSTANTIATE_TEST_SUITE_P(
         BadLine{"numberOverflow", "{\"at\":1e999}", "number out of range at column 11: 1e999"},
         BadLine{"multiByteCut",
                 "{\"at\":0,\"do\":\"" + std::string(39, 'x') + "\xC3\xA9" + "tail\"}",
-                "\"do\" must be \"start\" or \"stop\", not \"" + std::string(39, 'x') +
-                    "\"... (45 bytes)"},
+                "\"do\" must be \"start\", \"stop\", \"record\" or \"stopRecording\", not \"" +
+                    std::string(39, 'x') + "\"... (45 bytes)"},
         // The parser's own words, the input's bytes quoted in plain text.
         BadLine{"notUtf8", "{\"at\":10,\"key\":\"down\xa6\"}",
                 "not valid JSON at column 21: syntax error while parsing value - invalid string: "

@@ -15,18 +15,18 @@
 namespace corvane::replay {
 
 enum class RecordKind : uint8_t {
-  key,          // the keyboard makes an event
-  frontmost,    // the frontmost application changes
-  set,          // the user sets a swap setting (main thread)
-  start,        // the start/stop button calls start (main thread)
-  stop,         // the start/stop button calls stop (main thread)
-  record,       // the shortcut recorder starts taking every key (main thread)
+  key,            // the keyboard makes an event
+  frontmost,      // the frontmost application changes
+  set,            // the user sets a swap setting (main thread)
+  start,          // the start/stop button calls start (main thread)
+  stop,           // the start/stop button calls stop (main thread)
+  record,         // the shortcut recorder starts taking every key (main thread)
   stopRecording,  // the shortcut recorder stops (main thread)
-  trusted,      // the process becomes (or stops being) a trusted accessibility client
-  system,       // the system disables the engine's tap
-  rules,        // the rules file changes (main thread)
-  secureInput,  // secure event input goes on (a password field has the keyboard) or off
-  dock,         // the applications kept in the Dock change
+  trusted,        // the process becomes (or stops being) a trusted accessibility client
+  system,         // the system disables the engine's tap
+  rules,          // the rules file changes (main thread)
+  secureInput,    // secure event input goes on (a password field has the keyboard) or off
+  dock,           // the applications kept in the Dock change
 };
 
 enum class Setting : uint8_t { swapFnAndControl, swapOptionAndCommand };
