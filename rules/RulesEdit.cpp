@@ -44,13 +44,14 @@ EditResult finish(std::string text) {
   return result;
 }
 
-// The JSON of a text the reader takes (an edit starts only from such a text).
-bool readable(std::string_view text, Value& root, RulesError& error) {
-  const RulesParse parse = parseRules(text);
+// The JSON of a text the reader takes (an edit starts only from such a text), and its rules.
+bool readable(std::string_view text, Value& root, RulesError& error, RulesFile* rules = nullptr) {
+  RulesParse parse = parseRules(text);
   if (!parse.rules) {
     error = parse.error;
     return false;
   }
+  if (rules != nullptr) *rules = std::move(*parse.rules);
   return json::parse(text, root, error);
 }
 
@@ -397,13 +398,25 @@ bool setMember(std::string& t, Locate locate, std::string_view name, const std::
   return true;
 }
 
-// Adds an item to the root's list member, which is made (last) when the file has none.
+// Adds an item to the root's list member, which is made (last) when the file has none: on one
+// line, but a list of objects in a file whose members have lines of their own gets one item a
+// line, as shortcuts are written.
 void addToList(std::string& t, const Value& root, std::string_view name, const std::string& item) {
   if (const Value* list = valueOf(root, name)) {
     append(t, *list, item);
-  } else {
-    append(t, root, jsonString(name) + ": [" + item + "]");
+    return;
   }
+  std::string value = "[" + item + "]";
+  if (!root.members.empty() && item.starts_with("{")) {
+    const Value::Member& last = root.members.back();
+    const size_t comma = commaAfter(t, last.end);
+    if (startsLine(t, last.begin) &&
+        lineEndAfter(t, comma != npos ? comma + 1 : last.end) != npos) {
+      const std::string nl = std::string(newlineOf(t)) + indentOf(t, last.begin);
+      value = "[" + nl + "  " + item + nl + "]";
+    }
+  }
+  append(t, root, jsonString(name) + ": " + value);
 }
 
 RulesError noSuch(std::string_view what, size_t index) {
@@ -505,6 +518,22 @@ EditResult addExclusion(std::string_view text, std::string_view application) {
   return finish(std::move(t));
 }
 
+EditResult removeExcludedApplication(std::string_view text, std::string_view application) {
+  Value root;
+  RulesError error;
+  if (!readable(text, root, error)) return refused(error);
+  std::string t(text);
+  if (const Value* list = exclude(root)) {
+    for (size_t i = 0; i < list->items.size(); ++i) {
+      if (list->items[i].type == Value::Type::string && list->items[i].text == application) {
+        removeAt(t, *list, i);
+        break;
+      }
+    }
+  }
+  return finish(std::move(t));
+}
+
 EditResult removeExclusion(std::string_view text, size_t index) {
   Value root;
   RulesError error;
@@ -561,20 +590,24 @@ EditResult addShortcut(std::string_view text, const ShortcutDraft& shortcut) {
 EditResult replaceShortcut(std::string_view text, size_t index, const ShortcutDraft& shortcut) {
   Value root;
   RulesError error;
-  if (!readable(text, root, error)) return refused(error);
-  const Value* shortcuts = valueOf(root, "shortcuts");
-  if (shortcuts == nullptr || index >= shortcuts->items.size()) {
-    return refused(noSuch("shortcut", index));
-  }
-  // Member by member, so that what the draft leaves as it was (and comments) stays.
-  std::string t(text);
+  RulesFile rules;
+  if (!readable(text, root, error, &rules)) return refused(error);
+  if (index >= rules.shortcuts.size()) return refused(noSuch("shortcut", index));
+  // Member by member, and only those the draft changes: the others stay as written ("ctrl+o"
+  // is not made "Ctrl+O"), and so do the comments between them.
+  const Members now = shortcutMembers(draftOf(rules.shortcuts[index]));
   const Members wanted = shortcutMembers(shortcut);
+  const auto valueIn = [](const Members& members, std::string_view name) {
+    for (const auto& [n, v] : members) {
+      if (n == name) return v;
+    }
+    return std::string();
+  };
+  std::string t(text);
   const auto locate = [&](const Value& r) { return &valueOf(r, "shortcuts")->items[index]; };
   for (const std::string_view name : kShortcutOrder) {
-    std::string value;
-    for (const auto& [n, v] : wanted) {
-      if (n == name) value = v;
-    }
+    const std::string value = valueIn(wanted, name);
+    if (value == valueIn(now, name)) continue;
     if (!setMember(t, locate, name, value, true)) break;
   }
   return finish(std::move(t));

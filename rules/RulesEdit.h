@@ -22,14 +22,14 @@ namespace corvane::edit {
 
 // A shortcut as the editor makes it: the members of one "shortcuts" entry, as they are written.
 struct ShortcutDraft {
-  std::string press;              // "Ctrl+Shift+Home", "Win" (tapped alone)
-  std::vector<std::string> send;  // one keystroke or up to four; empty when it opens or docks
-  std::string open;               // absolute path of an application ending in .app
-  int dock = 0;                   // a Dock position, 1 to 99; 0: none
-  std::vector<std::string> apps;  // empty: everywhere
-  std::vector<std::string> except;
+  std::string press{};              // "Ctrl+Shift+Home", "Win" (tapped alone)
+  std::vector<std::string> send{};  // one keystroke or up to four; empty when it opens or docks
+  std::string open{};               // absolute path of an application ending in .app
+  int dock = 0;                     // a Dock position, 1 to 99; 0: none
+  std::vector<std::string> apps{};  // empty: everywhere
+  std::vector<std::string> except{};
   bool withShift = false;
-  std::string title;  // empty: none written
+  std::string title{};  // empty: none written
 };
 
 // The draft of a shortcut the file has (to change it in the editor).
@@ -45,24 +45,32 @@ struct EditResult {
 };
 
 // Built-in switches. Off adds the combination's name to "disable" (the member made when the
-// file has none); on removes every entry of "disable" that names it, plain or scoped. Nothing
-// changes when it already is as asked.
+// file has none), or makes a scoped entry naming it plain; on removes the entry of "disable" that
+// names it, plain or scoped, in whatever spelling ("ctrl + del"). Nothing changes when it already
+// is as asked.
 EditResult setBuiltinOff(std::string_view text, BuiltinCombination combination, bool off);
 // A scoped entry { "name": ..., "in": [...] } of "disable": its "in" replaced by apps; an empty
-// apps removes the entry (the built-in is on everywhere again); made when there is none.
+// apps removes the entry (the built-in is on everywhere again); made when there is none, or from
+// a plain entry naming it (its spelling kept).
 EditResult setBuiltinOffIn(std::string_view text, BuiltinCombination combination,
                            const std::vector<std::string>& apps);
 
 // Exclusions. Adds an application (a bundle identifier, pattern or group name) to "exclude" as a
 // plain entry; nothing changes when a plain entry already names it.
 EditResult addExclusion(std::string_view text, std::string_view application);
-// Removes the index-th entry of "exclude" (file order, as RulesFile::exclusions).
+// Removes the plain entry that names the application; nothing changes when none does.
+EditResult removeExcludedApplication(std::string_view text, std::string_view application);
+// The entries of "exclude" by index as RulesFile::exclusions counts them: the plain names
+// together are one entry (the first, when there are any), then each { "apps", "keep" } object in
+// file order. Removes the index-th entry (the plain one: every plain name).
 EditResult removeExclusion(std::string_view text, size_t index);
-// The built-ins the index-th entry of "exclude" keeps: a plain entry becomes
-// { "apps": [...], "keep": [...] }; an empty keep leaves "keep" out.
+// The built-ins the index-th entry keeps: the plain names become one { "apps": [...], "keep":
+// [...] } where the first of them was; an empty keep leaves "keep" out (plain names stay plain).
 EditResult setKept(std::string_view text, size_t index, const std::vector<std::string>& kept);
 
-// Shortcuts of the user's, by index in file order (as RulesFile::shortcuts).
+// Shortcuts of the user's, by index in file order (as RulesFile::shortcuts). A new one is one
+// line: { "press": ..., "send": ..., "apps": [...], "except": [...], "withShift": true,
+// "title": ... }. A changed one has only the members the draft changes rewritten.
 EditResult addShortcut(std::string_view text, const ShortcutDraft& shortcut);
 EditResult replaceShortcut(std::string_view text, size_t index, const ShortcutDraft& shortcut);
 EditResult removeShortcut(std::string_view text, size_t index);

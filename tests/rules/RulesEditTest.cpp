@@ -43,6 +43,17 @@ std::string joined(const std::vector<std::string>& names) {
   return out;
 }
 
+std::string said(const UserShortcut& s) {
+  std::string out = s.press + "=" +
+                    (s.dock    ? "dock " + std::to_string(s.dock)
+                     : s.opens ? s.open
+                               : s.send);
+  if (!s.apps.empty()) out += "@" + joined(s.apps);
+  if (!s.except.empty()) out += "!" + joined(s.except.written);
+  if (s.withShift) out += "+shift";
+  return s.title.empty() ? out : out + "'" + s.title + "'";
+}
+
 // What the reader read, in short: "off: F2 Ctrl+C@terminals|exclude: remote+Alt+Tab|shortcuts:
 // F5=Cmd+R@browsers'Reload'|".
 std::string summary(const RulesFile& rules) {
@@ -57,16 +68,7 @@ std::string summary(const RulesFile& rules) {
     out += " " + joined(e.apps.written) + (e.kept.empty() ? "" : "+" + joined(e.kept));
   }
   out += "|shortcuts:";
-  for (const UserShortcut& s : rules.shortcuts) {
-    out += " " + s.press + "=" +
-           (s.dock    ? "dock " + std::to_string(s.dock)
-            : s.opens ? s.open
-                      : s.send);
-    if (!s.apps.empty()) out += "@" + joined(s.apps);
-    if (!s.except.empty()) out += "!" + joined(s.except.written);
-    if (s.withShift) out += "+shift";
-    if (!s.title.empty()) out += "'" + s.title + "'";
-  }
+  for (const UserShortcut& s : rules.shortcuts) out += " " + said(s);
   return out + "|";
 }
 
@@ -83,112 +85,100 @@ struct Row {
   std::string reads;     // part of summary() of the new text, or of the reader's refusal
 };
 
-ShortcutDraft draft(std::string press, std::vector<std::string> send) {
-  ShortcutDraft d;
-  d.press = std::move(press);
-  d.send = std::move(send);
-  return d;
-}
+using D = ShortcutDraft;
+using V = std::vector<std::string>;
 
 const std::vector<Row> kRows = [] {
-  ShortcutDraft open = draft("Ctrl+O", {"Cmd+O"});
-  open.title = "Open \"file\"";
-  ShortcutDraft reload = draft("F5", {"Cmd+Shift+R"});
-  reload.apps = {"browsers"};
-  reload.title = "Reload";
-  ShortcutDraft calculator = draft("Home", {});
-  calculator.open = "/Applications/Calculator.app";
-  calculator.withShift = true;
-  ShortcutDraft shot = draft("PrintScreen", {"Cmd+Shift+4", "Space"});
-  shot.except = {"terminals"};
-  ShortcutDraft dock = draft("Win+2", {});
-  dock.dock = 2;
-  const auto off = [](B b, bool o) { return [=](auto t) { return setBuiltinOff(t, b, o); }; };
-  const auto offIn = [](B b, std::vector<std::string> in) {
-    return [=](auto t) { return setBuiltinOffIn(t, b, in); };
+  const D open{.press = "Ctrl+O", .send = {"Cmd+O"}, .title = "Open \"file\""};
+  const D reload{.press = "F5", .send = {"Cmd+Shift+R"}, .apps = {"browsers"}, .title = "Reload"};
+  const D calculator{.press = "Home", .open = "/Applications/Calculator.app", .withShift = true};
+  const D shot{.press = "PrintScreen", .send = {"Cmd+Shift+4", "Space"}, .except = {"terminals"}};
+  // An edit with its arguments after the text.
+  const auto edit = [](auto f, auto... a) {
+    return [=](std::string_view t) { return f(t, a...); };
   };
-  const auto exclude = [](std::string app) { return [=](auto t) { return addExclusion(t, app); }; };
-  const auto unexclude = [](size_t i) { return [=](auto t) { return removeExclusion(t, i); }; };
-  const auto keep = [](size_t i, std::vector<std::string> k) {
-    return [=](auto t) { return setKept(t, i, k); };
-  };
-  const auto add = [](ShortcutDraft d) { return [=](auto t) { return addShortcut(t, d); }; };
-  const auto change = [](size_t i, ShortcutDraft d) {
-    return [=](auto t) { return replaceShortcut(t, i, d); };
-  };
-  const auto remove = [](size_t i) { return [=](auto t) { return removeShortcut(t, i); }; };
   const std::string lists = "lists.jsonc";
   const std::string wholeExclude =
       R"(["terminals", { "apps": ["remote"], "keep": ["Alt+Tab"] }, "com.example.vm"])";
   return std::vector<Row>{
-      {lists, off(B::ctrlX, true), R"("F2",)", "\"F2\",\n    \"Ctrl+X\",",
+      {lists, edit(setBuiltinOff, B::ctrlX, true), R"("F2",)", "\"F2\",\n    \"Ctrl+X\",",
        "off: Ctrl+Delete F2 Ctrl+X Ctrl+C@terminals|"},
-      {lists, off(B::ctrlDelete, false), "    \"ctrl + del\", // word deletion the Mac way\n", "",
-       "off: F2 Ctrl+C@terminals|"},
-      {lists, off(B::ctrlDelete, true), "", "", "off: Ctrl+Delete F2 Ctrl+C@terminals|"},
-      {lists, off(B::ctrlC, true), R"({ "name": "Ctrl+C", "in": ["terminals"] })", R"("Ctrl+C")",
-       "off: Ctrl+Delete Ctrl+C F2|"},
-      {lists, off(B::ctrlC, false), R"( { "name": "Ctrl+C", "in": ["terminals"] },)", "",
-       "off: Ctrl+Delete F2|"},
-      {lists, offIn(B::ctrlC, {"terminals", "remote"}), R"(["terminals"] })",
+      {lists, edit(setBuiltinOff, B::ctrlDelete, false),
+       "    \"ctrl + del\", // word deletion the Mac way\n", "", "off: F2 Ctrl+C@terminals|"},
+      {lists, edit(setBuiltinOff, B::ctrlDelete, true), "", "",
+       "off: Ctrl+Delete F2 Ctrl+C@terminals|"},
+      {lists, edit(setBuiltinOff, B::ctrlC, true), R"({ "name": "Ctrl+C", "in": ["terminals"] })",
+       R"("Ctrl+C")", "off: Ctrl+Delete Ctrl+C F2|"},
+      {lists, edit(setBuiltinOff, B::ctrlC, false),
+       R"( { "name": "Ctrl+C", "in": ["terminals"] },)", "", "off: Ctrl+Delete F2|"},
+      {lists, edit(setBuiltinOffIn, B::ctrlC, V{"terminals", "remote"}), R"(["terminals"] })",
        R"(["terminals", "remote"] })", " Ctrl+C@terminals,remote|"},
-      {lists, offIn(B::f2, {"browsers"}), R"("F2",)", R"({ "name": "F2", "in": ["browsers"] },)",
+      {lists, edit(setBuiltinOffIn, B::f2, V{"browsers"}), R"("F2",)",
+       R"({ "name": "F2", "in": ["browsers"] },)",
        "off: Ctrl+Delete Ctrl+C@terminals F2@browsers|"},
-      {lists, exclude("com.apple.Terminal"), R"("com.example.vm"])",
+      {lists, edit(addExclusion, "com.apple.Terminal"), R"("com.example.vm"])",
        R"("com.example.vm", "com.apple.Terminal"])",
        "exclude: terminals,com.example.vm,com.apple.Terminal remote+Alt+Tab|"},
-      {lists, exclude("terminals"), "", "", "exclude: terminals,com.example.vm remote+Alt+Tab|"},
-      {lists, unexclude(0), wholeExclude, R"([{ "apps": ["remote"], "keep": ["Alt+Tab"] }])",
-       "exclude: remote+Alt+Tab|"},
-      {lists, unexclude(1), R"({ "apps": ["remote"], "keep": ["Alt+Tab"] }, )", "",
-       "exclude: terminals,com.example.vm|"},
-      {lists, keep(1, {"Alt+Tab", "Win+E"}), R"(["Alt+Tab"])", R"(["Alt+Tab", "Win+E"])",
-       " remote+Alt+Tab,Win+E|"},
-      {lists, keep(1, {}), R"(, "keep": ["Alt+Tab"])", "",
+      {lists, edit(addExclusion, "terminals"), "", "",
+       "exclude: terminals,com.example.vm remote+Alt+Tab|"},
+      {lists, edit(removeExclusion, size_t{0}), wholeExclude,
+       R"([{ "apps": ["remote"], "keep": ["Alt+Tab"] }])", "exclude: remote+Alt+Tab|"},
+      {lists, [](auto t) { return removeExcludedApplication(t, "terminals"); }, R"("terminals", )",
+       "", "exclude: com.example.vm remote+Alt+Tab|"},
+      {lists, edit(removeExclusion, size_t{1}), R"({ "apps": ["remote"], "keep": ["Alt+Tab"] }, )",
+       "", "exclude: terminals,com.example.vm|"},
+      {lists, edit(setKept, size_t{1}, V{"Alt+Tab", "Win+E"}), R"(["Alt+Tab"])",
+       R"(["Alt+Tab", "Win+E"])", " remote+Alt+Tab,Win+E|"},
+      {lists, edit(setKept, size_t{1}, V{}), R"(, "keep": ["Alt+Tab"])", "",
        "exclude: terminals,com.example.vm remote|"},
-      {lists, keep(0, {"Win+L"}), wholeExclude,
+      {lists, edit(setKept, size_t{0}, V{"Win+L"}), wholeExclude,
        R"([{ "apps": ["terminals", "com.example.vm"], "keep": ["Win+L"] }, { "apps": ["remote"], "keep": ["Alt+Tab"] }])",
        "exclude: terminals,com.example.vm+Win+L remote+Alt+Tab|"},
-      {lists, add(open), "    },\n    // {",
+      {lists, edit(addShortcut, open), "    },\n    // {",
        "    },\n    { \"press\": \"Ctrl+O\", \"send\": \"Cmd+O\", \"title\": \"Open \\\"file\\\"\" "
        "},\n    // {",
        " Ctrl+O=Cmd+O'Open \"file\"'|"},
-      {lists, change(1, reload), "\"Cmd+R\", // reload\n      \"apps\": [\"browsers\"]\n",
+      {lists, edit(replaceShortcut, size_t{1}, reload),
+       "\"Cmd+R\", // reload\n      \"apps\": [\"browsers\"]\n",
        "\"Cmd+Shift+R\", // reload\n      \"apps\": [\"browsers\"],\n      \"title\": \"Reload\"\n",
        " F5=Cmd+Shift+R@browsers'Reload'|"},
-      {lists, change(0, calculator), R"("send": "Cmd+Left" })",
+      {lists, edit(replaceShortcut, size_t{0}, calculator), R"("send": "Cmd+Left" })",
        R"("open": "/Applications/Calculator.app", "withShift": true })",
        "shortcuts: Home=/Applications/Calculator.app+shift F5"},
-      {lists, remove(0), "    { \"press\": \"Home\", \"send\": \"Cmd+Left\" },  // start of line\n",
-       "", "shortcuts: F5=Cmd+R@browsers|"},
-      {lists, remove(1),
-       "    {\n      \"press\": \"F5\",\n      \"send\": \"Cmd+R\", // reload\n      \"apps\": "
+      {lists, edit(removeShortcut, size_t{0}),
+       "    { \"press\": \"Home\", \"send\": \"Cmd+Left\" },  // start of line\n", "",
+       "shortcuts: F5=Cmd+R@browsers|"},
+      {lists, edit(removeShortcut, size_t{1}),
+       "    {\n      \"press\": \"f5\",\n      \"send\": \"Cmd+R\", // reload\n      \"apps\": "
        "[\"browsers\"]\n    },\n",
        "", "shortcuts: Home=Cmd+Left|"},
-      {lists, add(draft("home", {"Cmd+Up"})), "", "",
+      {lists, edit(addShortcut, D{.press = "home", .send = {"Cmd+Up"}}), "", "",
        "line 17, column 16: \"Home\" is already a shortcut (line 11)"},
-      {"oneline.json", off(B::ctrlY, true), "false }}", R"(false }, "disable": ["Ctrl+Y"]})",
-       "off: Ctrl+Y|"},
-      {"oneline.json", offIn(B::altF4, {"remote"}), "false }}",
+      {"oneline.json", edit(setBuiltinOff, B::ctrlY, true), "false }}",
+       R"(false }, "disable": ["Ctrl+Y"]})", "off: Ctrl+Y|"},
+      {"oneline.json", edit(setBuiltinOffIn, B::altF4, V{"remote"}), "false }}",
        R"(false }, "disable": [{ "name": "Alt+F4", "in": ["remote"] }]})", "off: Alt+F4@remote|"},
-      {"oneline.json", exclude("com.apple.Terminal"), R"(["terminals"])",
+      {"oneline.json", edit(addExclusion, "com.apple.Terminal"), R"(["terminals"])",
        R"(["terminals", "com.apple.Terminal"])", "exclude: terminals,com.apple.Terminal|"},
-      {"oneline.json", unexclude(0), R"(["terminals"])", "[]", "exclude:|"},
-      {"oneline.json", exclude("nogroup"), "", "", "\"nogroup\""},
-      {"starter.jsonc", off(B::f2, true), "\"./rules.schema.json\",",
+      {"oneline.json", edit(removeExclusion, size_t{0}), R"(["terminals"])", "[]", "exclude:|"},
+      {"oneline.json", edit(addExclusion, "nogroup"), "", "", "\"nogroup\""},
+      {"starter.jsonc", edit(setBuiltinOff, B::f2, true), "\"./rules.schema.json\",",
        "\"./rules.schema.json\",\n  \"disable\": [\"F2\"],", "off: F2|"},
-      {"starter.jsonc", add(dock), "\"./rules.schema.json\",",
-       "\"./rules.schema.json\",\n  \"shortcuts\": [{ \"press\": \"Win+2\", \"dock\": 2 }],",
+      {"starter.jsonc", edit(addShortcut, D{.press = "Win+2", .dock = 2}),
+       "\"./rules.schema.json\",",
+       "\"./rules.schema.json\",\n  \"shortcuts\": [\n    { \"press\": \"Win+2\", \"dock\": 2 }\n  "
+       "],",
        "shortcuts: Win+2=dock 2|"},
-      {"{}", add(shot), "{}",
+      {"{}", edit(addShortcut, shot), "{}",
        R"({ "shortcuts": [{ "press": "PrintScreen", "send": ["Cmd+Shift+4", "Space"], "except": ["terminals"] }] })",
        "shortcuts: PrintScreen=Cmd+Shift+4, Space!terminals|"},
-      {"{ \"exclude\": [\n    // none yet\n  ]\n}", exclude("terminals"), "[",
+      {"{ \"exclude\": [\n    // none yet\n  ]\n}", edit(addExclusion, "terminals"), "[",
        "[\n    \"terminals\"", "exclude: terminals|"},
-      {"{ \"disable\": [\n  \"F2\" // rename\n] }", off(B::ctrlX, true), "\"F2\" // rename",
-       "\"F2\", // rename\n  \"Ctrl+X\"", "off: F2 Ctrl+X|"},
-      {"{ \"disable\": [ }", off(B::f2, true), "", "", "line 1, column 16: expected a value"},
-      {"  // nothing\n", off(B::f2, true), "", "", "the file is empty"},
+      {"{ \"disable\": [\n  \"F2\" // rename\n] }", edit(setBuiltinOff, B::ctrlX, true),
+       "\"F2\" // rename", "\"F2\", // rename\n  \"Ctrl+X\"", "off: F2 Ctrl+X|"},
+      {"{ \"disable\": [ }", edit(setBuiltinOff, B::f2, true), "", "",
+       "line 1, column 16: expected a value"},
+      {"  // nothing\n", edit(setBuiltinOff, B::f2, true), "", "", "the file is empty"},
   };
 }();
 
@@ -214,11 +204,16 @@ TEST(RulesEdit, ChangesOnlyWhatItTouchesAndTheReaderReadsIt) {
   }
 }
 
-TEST(RulesEdit, ADraftOfAShortcutWritesItBack) {
-  const std::string text = sample("lists.jsonc");
-  const RulesFile rules = *parseRules(text).rules;
-  for (size_t i = 0; i < rules.shortcuts.size(); ++i) {
-    EXPECT_EQ(*replaceShortcut(text, i, draftOf(rules.shortcuts[i])).text, text);
+TEST(RulesEdit, ADraftOfAShortcutWritesItAgain) {
+  const RulesFile rules = *parseRules(R"({ "shortcuts": [
+      { "press": "ctrl+left", "send": ["option+left", "Space"], "except": ["terminals"],
+        "withShift": true, "title": "Word" },
+      { "press": "Win+2", "dock": 2, "apps": ["browsers"] },
+      { "press": "alt", "open": "/Applications/Calculator.app/" } ] })")
+                               .rules;
+  for (const UserShortcut& shortcut : rules.shortcuts) {
+    const EditResult again = addShortcut("{}", draftOf(shortcut));
+    EXPECT_EQ(said(again.rules->shortcuts.at(0)), said(shortcut));
   }
 }
 
@@ -268,6 +263,12 @@ TEST(RulesFileEditor, WritesAtomicallyOnlyOverWhatItRead) {
   EXPECT_EQ(linked.apply(offF2).outcome, O::written);
   EXPECT_EQ(linked.undo().outcome, O::written);
   EXPECT_EQ(slurp(real), "{}");
+  // What cannot be read is not written either, and says why.
+  const RulesFileEditor::Result blocked = RulesFileEditor(real / "x", "{}").apply(offF2);
+  EXPECT_EQ(blocked.error.message, "cannot read " + (real / "x").string() + ": Not a directory");
+  fs::remove(real);
+  EXPECT_EQ(linked.apply(offF2).outcome, O::changedOnDisk);
+  EXPECT_FALSE(fs::exists(real));
   fs::remove_all(dir);
 }
 
