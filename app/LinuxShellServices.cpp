@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QUrl>
+#include <algorithm>
 
 #include "engine/KeyboardShortcutManager.h"
 #include "platform/simulated/SimulatedSession.h"
@@ -105,6 +106,48 @@ LoginItemService::Result XdgAutostartLoginItem::unregisterMainApp() {
   return {true, {}};
 }
 
+sim::SimulatedSession* SimulatedApplicationCatalog::session() const {
+  return session_ != nullptr ? session_ : sharedSimulatedSession();
+}
+
+std::vector<ApplicationEntry> SimulatedApplicationCatalog::installedApplications() {
+  std::vector<ApplicationEntry> installed;
+  if (sim::SimulatedSession* s = session()) {
+    for (const sim::SessionApplication& app : s->applications()) {
+      const QString folder = QFileInfo(QString::fromStdString(app.path)).path();
+      if (folder == u"/Applications" || folder == u"/Applications/Utilities" ||
+          folder == u"/System/Applications" || folder == u"/System/Applications/Utilities") {
+        installed.push_back({app.bundleIdentifier, app.name, app.path});
+      }
+    }
+  }
+  std::sort(installed.begin(), installed.end(),
+            [](const ApplicationEntry& a, const ApplicationEntry& b) { return a.name < b.name; });
+  return installed;
+}
+
+std::vector<ApplicationEntry> SimulatedApplicationCatalog::runningApplications() {
+  std::vector<ApplicationEntry> running;
+  if (sim::SimulatedSession* s = session()) {
+    for (const sim::SessionApplication& app : s->applications()) {
+      if (app.running) running.push_back({app.bundleIdentifier, app.name, app.path});
+    }
+  }
+  return running;
+}
+
+std::optional<ApplicationEntry> SimulatedApplicationCatalog::frontmostBeforeWindow() {
+  sim::SimulatedSession* s = session();
+  if (s == nullptr) return std::nullopt;
+  const std::string front(static_cast<Platform&>(*s).workspace().frontmostBundleIdentifier());
+  if (front.empty()) return std::nullopt;
+  for (const sim::SessionApplication& app : s->applications()) {
+    if (app.bundleIdentifier == front)
+      return ApplicationEntry{app.bundleIdentifier, app.name, app.path};
+  }
+  return ApplicationEntry{front, front, {}};
+}
+
 bool DesktopUrlOpener::openURL(std::string_view url) {
   return QDesktopServices::openUrl(
       QUrl(QString::fromUtf8(url.data(), static_cast<qsizetype>(url.size()))));
@@ -112,10 +155,9 @@ bool DesktopUrlOpener::openURL(std::string_view url) {
 
 ShellServices makeDefaultShellServices() {
   return ShellServices{
-      std::make_shared<SimulatedAccessibilityTrust>(),
-      std::make_shared<QtApplicationActivation>(),
-      std::make_shared<XdgAutostartLoginItem>(),
-      std::make_shared<DesktopUrlOpener>(),
+      std::make_shared<SimulatedAccessibilityTrust>(), std::make_shared<QtApplicationActivation>(),
+      std::make_shared<XdgAutostartLoginItem>(),       std::make_shared<DesktopUrlOpener>(),
+      std::make_shared<SimulatedApplicationCatalog>(),
   };
 }
 

@@ -53,6 +53,23 @@ class XdgAutostartLoginItem final : public LoginItemService {
 // entry format reserves escaped.
 QString desktopEntryExec(const QString& executable);
 
+// The simulated session's applications (SimulatedSession::applications): the installed ones
+// are those in the four application folders, the running ones those that run; the one in front
+// before the window is the session's frontmost application (none while there is none).
+class SimulatedApplicationCatalog final : public ApplicationCatalog {
+ public:
+  // session: nullptr for the shared manager's session (none: no applications).
+  explicit SimulatedApplicationCatalog(sim::SimulatedSession* session = nullptr)
+      : session_(session) {}
+  std::vector<ApplicationEntry> installedApplications() override;
+  std::vector<ApplicationEntry> runningApplications() override;
+  std::optional<ApplicationEntry> frontmostBeforeWindow() override;
+
+ private:
+  sim::SimulatedSession* session() const;
+  sim::SimulatedSession* session_;
+};
+
 class DesktopUrlOpener final : public UrlOpener {
  public:
   bool openURL(std::string_view url) override;

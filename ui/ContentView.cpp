@@ -22,6 +22,7 @@
 #include "ui/PermissionsAlert.h"
 #include "ui/RulesNotes.h"
 #include "ui/RulesRows.h"
+#include "ui/ShortcutEditor.h"
 #include "ui/ShortcutItem.h"
 #include "ui/StarterRulesFile.h"
 #include "ui/StatusTag.h"
@@ -640,8 +641,21 @@ void ContentView::hideEvent(QHideEvent* event) {
 }
 
 void ContentView::openShortcutEditor(std::optional<size_t> index) {
-  static_cast<void>(index);
-  // TODO: ShortcutEditor(shortcutManager_, services_, text, index, this); apply its draft.
+  const std::string text = rulesFileEditor_->text();
+  auto* editor = new ShortcutEditor(shortcutManager_, services_, text, index, this);
+  editor->setAttribute(Qt::WA_DeleteOnClose);
+  connect(editor, &QDialog::accepted, this, [this, editor, index, text] {
+    const edit::ShortcutDraft draft = editor->draft();
+    // The file read again while the editor was open: the shortcut it changes may be another.
+    if (rulesFileEditor_->text() != text) {
+      showEditOutcome({edit::RulesFileEditor::Outcome::changedOnDisk, {}});
+      return;
+    }
+    applyEdit([draft, index](std::string_view now) {
+      return index ? edit::replaceShortcut(now, *index, draft) : edit::addShortcut(now, draft);
+    });
+  });
+  editor->open();
 }
 
 void ContentView::showKeyViewer() {

@@ -9,6 +9,7 @@ ShellServices makeDefaultShellServices() {
       .activation = std::make_shared<mac::MacApplicationActivation>(),
       .loginItem = std::make_shared<mac::MacLoginItemService>(),
       .urlOpener = std::make_shared<mac::MacUrlOpener>(),
+      .applications = std::make_shared<mac::MacApplicationCatalog>(),
   };
 }
 

@@ -49,4 +49,26 @@ class MacUrlOpener final : public UrlOpener {
   bool openURL(std::string_view url) override;
 };
 
+// The applications the window's pickers offer (main thread only). Installed: the .app bundles
+// of the four application folders with a bundle identifier, named as Finder names them. Running:
+// NSWorkspace's runningApplications with a regular activation policy and a bundle identifier,
+// Corvane left out. In front before the window: the last application activated that is not
+// Corvane (NSWorkspaceDidActivateApplicationNotification, followed from construction on), while
+// it still runs.
+class MacApplicationCatalog final : public ApplicationCatalog {
+ public:
+  MacApplicationCatalog();
+  ~MacApplicationCatalog() override;
+  MacApplicationCatalog(const MacApplicationCatalog&) = delete;
+  MacApplicationCatalog& operator=(const MacApplicationCatalog&) = delete;
+
+  std::vector<ApplicationEntry> installedApplications() override;
+  std::vector<ApplicationEntry> runningApplications() override;
+  std::optional<ApplicationEntry> frontmostBeforeWindow() override;
+
+ private:
+  void* activationObserver_ = nullptr;  // the observer token, retained
+  int lastFrontPid_ = 0;                // 0: none yet
+};
+
 }  // namespace corvane::mac

@@ -28,6 +28,18 @@ SimulatedSession::SimulatedSession(ClockMode clock)
   posted_.reserve(4096);
   received_.reserve(4096);
   dispatchTaps_.reserve(16);
+  // A few of a Mac's own applications, where a fresh macOS installs them (15, 16).
+  applications_ = {
+      {"com.apple.ActivityMonitor", "Activity Monitor",
+       "/System/Applications/Utilities/Activity Monitor.app", false},
+      {"com.apple.iCal", "Calendar", "/System/Applications/Calendar.app", false},
+      {"com.apple.finder", "Finder", "/System/Library/CoreServices/Finder.app", true},
+      {"com.apple.mail", "Mail", "/System/Applications/Mail.app", false},
+      {"com.apple.Notes", "Notes", "/System/Applications/Notes.app", false},
+      {"com.apple.Safari", "Safari", "/Applications/Safari.app", true},
+      {"com.apple.Terminal", "Terminal", "/System/Applications/Utilities/Terminal.app", true},
+      {"com.apple.TextEdit", "TextEdit", "/System/Applications/TextEdit.app", true},
+  };
 }
 
 SimulatedSession::~SimulatedSession() {

@@ -78,6 +78,19 @@
 //      NSWorkspaceDidActivateApplicationNotification is posted on the main thread once it has
 //      (NSWorkspace.h, NSRunningApplication.h): the workspace's frontmost stamp moves with every
 //      change of the frontmost application, after its identifier has changed.
+//  (15) The installed applications are the .app bundles in /Applications, /Applications/Utilities,
+//      /System/Applications and /System/Applications/Utilities; each one's bundle identifier is
+//      its Info.plist's CFBundleIdentifier (NSBundle bundleIdentifier, NSBundle.h) and its name
+//      the one NSFileManager's displayNameAtPath: gives, less ".app" (NSFileManager.h). A
+//      bundle without an identifier is no application a rules file can name.
+//  (16) NSWorkspace's runningApplications lists every running application, also those without a
+//      user interface; one with activationPolicy NSApplicationActivationPolicyRegular appears in
+//      the Dock and can come to the front. Its bundleIdentifier may be nil, its localizedName is
+//      its name and its bundleURL its bundle (NSRunningApplication.h). Finder always runs.
+//  (17) NSWorkspaceDidActivateApplicationNotification's userInfo holds the activated
+//      application under NSWorkspaceApplicationKey (NSWorkspace.h): the application that was in
+//      front before Corvane's window is the last one activated that is not Corvane. Here the
+//      frontmost application (14) is never Corvane: the session is the world outside its window.
 #pragma once
 
 #include <chrono>
@@ -115,6 +128,14 @@ struct MainWork {
 using Nanoseconds = std::chrono::nanoseconds;
 
 enum class ClockMode { Real, Virtual };
+
+// An installed application (15), and whether it runs with a user interface (16).
+struct SessionApplication {
+  std::string bundleIdentifier;
+  std::string name;
+  std::string path;
+  bool running = false;
+};
 
 // An event as it was posted through eventPost.
 struct PostedEvent {
@@ -186,6 +207,11 @@ class SimulatedSession final : public Platform,
   void setFrontmostApplication(std::optional<std::string_view> bundleIdentifier);
   // The Dock's kept items, in order (nullopt: a spacer); Finder comes first regardless (13).
   void setDockItems(std::vector<std::optional<std::string>> items);
+  // The installed applications, by name, and which of them run (15, 16). A session starts with
+  // a few of a Mac's own (Finder, Safari, Terminal, TextEdit running; Mail, Notes, Calendar,
+  // Activity Monitor not), whatever the frontmost application is.
+  void setApplications(std::vector<SessionApplication> applications);
+  std::vector<SessionApplication> applications() const;
   // Whether secure event input is on (9).
   void setSecureInput(bool on);
   bool secureInput() const;
@@ -340,6 +366,7 @@ class SimulatedSession final : public Platform,
   std::atomic<const std::string*> frontmost_{nullptr};
   std::atomic<uint64_t> frontmostQueries_{0};
   std::vector<std::optional<std::string>> dockItems_;         // guarded by the graph mutex (13)
+  std::vector<SessionApplication> applications_;              // guarded by the graph mutex
   std::vector<std::unique_ptr<const std::string>> interned_;  // never shrinks
 
   std::atomic<int64_t> virtualNow_{0};

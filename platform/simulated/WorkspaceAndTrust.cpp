@@ -91,6 +91,16 @@ std::vector<std::string> SimulatedSession::dockApplications() {
   return applications;
 }
 
+void SimulatedSession::setApplications(std::vector<SessionApplication> applications) {
+  std::lock_guard lock(graphMutex());
+  applications_ = std::move(applications);
+}
+
+std::vector<SessionApplication> SimulatedSession::applications() const {
+  std::lock_guard lock(graphMutex());
+  return applications_;
+}
+
 bool SimulatedSession::openApplicationWithBundleIdentifier(std::string_view bundleIdentifier) {
   return openApplication(bundleIdentifier);
 }

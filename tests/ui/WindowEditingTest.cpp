@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QLineEdit>
 #include <QMenu>
 #include <QTemporaryDir>
 #include <QTest>
@@ -19,6 +20,7 @@
 #include "ui/ExclusionList.h"
 #include "ui/RulesEditing.h"
 #include "ui/RulesNotes.h"
+#include "ui/ShortcutEditor.h"
 #include "ui/StyledText.h"
 
 namespace corvane::ui {
@@ -146,6 +148,29 @@ TEST_F(WindowEditingTest, EachControlWritesItsEditAndLeavesTheRestOfTheText) {
        [](const RulesFile& r) {
          ASSERT_EQ(r.exclusions.size(), 2u);
          EXPECT_EQ(r.exclusions[1].kept, (std::vector<std::string>{"Alt+Tab", "Win+E"}));
+       }},
+      {"Add shortcut…: Ctrl+O recorded (Fn plays Ctrl), Cmd+O typed, Save",
+       [this] {
+         manager->start();
+         click(view->addShortcutButton());
+         auto* editor = view->findChild<ShortcutEditor*>();
+         ASSERT_NE(editor, nullptr);
+         editor->activateWindow();
+         editor->pressRecorder()->setFocus(Qt::TabFocusReason);
+         for (const auto& [type, flags] : {std::pair{kEventKeyDown, kFlagFn}, {kEventKeyUp, 0}})
+           session->keyboardEvent(type, 31, flags);
+         session->settle();
+         editor->drain();
+         editor->sendKeys()->setText(QStringLiteral("Cmd+O"));
+         editor->waitForCheck();
+         click(editor->saveButton());
+         settle();
+         manager->stop();
+       },
+       [](const RulesFile& r) {
+         ASSERT_EQ(r.shortcuts.size(), 1u);
+         EXPECT_EQ(r.shortcuts[0].press, "Ctrl+O");
+         EXPECT_EQ(r.shortcuts[0].send, "Cmd+O");
        }},
   };
   for (const Case& c : cases) {

@@ -5,8 +5,10 @@
 // compared with the one of the same name in REFERENCE (docs/screenshots): a changed window fails.
 #include <QAbstractButton>
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QImage>
+#include <QLineEdit>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
@@ -32,7 +34,12 @@
 #include "ui/KeyViewer.h"
 #include "ui/PermissionsAlert.h"
 #include "ui/RulesStatus.h"
+#include "ui/ShortcutEditor.h"
 #include "ui/Style.h"
+
+#ifndef __APPLE__
+#include "app/LinuxShellServices.h"
+#endif
 
 using corvane::KeyboardShortcutManager;
 using corvane::ui::CollapsibleShortcutSection;
@@ -228,6 +235,12 @@ int main(int argc, char** argv) {
   auto catalog = std::make_shared<FrontmostOnly>();
   corvane::WindowServices services{std::make_shared<FixedTrust>(),
                                    std::make_shared<IgnoringOpener>(), catalog};
+  // The editor's pickers offer the simulated session's applications.
+  corvane::WindowServices editorServices = services;
+#ifndef __APPLE__
+  editorServices.applications =
+      std::make_shared<corvane::SimulatedApplicationCatalog>(session.get());
+#endif
   // The rules file of each state, read by the program's own loader.
   QTemporaryDir rulesFolder;
   const std::filesystem::path rulesPath =
@@ -373,6 +386,26 @@ int main(int argc, char** argv) {
   settle();
   ok = save(viewer->grab(), folder, "key-viewer.png") && ok;
   viewer->close();
+
+  // The shortcut editor changing office.json's F5, as a double click on its row opens it.
+  std::string officeText;
+  {
+    std::ifstream file(rulesPath, std::ios::binary);
+    std::ostringstream text;
+    text << file.rdbuf();
+    officeText = text.str();
+  }
+  const corvane::RulesFile* rules = manager->rules();
+  size_t f5 = 0;
+  while (rules != nullptr && f5 < rules->shortcuts.size() && rules->shortcuts[f5].press != "F5")
+    ++f5;
+  {
+    corvane::ui::ShortcutEditor editor(manager, editorServices, officeText, f5, &window);
+    editor.show();
+    editor.waitForCheck();
+    settle();
+    ok = save(editor.grab(), folder, "shortcut-editor.png") && ok;
+  }
   manager->stop();
   session->waitForRunLoopsToEnd(std::chrono::seconds(5));
   std::filesystem::remove(rulesPath);  // no rules file: the built-in rules alone
@@ -387,6 +420,28 @@ int main(int argc, char** argv) {
   settle();
   ok = save(window.grab(), folder, "main-window-active-expanded-dark.png") && ok;
   ok = renderEditing("main-window-editing-dark.png") && ok;
+
+  // A new shortcut in the dark: Ctrl+F recorded (Fn plays Ctrl), sending Cmd+Option+F in
+  // browsers, where it goes before the built-in Find.
+  {
+    corvane::ui::ShortcutEditor editor(manager, editorServices, officeText, std::nullopt, &window);
+    editor.show();
+    settle();
+    session->keyboardEvent(corvane::kEventFlagsChanged, 63, corvane::kFlagFn);
+    session->keyboardEvent(corvane::kEventKeyDown, 3, corvane::kFlagFn);
+    session->settle();
+    editor.drain();
+    session->keyboardEvent(corvane::kEventKeyUp, 3, corvane::kFlagFn);
+    session->keyboardEvent(corvane::kEventFlagsChanged, 63, 0);
+    session->settle();
+    editor.sendKeys()->setText(QStringLiteral("Cmd+Option+F"));
+    editor.wherePicker()->setCurrentIndex(corvane::ui::ShortcutEditor::inGroup);
+    editor.title()->setText(QStringLiteral("Find and replace"));
+    editor.title()->setFocus();
+    editor.waitForCheck();
+    settle();
+    ok = save(editor.grab(), folder, "shortcut-editor-dark.png") && ok;
+  }
 
   manager->stop();
   session->waitForRunLoopsToEnd(std::chrono::seconds(5));

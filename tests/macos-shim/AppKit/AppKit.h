@@ -2,6 +2,7 @@
 #pragma once
 
 #include <Foundation/Foundation.h>
+#include <sys/types.h>
 
 #define APPKIT_EXTERN extern
 
@@ -26,15 +27,22 @@ typedef NS_ENUM(NSInteger, NSApplicationActivationPolicy){
 APPKIT_EXTERN __kindof NSApplication* _Null_unspecified NSApp;
 
 @interface NSRunningApplication : NSObject
++ (nullable instancetype)runningApplicationWithProcessIdentifier:(pid_t)pid;
 @property(nullable, readonly, copy) NSString* bundleIdentifier;
+@property(nullable, readonly, copy) NSString* localizedName;
+@property(nullable, readonly, copy) NSURL* bundleURL;
+@property(readonly) pid_t processIdentifier;
+@property(readonly) NSApplicationActivationPolicy activationPolicy;
 @end
 
 APPKIT_EXTERN NSNotificationName const NSWorkspaceDidActivateApplicationNotification;
+APPKIT_EXTERN NSString* const NSWorkspaceApplicationKey;
 
 @interface NSWorkspace : NSObject
 @property(class, readonly, strong) NSWorkspace* sharedWorkspace;
 @property(readonly, strong) NSNotificationCenter* notificationCenter;
 @property(nullable, readonly, strong) NSRunningApplication* frontmostApplication;
+@property(readonly, copy) NSArray<NSRunningApplication*>* runningApplications;
 - (BOOL)openURL:(NSURL*)url;
 - (nullable NSURL*)URLForApplicationWithBundleIdentifier:(NSString*)bundleIdentifier;
 @end

@@ -49,6 +49,17 @@ enum : NSStringEncoding {
          maxLength:(NSUInteger)maxBufferCount
           encoding:(NSStringEncoding)encoding;
 @property(nullable, readonly) const char* UTF8String __attribute__((objc_returns_inner_pointer));
+- (BOOL)hasSuffix:(NSString*)str;
+- (NSString*)stringByAppendingPathComponent:(NSString*)str;
+@end
+
+@interface NSArray<__covariant ObjectType> : NSObject
+@property(readonly) NSUInteger count;
+- (ObjectType)objectAtIndexedSubscript:(NSUInteger)idx;
+@end
+
+@interface NSDictionary<__covariant KeyType, __covariant ObjectType> : NSObject
+- (nullable ObjectType)objectForKeyedSubscript:(KeyType)key;
 @end
 
 @interface NSURL : NSObject
@@ -57,9 +68,18 @@ enum : NSStringEncoding {
 @property(nullable, readonly, copy) NSString* path;
 @end
 
+@class NSError;
+
 @interface NSFileManager : NSObject
 @property(class, readonly, strong) NSFileManager* defaultManager;
 - (NSString*)displayNameAtPath:(NSString*)path;
+- (nullable NSArray<NSString*>*)contentsOfDirectoryAtPath:(NSString*)path
+                                                     error:(NSError* _Nullable* _Nullable)error;
+@end
+
+@interface NSBundle : NSObject
++ (nullable instancetype)bundleWithPath:(NSString*)path;
+@property(nullable, readonly, copy) NSString* bundleIdentifier;
 @end
 
 typedef NSString* NSErrorDomain;
@@ -73,6 +93,7 @@ typedef NSString* NSErrorDomain;
 typedef NSString* NSNotificationName;
 
 @interface NSNotification : NSObject
+@property(nullable, readonly, copy) NSDictionary* userInfo;
 @end
 
 @interface NSOperationQueue : NSObject

@@ -10,7 +10,7 @@ NS_ASSUME_NONNULL_BEGIN
 @interface NSString (Copying) <NSCopying>
 @end
 
-@interface NSDictionary : NSObject
+@interface NSDictionary (Making)
 + (instancetype)dictionaryWithObjects:(const id _Nonnull[_Nullable])objects
                               forKeys:(const id<NSCopying> _Nonnull[_Nullable])keys
                                 count:(NSUInteger)count;
