@@ -432,6 +432,10 @@ TEST_F(TrustWatchTest, PermissionTakenAwayStopsTranslationAndSaysSo) {
   settle();
   EXPECT_TRUE(manager->isEnabled);
   EXPECT_FALSE(noteShown(view->permissionNote()));
+  // That start forgot why the last one ended: after the user's Stop nothing is said.
+  click(view->startStopButton());
+  settle();
+  EXPECT_FALSE(noteShown(view->permissionNote()));
 }
 
 TEST_F(TrustWatchTest, AFailedStartWaitsForThePermissionAndStartsOnceGranted) {
