@@ -251,6 +251,14 @@ TEST_F(ProgramTest, InstalledItRunsAsDescribedAndRegistersItsLoginItem) {
     EXPECT_TRUE(QFileInfo::exists(installed.prefix() + u'/' + QString::fromUtf8(file))) << file;
   }
 
+  // A rules file with a mistake: said once on standard error, the built-ins run on. (Fixing and
+  // breaking it while the program runs: RulesLoaderTest, in the process.)
+  ASSERT_TRUE(QDir().mkpath(config() + QStringLiteral("/corvane")));
+  QFile rules(config() + QStringLiteral("/corvane/rules.json"));
+  ASSERT_TRUE(rules.open(QIODevice::WriteOnly));
+  rules.write("{\n  \"shortcuts\": [\n    { \"press\": \"Ctlr+O\" }\n  ]\n}\n");
+  rules.close();
+
   const QString state = home.filePath(QStringLiteral("state.json"));
   QProcess& program = start(installed.program(), {QStringLiteral("--report-state"), state});
   ASSERT_TRUE(waitForLaunch(program, loginEntry()));
@@ -264,6 +272,11 @@ TEST_F(ProgramTest, InstalledItRunsAsDescribedAndRegistersItsLoginItem) {
   EXPECT_FALSE(out.contains(kBuildTreeLine)) << out.toStdString();
   EXPECT_FALSE(out.contains(QStringLiteral("Accessibility permissions required")));
   EXPECT_FALSE(out.contains(QStringLiteral("LaunchAtLogin registration failed")));
+  const QString err = QString::fromUtf8(program.readAllStandardError());
+  EXPECT_EQ(err.count(QStringLiteral("rules.json, line 3, column 17: unknown key name \"Ctlr\"; "
+                                     "did you mean \"Ctrl\"?\n")),
+            1)
+      << err.toStdString();
   QSettings stored(config() + QStringLiteral("/Corvane/Corvane.conf"), QSettings::IniFormat);
   EXPECT_EQ(stored.value(QStringLiteral("launchAtLoginEnabled")).toString(),
             QStringLiteral("true"));

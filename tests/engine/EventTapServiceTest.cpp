@@ -112,7 +112,10 @@ class TapServiceTest : public ::testing::Test {
   std::thread::id willChangeThread;
 };
 
-TEST_F(TapServiceTest, StartInstallsOneActiveTapAtTheHeadOfTheSession) {
+// Start, a translation, stop. What the application gets at each start and stop, and a start
+// that fails without the permission, are replayed in tests/tools/golden/do.jsonl and
+// trusted.jsonl.
+TEST_F(TapServiceTest, StartInstallsOneActiveTapAtTheHeadAndStopDismantlesIt) {
   manager->start();
   EXPECT_TRUE(manager->isEnabled) << "set at once, before the tap exists";
   EXPECT_TRUE(manager->eventTapThread);
@@ -131,30 +134,13 @@ TEST_F(TapServiceTest, StartInstallsOneActiveTapAtTheHeadOfTheSession) {
   EXPECT_TRUE(manager->eventTapRunLoop);
   EXPECT_EQ(willChange, 1);
   EXPECT_EQ(willChangeThread, std::this_thread::get_id());
-}
 
-TEST_F(TapServiceTest, TheApplicationReceivesTheTranslationDecidedOnTheTapThread) {
-  manager->start();
-  waitForTap();
   typeFnC();
-
-  const auto received = session->received();
-  ASSERT_EQ(received.size(), 4u);  // Fn down, Command-C down, Command-C up, Fn up
-  EXPECT_EQ(received[0].type, kEventFlagsChanged);
-  EXPECT_EQ(received[1].type, kEventKeyDown);
-  EXPECT_EQ(received[1].keyCode, 8);
-  EXPECT_EQ(received[1].flags, kFlagCommand);
-  EXPECT_EQ(received[1].userData, 1);
-  EXPECT_EQ(received[2].type, kEventKeyUp);
-  EXPECT_EQ(received[3].type, kEventFlagsChanged);
+  ASSERT_EQ(session->received().size(), 4u);  // Fn down, Command-C down, Command-C up, Fn up
   const auto posted = session->posted();
   ASSERT_EQ(posted.size(), 2u);
   EXPECT_EQ(posted[0].thread, manager->eventTapThread.id()) << "decided on the tap thread";
-}
 
-TEST_F(TapServiceTest, StopDismantlesTheTapAndEndsItsLoop) {
-  manager->start();
-  waitForTap();
   manager->stop();
   EXPECT_FALSE(manager->isEnabled);
   EXPECT_FALSE(manager->eventTap);
@@ -165,31 +151,6 @@ TEST_F(TapServiceTest, StopDismantlesTheTapAndEndsItsLoop) {
   EXPECT_EQ(session->portsInvalidated(), 1u);
   EXPECT_TRUE(session->taps().empty());
   EXPECT_TRUE(session->waitForRunLoopsToEnd(kWait));
-
-  typeFnC();
-  const auto received = session->received();
-  ASSERT_EQ(received.size(), 4u);
-  EXPECT_EQ(received[1].flags, kFlagFn) << "untranslated once stopped";
-  EXPECT_TRUE(session->posted().empty());
-}
-
-TEST_F(TapServiceTest, FailedCreationIsReportedToTheMainThread) {
-  session->setTrusted(false);
-  manager->start();
-  waitForTap();
-  EXPECT_TRUE(manager->isEnabled) << "until the main thread hears of the failure";
-  EXPECT_EQ(session->runDueMainWork(kWait), 1u);
-  EXPECT_FALSE(manager->isEnabled);
-  EXPECT_FALSE(manager->eventTapThread);
-  EXPECT_FALSE(manager->eventTap);
-  EXPECT_EQ(willChange, 2);
-  EXPECT_EQ(willChangeThread, std::this_thread::get_id());
-
-  session->setTrusted(true);
-  manager->start();
-  waitForTap(2);
-  EXPECT_TRUE(manager->isEnabled);
-  EXPECT_EQ(session->taps().size(), 1u);
 }
 
 class GatedTapServiceTest : public ::testing::Test {

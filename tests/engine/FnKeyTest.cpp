@@ -1,6 +1,7 @@
 // Function keys carry the Fn flag by themselves: the decision reads Fn for them from the Fn key's
 // own flags-changed events, and for every other key from the event. What laptop and PC keys
-// become is replayed in tests/tools/golden/engine-fn-keys.jsonl.
+// become is replayed in tests/tools/golden/engine-fn-keys.jsonl; that other keys read their own
+// Fn bit, with or without the Fn key's events, in engine-decisions.jsonl and keys.jsonl.
 #include "engine/ShortcutKeys.h"
 #include "tests/engine/EngineHarness.h"
 
@@ -9,7 +10,7 @@ namespace {
 
 using namespace std::chrono_literals;
 
-constexpr int64_t kFnKey = 63, kBackspace = 51, kF2 = 120;
+constexpr int64_t kFnKey = 63, kF2 = 120;
 
 class FnKeyTest : public EngineTest {
  protected:
@@ -55,21 +56,6 @@ TEST_F(FnKeyTest, FunctionKeysReadFnFromTheFnKey) {
     }
   }
   EXPECT_GT(translated, 0);
-}
-
-// Letters, Tab, Return, Backspace... read their own Fn bit, as before: Fn+C is still Copy even
-// when no flags-changed event of the Fn key was seen.
-TEST_F(FnKeyTest, OtherKeysReadTheirOwnFnBit) {
-  for (int64_t key : {int64_t{8}, int64_t{48}, kBackspace, int64_t{53}}) {
-    EXPECT_FALSE(isFunctionKey(key));
-    for (bool fnDown : {false, true}) {
-      fnKey(fnDown);
-      const EventFlags flags = key == 53 ? kFlagFn | kFlagShift : kFlagFn;
-      EXPECT_EQ(keyDown(key, flags), manager->actionForKeyDown(key, flags).has_value()) << key;
-      keyUp(key);
-      session->advance(1s);
-    }
-  }
 }
 
 TEST_F(FnKeyTest, OnlyTheFnKeysOwnUnmarkedEventsMoveItsState) {

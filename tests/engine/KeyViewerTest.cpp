@@ -1,6 +1,7 @@
 // The key viewer's ring: records come out in order and whole, a full ring drops the oldest and
-// says so, nothing is recorded while no viewer is open, and a tap thread flooding it while the
-// main thread drains races with nothing (ThreadSanitizer runs this).
+// says so, and a tap thread flooding it while the main thread drains races with nothing
+// (ThreadSanitizer runs this). What is recorded, and nothing while no viewer is open: the key
+// viewer's window tests (tests/ui/KeyViewerTest.cpp).
 #include <gtest/gtest.h>
 
 #include <thread>
@@ -59,52 +60,6 @@ TEST(KeyViewerRingTest, InOrderWholeAndTheOldestDroppedWhenFull) {
   ring.discard();
   EXPECT_TRUE(drained(ring, lost).empty());
   EXPECT_FALSE(lost);
-}
-
-TEST(KeyViewerTest, RecordsOnlyWhileOpenAndForgetsOnClose) {
-  auto session = std::make_shared<sim::SimulatedSession>(sim::ClockMode::Virtual);
-  auto manager = std::make_shared<KeyboardShortcutManager>(session);
-  manager->start();
-  ASSERT_TRUE(session->waitForTapSetups(1, 10s));
-  std::vector<KeyRecord> got;
-  auto take = [&](const KeyRecord& r) { got.push_back(r); };
-
-  session->keyboardEvent(kEventKeyDown, 8, kFlagFn);  // closed: not recorded
-  session->settle();
-  manager->openKeyViewer();
-  session->keyboardEvent(kEventFlagsChanged, 63, kFlagFn);  // the Fn key: not a key-down
-  session->keyboardEvent(kEventKeyDown, 8, kFlagFn);        // Fn+C: copy
-  session->keyboardEvent(kEventKeyUp, 8, kFlagFn);
-  session->keyboardEvent(kEventKeyDown, 123, kFlagFn);  // Fn+Left: read with the Fn key down
-  session->keyboardEvent(kEventFlagsChanged, 63, 0);
-  session->keyboardEvent(kEventKeyDown, 115, kFlagFn);  // Home: macOS's Fn bit does not count
-  session->settle();
-  EXPECT_FALSE(manager->drainKeyViewer(take));
-  ASSERT_EQ(got.size(), 3u);
-  EXPECT_EQ(got[0].keyCode, 8);
-  EXPECT_EQ(got[0].outcome,
-            (DecisionOutcome{OutcomeCode::builtin,
-                             static_cast<uint16_t>(BuiltinCombination::ctrlC), Action::copy}));
-  EXPECT_TRUE(got[0].swapFnAndControl);
-  EXPECT_EQ(got[1].flags, kFlagFn);
-  EXPECT_EQ(got[1].outcome.code, OutcomeCode::noShortcut);
-  EXPECT_EQ(got[2].flags, EventFlags{0});
-  // The engine's own posted Command-C was not recorded: only the user's key-downs are.
-
-  session->keyboardEvent(kEventKeyDown, 12, 0);
-  session->settle();
-  manager->closeKeyViewer();
-  got.clear();
-  EXPECT_FALSE(manager->drainKeyViewer(take));
-  EXPECT_TRUE(got.empty()) << "closing forgets what was not shown";
-  session->keyboardEvent(kEventKeyDown, 12, 0);
-  session->settle();
-  manager->openKeyViewer();
-  EXPECT_FALSE(manager->drainKeyViewer(take));
-  EXPECT_TRUE(got.empty()) << "nothing is recorded while the viewer is closed";
-
-  manager->stop();
-  ASSERT_TRUE(session->waitForRunLoopsToEnd(10s));
 }
 
 // A real tap thread decides a flood of key presses while the main thread drains: every record

@@ -1,5 +1,6 @@
 #include <thread>
 
+#include "rules/RuleCompiler.h"
 #include "tests/engine/EngineHarness.h"
 
 namespace corvane::testing {
@@ -81,6 +82,14 @@ TEST_F(ManagerStateTest, ChangingASettingLeavesTheRestAlone) {
   EXPECT_FALSE(manager->isEnabled);
   EXPECT_EQ(session->tapsCreated(), 0u);
   EXPECT_EQ(manager->actionForKeyDown(8, kFlagControl), "copy") << "takes effect at the next key";
+}
+
+TEST_F(ManagerStateTest, ChangingTheRulesSignalsTheWindow) {
+  int signals = 0;
+  manager->objectWillChange.subscribe([&] { ++signals; });
+  setRules(*manager, RulesFile{});
+  manager->clearRules();
+  EXPECT_EQ(signals, 2);
 }
 
 }  // namespace

@@ -4,7 +4,6 @@
 #include <string>
 
 #include "tests/engine/EngineHarness.h"
-#include "tests/engine/TestNames.h"
 
 namespace corvane::testing {
 namespace {
@@ -13,7 +12,8 @@ namespace {
 // neighbours, under the four settings, with a browser or another application frontmost: each
 // press that gives an action or asks which application is frontmost is one line of
 // golden/builtin-rules.txt. Bits no rule looks at never change the answer. On a difference the
-// whole answer is written beside the golden as builtin-rules.txt.actual.
+// whole answer is written beside the golden as builtin-rules.txt.actual. Which applications are
+// browsers is replayed in tests/tools/golden/frontmost.jsonl.
 TEST_F(EngineTest, EveryBuiltinRuleAndItsNeighboursMatchTheGolden) {
   const int64_t keys[] = {0,  1,  3,  6,  7,   8,   9,   12,  13,  14,  16,  17,        34,
                           35, 36, 37, 45, 48,  51,  53,  55,  56,  117, 118, 120,       2,
@@ -64,31 +64,6 @@ TEST_F(EngineTest, EveryBuiltinRuleAndItsNeighboursMatchTheGolden) {
   if (expected.str() != out.str()) std::ofstream(golden + ".actual") << out.str();
   EXPECT_TRUE(expected.str() == out.str()) << "see " << golden << ".actual";
 }
-
-class BrowserRuleTest : public EngineTest,
-                        public ::testing::WithParamInterface<std::pair<const char*, bool>> {};
-
-TEST_P(BrowserRuleTest, ShiftTabReopensOnlyInTheSevenBrowsers) {
-  const auto& [identifier, isBrowser] = GetParam();
-  session->setFrontmostApplication(
-      identifier == nullptr ? std::nullopt : std::optional<std::string_view>(identifier));
-  EXPECT_EQ(manager->isBrowserFrontmost(), isBrowser);
-  EXPECT_EQ(manager->actionForKeyDown(48, kFlagShift).value_or(""), isBrowser ? "reopenTab" : "");
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Applications, BrowserRuleTest,
-    ::testing::Values(
-        std::pair{"com.google.Chrome", true}, std::pair{"org.chromium.Chromium", true},
-        std::pair{"com.apple.Safari", true}, std::pair{"org.mozilla.firefox", true},
-        std::pair{"com.microsoft.edgemac", true}, std::pair{"com.brave.Browser", true},
-        std::pair{"company.thebrowser.Browser", true}, std::pair{"com.apple.safari", false},
-        std::pair{"com.google.Chrome ", false}, std::pair{"com.apple.finder", false},
-        std::pair{"", false}, std::pair{static_cast<const char*>(nullptr), false}),
-    [](const auto& info) {
-      const char* identifier = info.param.first;
-      return identifier == nullptr ? std::string("noFrontmostApplication") : testName(identifier);
-    });
 
 }  // namespace
 }  // namespace corvane::testing

@@ -3,7 +3,6 @@
 // simulated session.
 #include <gtest/gtest.h>
 
-#include <array>
 #include <atomic>
 #include <condition_variable>
 #include <future>
@@ -46,7 +45,8 @@ class TapThreadTest : public ::testing::Test {
 // The user removes Corvane from the Accessibility list while it runs. AXIsProcessTrusted keeps
 // its first answer; only a tap made now tells. The running tap is switched back on after each
 // timeout until the third within ten seconds: the keyboard waits for a tap Corvane switched back
-// on twice, then translation stops from the main thread and stays stopped until a Start.
+// on twice, then translation stops from the main thread and stays stopped until a Start. Which
+// timeouts count is replayed in tests/tools/golden/engine-tap-timeouts.jsonl.
 TEST_F(TapThreadTest, RemovedPermissionIsReadLiveAndRepeatedTimeoutsStopTranslation) {
   startAndWait();
   EXPECT_TRUE(manager->probeTrust());
@@ -73,37 +73,6 @@ TEST_F(TapThreadTest, RemovedPermissionIsReadLiveAndRepeatedTimeoutsStopTranslat
   EXPECT_FALSE(manager->stoppedForTapTimeouts) << "a new start forgets why the last one ended";
   key(kEventKeyDown, 8, kFlagFn);
   EXPECT_EQ(session->posted().size(), 2u);
-}
-
-// Only switch-offs by timeout count, and only three within ten seconds of the first.
-TEST(TapTimeoutsTest, TheThirdTimeoutWithinTenSecondsLeavesTheTapOff) {
-  struct Row {
-    std::array<std::chrono::milliseconds, 3> at;
-    EventType third;  // how the third switch-off comes
-    bool stops;
-  };
-  for (const Row& row : {Row{{0ms, 1s, 2s}, kEventTapDisabledByTimeout, true},
-                         Row{{0ms, 5s, 9999ms}, kEventTapDisabledByTimeout, true},
-                         Row{{0ms, 5s, 10s}, kEventTapDisabledByTimeout, false},
-                         Row{{0ms, 11s, 12s}, kEventTapDisabledByTimeout, false},
-                         Row{{0ms, 1s, 2s}, kEventTapDisabledByUserInput, false}}) {
-    auto session = std::make_shared<SimulatedSession>(ClockMode::Virtual);
-    auto manager = std::make_shared<KeyboardShortcutManager>(session);
-    manager->start();
-    ASSERT_TRUE(session->waitForTapSetups(1, kWait));
-    for (size_t i = 0; i < row.at.size(); ++i) {
-      session->advanceClockTo(row.at[i]);
-      session->disableTaps(i == 2 ? row.third : kEventTapDisabledByTimeout);
-      session->settle();
-    }
-    session->advance(0ms);
-    const auto why = ::testing::Message() << "third at " << row.at[2].count() << " ms";
-    EXPECT_EQ(manager->isEnabled, !row.stops) << why;
-    EXPECT_EQ(manager->stoppedForTapTimeouts, row.stops) << why;
-    EXPECT_EQ(!session->taps().empty() && session->taps()[0].enabled, !row.stops) << why;
-    manager->stop();
-    EXPECT_TRUE(session->waitForRunLoopsToEnd(kWait));
-  }
 }
 
 // An Fn release that came while no tap ran (stopped, or switched off) must not leave Fn "down":

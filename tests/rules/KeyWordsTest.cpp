@@ -1,5 +1,5 @@
-// A decided key-down in words: the keys as pressed, their Windows reading under each swap
-// setting, and every outcome, from one table.
+// A decided key-down's outcome in words, every kind from one table. The keys as pressed and
+// their Windows reading under each swap setting are replayed in tests/tools/press/words.jsonl.
 #include <gtest/gtest.h>
 
 #include "rules/KeyWords.h"
@@ -10,42 +10,6 @@ namespace {
 
 constexpr uint16_t index(BuiltinCombination c) {
   return static_cast<uint16_t>(c);
-}
-
-TEST(KeyWordsTest, KeysAsPressedAndAsRead) {
-  struct Case {
-    int64_t keyCode;
-    EventFlags flags;
-    bool fnIsCtrl, optionIsWin;
-    const char* mac;
-    const char* windows;
-  };
-  const Case cases[] = {
-      {4, 0, true, true, "H", "H"},
-      {8, kFlagFn, true, true, "fn C", "Ctrl+C"},
-      {8, kFlagControl, true, true, "⌃C", "C"},  // Control plays no part while Fn is Ctrl
-      {8, kFlagControl, false, true, "⌃C", "Ctrl+C"},
-      {115, kFlagFn, true, true, "fn Home", "Ctrl+Home"},  // Fn+Left on a laptop
-      {115, kFlagFn, false, true, "fn Home", "Home"},
-      {48, kFlagCommand, true, true, "⌘Tab", "Alt+Tab"},
-      {48, kFlagCommand, true, false, "⌘Tab", "Win+Tab"},
-      {118, kFlagFn | kFlagCommand, true, true, "fn ⌘F4", "Ctrl+Alt+F4"},
-      {12, kFlagControl | kFlagCommand, false, false, "⌃⌘Q", "Ctrl+Win+Q"},
-      {17, kFlagFn | kFlagControl | kFlagOption | kFlagCommand | kFlagShift, true, true, "fn ⌃⌥⌘⇧T",
-       "Ctrl+Win+Alt+Shift+T"},
-      {51, kFlagOption, true, false, "⌥Backspace", "Alt+Backspace"},
-      {105, 0, true, true, "PrintScreen", "PrintScreen"},  // F13 to a Mac: the PC's name
-      {58, 0, true, true, "Option", "Win"},                // a modifier key by itself
-      {58, 0, true, false, "Option", "Alt"},
-      {59, 0, true, true, "Control", "Control"},  // plays no Windows key while Fn is Ctrl
-      {10, kFlagShift, true, true, "⇧key 10", "Shift+key 10"},  // the § key has no name
-      {-3, 0, true, true, "key -3", "key -3"},
-  };
-  for (const Case& c : cases) {
-    EXPECT_EQ(macKeysWords(c.keyCode, c.flags), c.mac) << c.keyCode;
-    EXPECT_EQ(windowsKeysWords(c.keyCode, c.flags, c.fnIsCtrl, c.optionIsWin), c.windows)
-        << c.keyCode;
-  }
 }
 
 TEST(KeyWordsTest, Outcomes) {

@@ -10,7 +10,9 @@
 #include <QPushButton>
 #include <QTest>
 #include <QVBoxLayout>
+#include <array>
 #include <chrono>
+#include <map>
 #include <memory>
 #include <set>
 #include <string>
@@ -266,7 +268,19 @@ TEST_F(ContentViewTest, EachHeaderFlipsOnlyItsOwnSectionAndStateSurvivesHiding) 
   EXPECT_EQ(expansion(), (std::vector<bool>{true, false, false, true}));
 }
 
-TEST_F(ContentViewTest, NoMacKeysTextIsShownUnderAnySetting) {
+// Every row of the reference list is relabelled under each of the four settings: one row of
+// each kind (Alt, Win, Ctrl with Shift, Ctrl, no modifier) reads as written below for (Option/
+// Command swap, Fn/Control swap) = (on, on), (on, off), (off, on), (off, off); and no Mac key
+// text is shown but where a row is meant to show it.
+TEST_F(ContentViewTest, EveryRowIsRelabelledUnderEverySettingAndShowsNoOtherMacKeys) {
+  const std::array<const char*, 5> kRowsOfEachKind[] = {
+      {"Alt + Tab", "⌘ + Tab", "⌘ + Tab", "⌥ + Tab", "⌥ + Tab"},
+      {"Win + L", "⌥ + L", "⌥ + L", "⌘ + L", "⌘ + L"},
+      {"Ctrl + Shift + Esc", "Fn + Shift + Esc", "Ctrl + Shift + Esc", "Fn + Shift + Esc",
+       "Ctrl + Shift + Esc"},
+      {"Ctrl + Delete", "Fn + Delete", "Ctrl + Delete", "Fn + Delete", "Ctrl + Delete"},
+      {"F2", "F2", "F2", "F2", "F2"},
+  };
   for (CollapsibleShortcutSection* section : sections()) click(section->header());
   for (bool swapOption : {true, false}) {
     for (bool swapFn : {true, false}) {
@@ -274,12 +288,23 @@ TEST_F(ContentViewTest, NoMacKeysTextIsShownUnderAnySetting) {
       manager->swapFnAndControl = swapFn;
       settle();
       const QStringList texts = shownTexts();
-      std::set<QString> allowed;  // what the rows are meant to show
+      std::set<QString> allowed;              // what the rows are meant to show
+      std::map<std::string, QString> badges;  // windows keys -> left badge
       for (CollapsibleShortcutSection* section : sections()) {
-        for (const ShortcutItem& item : section->shortcuts()) {
+        const auto rows = section->rows();
+        ASSERT_EQ(rows.size(), static_cast<qsizetype>(section->shortcuts().size()));
+        for (qsizetype i = 0; i < rows.size(); ++i) {
+          const ShortcutItem& item = section->shortcuts()[static_cast<size_t>(i)];
+          badges[std::string(item.windowsKeys)] = rows[i]->findChildren<QLabel*>().first()->text();
           allowed.insert(displayKeys(QString::fromUtf8(item.windowsKeys), swapOption, swapFn));
           allowed.insert(QString::fromUtf8(item.description));
         }
+      }
+      ASSERT_EQ(badges.size(), 22u);
+      for (const auto& row : kRowsOfEachKind) {
+        EXPECT_EQ(badges[row[0]],
+                  QString::fromUtf8(row[1 + (swapOption ? 0 : 2) + (swapFn ? 0 : 1)]))
+            << row[0] << " option " << swapOption << " fn " << swapFn;
       }
       for (CollapsibleShortcutSection* section : sections()) {
         for (const ShortcutItem& item : section->shortcuts()) {
@@ -406,6 +431,10 @@ TEST_F(TrustWatchTest, PermissionTakenAwayStopsTranslationAndSaysSo) {
   ASSERT_TRUE(session->waitForTapSetups(setups + 1, 5s));
   settle();
   EXPECT_TRUE(manager->isEnabled);
+  EXPECT_FALSE(noteShown(view->permissionNote()));
+  // That start forgot why the last one ended: after the user's Stop nothing is said.
+  click(view->startStopButton());
+  settle();
   EXPECT_FALSE(noteShown(view->permissionNote()));
 }
 
