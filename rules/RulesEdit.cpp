@@ -534,6 +534,20 @@ EditResult removeExcludedApplication(std::string_view text, std::string_view app
   return finish(std::move(t));
 }
 
+EditResult setKeptFor(std::string_view text, std::string_view application,
+                      const std::vector<std::string>& kept) {
+  if (kept.empty()) return finish(std::string(text));
+  EditResult removed = removeExcludedApplication(text, application);
+  if (!removed.text || *removed.text == text) return removed;
+  Value root;
+  RulesError error;
+  if (!readable(*removed.text, root, error)) return refused(error);
+  std::string t = std::move(*removed.text);
+  addToList(t, root, "exclude",
+            objectOf({{"apps", listOf({std::string(application)})}, {"keep", listOf(kept)}}));
+  return finish(std::move(t));
+}
+
 EditResult removeExclusion(std::string_view text, size_t index) {
   Value root;
   RulesError error;

@@ -67,6 +67,11 @@ EditResult removeExclusion(std::string_view text, size_t index);
 // The built-ins the index-th entry keeps: the plain names become one { "apps": [...], "keep":
 // [...] } where the first of them was; an empty keep leaves "keep" out (plain names stay plain).
 EditResult setKept(std::string_view text, size_t index, const std::vector<std::string>& kept);
+// The built-ins still translated in one application of the plain names: its plain entry becomes
+// an entry { "apps": [application], "keep": [...] } of its own, at the end of "exclude". Nothing
+// changes for an empty kept or when no plain entry names it.
+EditResult setKeptFor(std::string_view text, std::string_view application,
+                      const std::vector<std::string>& kept);
 
 // Shortcuts of the user's, by index in file order (as RulesFile::shortcuts). A new one is one
 // line: { "press": ..., "send": ..., "apps": [...], "except": [...], "withShift": true,

@@ -290,6 +290,7 @@ void readExclude(const Value& value, const ApplicationNames& names, RulesFile& r
   expectType(value, Value::Type::array, "\"exclude\"");
   // Plain names together make one entry; each { "apps", "keep" } object is one of its own.
   Exclusion plain;
+  plain.plain = true;
   std::set<std::string_view> seen;
   for (const Value& item : value.items) {
     if (item.type == Value::Type::object) {

@@ -77,6 +77,7 @@ struct Exclusion {
   Applications apps;
   uint32_t keep = 0;              // combinationBit of each built-in still translated there
   std::vector<std::string> kept;  // their names, canonical, file order
+  bool plain = false;             // the file's plain names, together (each a string of "exclude")
 };
 
 // A built-in switched off only in some applications ({ "name": ..., "in": [...] }).

@@ -82,7 +82,11 @@ void ExclusionList::compose(const RulesFile* rules,
   bool excluded = false;
   if (rules != nullptr) {
     for (const Exclusion& exclusion : rules->exclusions) {
-      entries.push_back({exclusion.apps.written, exclusion.kept});
+      if (exclusion.plain) {
+        for (const std::string& app : exclusion.apps.written) entries.push_back({{app}, {}, true});
+      } else {
+        entries.push_back({exclusion.apps.written, exclusion.kept});
+      }
       excluded = excluded || (frontmost && exclusion.apps.contains(frontmost->bundleIdentifier));
     }
   }
@@ -144,6 +148,13 @@ void ExclusionList::rebuild() {
   }
 }
 
+size_t ExclusionList::exclusionIndex(size_t row) const {
+  // The plain names, a row each, stand for the reader's first entry.
+  const auto plainRows = static_cast<size_t>(
+      std::count_if(entries_.begin(), entries_.end(), [](const Entry& e) { return e.plain; }));
+  return plainRows == 0 ? row : row - plainRows + 1;
+}
+
 QWidget* ExclusionList::makeEntry(size_t index) {
   const Entry& entry = entries_[index];
   const QString names = applicationNames(entry.apps);
@@ -173,7 +184,14 @@ QWidget* ExclusionList::makeEntry(size_t index) {
   remove->setObjectName(QStringLiteral("remove"));
   remove->setAccessibleName(QStringLiteral("Stop leaving %1 alone").arg(names));
   connect(remove, &QAbstractButton::clicked, this, [this, index] {
-    apply_(onEntry(entries_[index].apps, index, [](std::string_view text, size_t at) {
+    const Entry& entry = entries_[index];
+    if (entry.plain) {
+      apply_([app = entry.apps.front()](std::string_view text) {
+        return edit::removeExcludedApplication(text, app);
+      });
+      return;
+    }
+    apply_(onEntry(entry.apps, exclusionIndex(index), [](std::string_view text, size_t at) {
       return edit::removeExclusion(text, at);
     }));
   });
@@ -196,7 +214,13 @@ void ExclusionList::openKeepMenu(size_t index, LinkButton* button) {
       std::vector<std::string> kept = entry.kept;
       std::erase(kept, name);
       if (checked) kept.emplace_back(name);
-      apply_(onEntry(entry.apps, index, [kept](std::string_view text, size_t at) {
+      if (entry.plain) {
+        apply_([app = entry.apps.front(), kept](std::string_view text) {
+          return edit::setKeptFor(text, app, kept);
+        });
+        return;
+      }
+      apply_(onEntry(entry.apps, exclusionIndex(index), [kept](std::string_view text, size_t at) {
         return edit::setKept(text, at, kept);
       }));
     });

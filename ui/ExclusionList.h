@@ -39,10 +39,13 @@ class ExclusionList : public QWidget {
   struct Entry {
     std::vector<std::string> apps;  // as written
     std::vector<std::string> kept;
+    bool plain = false;  // one of the file's plain names: a row, and edits, of its own
     bool operator==(const Entry&) const = default;
   };
   void rebuild();
   QWidget* makeEntry(size_t index);
+  // The reader's index (RulesFile::exclusions) of the entry shown in a row.
+  size_t exclusionIndex(size_t row) const;
   void openKeepMenu(size_t index, LinkButton* button);
 
   ApplyRulesEdit apply_;

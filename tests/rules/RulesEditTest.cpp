@@ -134,6 +134,9 @@ const std::vector<Row> kRows = [] {
       {lists, edit(setKept, size_t{0}, V{"Win+L"}), wholeExclude,
        R"([{ "apps": ["terminals", "com.example.vm"], "keep": ["Win+L"] }, { "apps": ["remote"], "keep": ["Alt+Tab"] }])",
        "exclude: terminals,com.example.vm+Win+L remote+Alt+Tab|"},
+      {lists, [](auto t) { return setKeptFor(t, "terminals", V{"Win+L"}); }, wholeExclude,
+       R"([{ "apps": ["remote"], "keep": ["Alt+Tab"] }, "com.example.vm", { "apps": ["terminals"], "keep": ["Win+L"] }])",
+       "exclude: com.example.vm remote+Alt+Tab terminals+Win+L|"},
       {lists, edit(addShortcut, open), "    },\n    // {",
        "    },\n    { \"press\": \"Ctrl+O\", \"send\": \"Cmd+O\", \"title\": \"Open \\\"file\\\"\" "
        "},\n    // {",

@@ -134,6 +134,21 @@ TEST_F(WindowEditingTest, EachControlWritesItsEditAndLeavesTheRestOfTheText) {
          EXPECT_EQ(r.exclude,
                    (std::vector<std::string>{"com.apple.Terminal", "remote", "com.apple.Safari"}));
        }},
+      {"keep Win+E in Terminal, a plain name: an entry of its own",
+       [this] {
+         clickEntry(0, "keep");
+         QMenu* menu = view->exclusionList()->keepMenu();
+         ASSERT_NE(menu, nullptr);
+         ASSERT_TRUE(QTest::qWaitForWindowExposed(menu));
+         QAction* winE = menu->actions().value(0);
+         QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(winE).center());
+         settle();
+       },
+       [](const RulesFile& r) {
+         ASSERT_EQ(r.exclusions.size(), 2u);
+         EXPECT_EQ(r.exclusions[1].apps.written, std::vector<std::string>{"com.apple.Terminal"});
+         EXPECT_EQ(r.exclusions[1].kept, std::vector<std::string>{"Win+E"});
+       }},
       {"keep Win+E in remote",
        [this] {
          clickEntry(1, "keep");
