@@ -249,15 +249,13 @@ void ShortcutEditor::buildControls() {
   pressRecorder_ = new KeyRecorder(manager_, QStringLiteral("Record the keys"), this);
   pressRecorder_->setObjectName(QStringLiteral("pressRecorder"));
   pressRecorder_->setAccessibleName(QStringLiteral("Keys to press"));
-  // The recorder with the keys as pressed under it (once some are).
-  auto* pressColumn = new QVBoxLayout();
-  pressColumn->setSpacing(2);
-  pressColumn->addWidget(pressRecorder_);
+  form->addRow(QStringLiteral("Keys to press:"), pressRecorder_);
+  // The keys as pressed, under the recorder (once some are).
   reading_ = new StyledText(QString(), TextStyle::Caption, SystemColor::Secondary, this);
   reading_->setObjectName(QStringLiteral("pressReading"));
-  reading_->hide();
-  pressColumn->addWidget(reading_);
-  form->addRow(QStringLiteral("Keys to press:"), pressColumn);
+  // Its line is kept while empty, so that nothing moves when keys are recorded.
+  reading_->setMinimumHeight(reading_->fontMetrics().height());
+  form->addRow(QString(), reading_);
   withShift_ =
       new QCheckBox(QStringLiteral("With Shift too (Shift is sent along when held)"), this);
   withShift_->setObjectName(QStringLiteral("withShift"));
@@ -347,6 +345,8 @@ void ShortcutEditor::buildControls() {
   verdict_ = new StyledText(QString(), TextStyle::Body, SystemColor::Secondary, this);
   verdict_->setObjectName(QStringLiteral("shortcutVerdict"));
   verdict_->setWordWrap(true);
+  // Two lines kept from the start: a dialog already shown does not grow for a wrapped line.
+  verdict_->setMinimumHeight(2 * verdict_->fontMetrics().lineSpacing());
   verdict_->setTextInteractionFlags(Qt::TextSelectableByMouse);
   column->addWidget(verdict_);
   column->addStretch(1);
@@ -470,7 +470,6 @@ void ShortcutEditor::setPress(std::string press, const QString& pressed) {
   reading_->setText(pressed.isEmpty() ? QString()
                                       : QStringLiteral("Pressed: ") + pressed +
                                             QStringLiteral(", read as ") + fromUtf8(press_));
-  reading_->setVisible(!pressed.isEmpty());
   refreshControls();
   check();
 }
