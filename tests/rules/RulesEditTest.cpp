@@ -8,10 +8,14 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
+#include "RulesSummary.h"
 #include "rules/RulesEdit.h"
 
 namespace corvane::edit {
 namespace {
+
+using testing::said;
+using testing::summary;
 
 namespace fs = std::filesystem;
 using B = BuiltinCombination;
@@ -35,41 +39,6 @@ void put(const fs::path& path, std::string_view text) {
 std::string sample(const std::string& name) {
   if (!name.ends_with("json") && !name.ends_with("jsonc")) return name;
   return slurp(fs::path(CORVANE_SOURCE_DIR "/tests/rules/edits") / name);
-}
-
-std::string joined(const std::vector<std::string>& names) {
-  std::string out;
-  for (const std::string& name : names) out += (out.empty() ? "" : ",") + name;
-  return out;
-}
-
-std::string said(const UserShortcut& s) {
-  std::string out = s.press + "=" +
-                    (s.dock    ? "dock " + std::to_string(s.dock)
-                     : s.opens ? s.open
-                               : s.send);
-  if (!s.apps.empty()) out += "@" + joined(s.apps);
-  if (!s.except.empty()) out += "!" + joined(s.except.written);
-  if (s.withShift) out += "+shift";
-  return s.title.empty() ? out : out + "'" + s.title + "'";
-}
-
-// What the reader read, in short: "off: F2 Ctrl+C@terminals|exclude: remote+Alt+Tab|shortcuts:
-// F5=Cmd+R@browsers'Reload'|".
-std::string summary(const RulesFile& rules) {
-  std::string out = "off:";
-  for (const std::string& name : rules.disable) out += " " + name;
-  for (const ScopedDisable& d : rules.disabledIn) {
-    out += " " + std::string(kBuiltinCombinationNames[static_cast<size_t>(d.combination)]) + "@" +
-           joined(d.in.written);
-  }
-  out += "|exclude:";
-  for (const Exclusion& e : rules.exclusions) {
-    out += " " + joined(e.apps.written) + (e.kept.empty() ? "" : "+" + joined(e.kept));
-  }
-  out += "|shortcuts:";
-  for (const UserShortcut& s : rules.shortcuts) out += " " + said(s);
-  return out + "|";
 }
 
 std::string crlf(std::string text) {
