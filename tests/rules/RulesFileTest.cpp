@@ -70,15 +70,11 @@ TEST_P(BadRulesFile, WritesItsBadFilesForTheSchemaCheck) {
 INSTANTIATE_TEST_SUITE_P(Messages, BadRulesFile, ::testing::ValuesIn(badFiles()),
                          [](const auto& info) { return info.param.name; });
 
-// What the reader read, one line a part; applications as written, then those of kProbes held.
+// What the reader read, one line a part; applications as written, then those of the probes held.
 std::string summary(const RulesFile& rules) {
-  static const std::vector<std::string> kProbes = {"com.apple.Safari",
-                                                   "net.kovidgoyal.kitty",
-                                                   "com.jetbrains.goland",
-                                                   "com.microsoft.VSCode",
-                                                   "com.microsoft.VSCodeInsiders",
-                                                   "com.parallels.winapp",
-                                                   "com.parallels.winapp.notepad"};
+  const std::string probes =
+      "com.apple.Safari net.kovidgoyal.kitty com.jetbrains.goland com.microsoft.VSCode "
+      "com.microsoft.VSCodeInsiders com.parallels.winapp com.parallels.winapp.notepad";
   const auto list = [](const std::vector<std::string>& names) {
     std::string out;
     for (const std::string& name : names) out += " " + name;
@@ -86,7 +82,8 @@ std::string summary(const RulesFile& rules) {
   };
   const auto apps = [&](const Applications& a) {
     std::string out = list(a.written) + " |";
-    for (const std::string& probe : kProbes) out += a.contains(probe) ? " " + probe : "";
+    std::istringstream in(probes);
+    for (std::string probe; in >> probe;) out += a.contains(probe) ? " " + probe : "";
     return out;
   };
   const auto flag = [](const std::optional<bool>& b) { return b ? (*b ? "on" : "off") : "-"; };
