@@ -13,6 +13,7 @@
 #include <string>
 
 #include "DataRows.h"
+#include "RulesSummary.h"
 #include "WindowHarness.h"
 #include "app/LinuxShellServices.h"
 #include "rules/KeyNames.h"
@@ -23,6 +24,7 @@ namespace corvane::ui {
 namespace {
 
 using namespace Qt::StringLiterals;
+using corvane::testing::said;
 
 const char* const kFile = R"({
   // mine
@@ -107,15 +109,6 @@ TEST_F(ShortcutEditorTest, RecordsOnePressAsTheEngineReadsItAndTakesItFromEveryo
   }
 }
 
-// A shortcut's members as the reader read them, on one line.
-std::string summary(const UserShortcut& s) {
-  std::string apps, except;
-  for (const std::string& a : s.apps) apps += a + " ";
-  for (const std::string& e : s.except.written) except += e + " ";
-  return s.press + "|" + s.send + "|" + s.open + "|" + std::to_string(s.dock) + "|" + apps + "|" +
-         except + "|" + (s.withShift ? "Shift too" : "") + "|" + s.title;
-}
-
 // Each row is picked in the dialog; the saved draft is read back as the reader reads the file it
 // is written into and compared with the entry expected, or it is refused and cannot be saved.
 TEST_F(ShortcutEditorTest, EachActionAndPlaceReadsBackThroughTheReaderAndRefusalsAreNotSaved) {
@@ -160,7 +153,7 @@ TEST_F(ShortcutEditorTest, EachActionAndPlaceReadsBackThroughTheReaderAndRefusal
     const QJsonObject file{{u"shortcuts"_s, QJsonArray{row[u"expected"]}}};
     const RulesParse expected = parseRules(QJsonDocument(file).toJson().toStdString());
     ASSERT_TRUE(written.rules && expected.rules) << written.error.message << expected.error.message;
-    EXPECT_EQ(summary(written.rules->shortcuts.back()), summary(expected.rules->shortcuts.at(0)));
+    EXPECT_EQ(said(written.rules->shortcuts.back()), said(expected.rules->shortcuts.at(0)));
   }
   // A change starts from the entry it changes, and keeps what it does not touch.
   open(0);
@@ -171,7 +164,7 @@ TEST_F(ShortcutEditorTest, EachActionAndPlaceReadsBackThroughTheReaderAndRefusal
   const edit::EditResult changed = edit::replaceShortcut(kFile, 0, editor->draft());
   ASSERT_TRUE(changed.text) << changed.error.message;
   EXPECT_NE(changed.text->find("// mine"), std::string::npos);
-  EXPECT_EQ(summary(changed.rules->shortcuts.at(0)), "Home|Cmd+Left||0||||Line start");
+  EXPECT_EQ(said(changed.rules->shortcuts.at(0)), "Home=Cmd+Left'Line start'");
 }
 
 TEST_F(ShortcutEditorTest, TheRecorderStopsWhateverHappensToTheDialog) {

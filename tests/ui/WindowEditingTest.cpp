@@ -140,7 +140,8 @@ TEST_F(WindowEditingTest, EachControlWritesItsEditAndLeavesTheRestOfTheText) {
        "remote+Alt+Tab,Win+E|shortcuts:|"},
       {"Add shortcut…: Ctrl+O recorded (Fn plays Ctrl), Cmd+O typed, Save",
        [this] {
-         manager->start();
+         manager->start();  // the tap set up before the keys come, however busy the machine
+         ASSERT_TRUE(session->waitForTapSetups(1, std::chrono::milliseconds(10'000)));
          click(view->addShortcutButton());
          auto* editor = view->findChild<ShortcutEditor*>();
          ASSERT_NE(editor, nullptr);
