@@ -10,55 +10,36 @@
 #include <set>
 #include <string>
 
+#include "DataRows.h"
 #include "app/DisplayCheck.h"
 
 namespace corvane {
 namespace {
 
-struct DisplayCase {
-  const char* name;
-  DisplayEnvironment environment;
-  DisplayChoice choice;
-};
-
-// The sockets that answer in these cases.
+// The sockets that answer in display-choices.jsonl.
 const std::set<std::string> kLive = {"/run/user/1000/wayland-0", "/tmp/live-wayland"};
 
-class ChooseDisplay : public ::testing::TestWithParam<DisplayCase> {};
+class ChooseDisplay : public ::testing::TestWithParam<QJsonObject> {};
 
 TEST_P(ChooseDisplay, FromTheEnvironment) {
-  const DisplayCase& c = GetParam();
-  EXPECT_EQ(
-      chooseDisplay(c.environment, [](const std::string& path) { return kLive.contains(path); }),
-      c.choice);
+  const QJsonObject& c = GetParam();
+  const auto var = [&](const char* name) {
+    return c[QLatin1String(name)].toString().toStdString();
+  };
+  const DisplayEnvironment environment{var("DISPLAY"), var("WAYLAND_DISPLAY"),
+                                       var("XDG_RUNTIME_DIR"), c[u"platformChosen"].toBool()};
+  const DisplayChoice choice =
+      chooseDisplay(environment, [](const std::string& path) { return kLive.contains(path); });
+  EXPECT_EQ(choice == DisplayChoice::asIs  ? "asIs"
+            : choice == DisplayChoice::x11 ? "x11"
+                                           : "none",
+            var("choice"));
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Display, ChooseDisplay,
-    ::testing::Values(
-        DisplayCase{"nothing", {}, DisplayChoice::none},
-        DisplayCase{"runtimeFolderAlone", {"", "", "/run/user/1000", false}, DisplayChoice::none},
-        DisplayCase{"x11", {":0", "", "/run/user/1000", false}, DisplayChoice::asIs},
-        DisplayCase{"liveWayland", {"", "wayland-0", "/run/user/1000", false}, DisplayChoice::asIs},
-        DisplayCase{"liveWaylandByPath", {"", "/tmp/live-wayland", "", false}, DisplayChoice::asIs},
-        DisplayCase{
-            "liveWaylandAndX11", {":0", "wayland-0", "/run/user/1000", false}, DisplayChoice::asIs},
-        DisplayCase{
-            "staleWayland", {"", "wayland-1", "/run/user/1000", false}, DisplayChoice::none},
-        DisplayCase{
-            "staleWaylandAndX11", {":0", "wayland-1", "/run/user/1000", false}, DisplayChoice::x11},
-        // No runtime folder: a relative Wayland name reaches nothing.
-        DisplayCase{
-            "waylandWithoutRuntimeFolder", {"", "wayland-0", "", false}, DisplayChoice::none},
-        DisplayCase{"waylandWithoutRuntimeFolderAndX11",
-                    {":0", "wayland-0", "", false},
-                    DisplayChoice::x11},
-        // A platform asked for (QT_QPA_PLATFORM, -platform) is Qt's to start.
-        DisplayCase{"platformChosen", {"", "", "", true}, DisplayChoice::asIs},
-        DisplayCase{"platformChosenWithStaleWayland",
-                    {":0", "wayland-1", "/run/user/1000", true},
-                    DisplayChoice::asIs}),
-    [](const ::testing::TestParamInfo<DisplayCase>& info) { return info.param.name; });
+    ::testing::ValuesIn(corvane::testing::dataRows("app/display-choices.jsonl")),
+    [](const auto& info) { return info.param[u"name"].toString().toStdString(); });
 
 TEST(UnixSocketAnswers, AListeningSocketAnswersAStaleOneAndNoFileDoNot) {
   QTemporaryDir folder;

@@ -3,6 +3,7 @@
 #include <QSettings>
 #include <QTemporaryDir>
 
+#include "DataRows.h"
 #include "DelegateHarness.h"
 #include "ui/RulesNotes.h"
 #include "ui/StyledText.h"
@@ -12,96 +13,61 @@ namespace {
 
 using Steps = std::vector<std::string>;
 
-// What the store holds before the launch; how the launch leaves it and what it asks for. (How
-// each kind of stored value reads: ReadAsBool below.)
-struct StoredFlag {
-  const char* name;
-  std::optional<QVariant> stored;
-  const char* loginCall;
-};
-
+// The cases: launch-at-login.jsonl.
 class LaunchAtLoginSeeding : public DelegateTest,
-                             public ::testing::WithParamInterface<StoredFlag> {};
+                             public ::testing::WithParamInterface<QJsonObject> {};
 
 TEST_P(LaunchAtLoginSeeding, SeedsOnlyAnAbsentKeyAndAppliesItsBooleanReading) {
-  const StoredFlag& flag = GetParam();
-  if (flag.stored) preferences->values["launchAtLoginEnabled"] = *flag.stored;
+  const QJsonObject& c = GetParam();
+  const QVariant stored = c.contains(u"stored") ? c[u"stored"].toVariant() : QVariant(true);
+  if (c.contains(u"stored")) preferences->values["launchAtLoginEnabled"] = stored;
   launch();
   const auto first = std::find(log->begin(), log->end(), "contains");
   ASSERT_NE(first, log->end());
-  const Steps tail(first, log->end());
-  // Registering asks the login item's status first (it is not registered here).
-  Steps apply{"read", flag.loginCall};
-  if (std::string(flag.loginCall) == "register") apply.insert(apply.begin() + 1, "status");
-  if (flag.stored) {
-    apply.insert(apply.begin(), "contains");
-    EXPECT_EQ(tail, apply);
-    EXPECT_EQ(preferences->values.value("launchAtLoginEnabled"), *flag.stored) << "overwritten";
-  } else {
-    apply.insert(apply.begin(), {"contains", "setTrue"});
-    EXPECT_EQ(tail, apply);
-    EXPECT_EQ(preferences->values.value("launchAtLoginEnabled"), QVariant(true));
-  }
+  Steps steps;
+  for (const QJsonValue& step : c[u"steps"].toArray())
+    steps.push_back(step.toString().toStdString());
+  EXPECT_EQ(Steps(first, log->end()), steps);
+  EXPECT_EQ(preferences->values.value("launchAtLoginEnabled"), stored) << "overwritten";
   EXPECT_TRUE(out.str().empty());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    StoredValues, LaunchAtLoginSeeding,
-    ::testing::Values(StoredFlag{"Absent", std::nullopt, "register"},
-                      StoredFlag{"True", QVariant(true), "register"},
-                      StoredFlag{"False", QVariant(false), "unregister"},
-                      StoredFlag{"TextNo", QVariant(QStringLiteral("no")), "unregister"}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(StoredValues, LaunchAtLoginSeeding,
+                         ::testing::ValuesIn(dataRows("app/launch-at-login.jsonl")),
+                         [](const auto& info) {
+                           return info.param[u"name"].toString().toStdString();
+                         });
 
 // The login item as macOS reports it, and where the program runs from: registered only when the
 // system does not know it, never from a disk image or App Translocation; what the window says.
-struct LoginItemCase {
-  const char* name;
-  LoginItemService::Status status;
-  const char* path;
-  bool registers;
-  ui::LoginItemNote note;
-};
-
-class LoginItemStates : public DelegateTest, public ::testing::WithParamInterface<LoginItemCase> {};
+class LoginItemStates : public DelegateTest, public ::testing::WithParamInterface<QJsonObject> {};
 
 TEST_P(LoginItemStates, RegisterOnlyWhatTheSystemDoesNotKnowAndSayWhatWaits) {
-  const LoginItemCase& c = GetParam();
-  loginItem->state = c.status;
-  applicationPath = QString::fromUtf8(c.path);
+  const QJsonObject& c = GetParam();
+  const QString note = c[u"note"].toString();
+  loginItem->state = static_cast<LoginItemService::Status>(
+      QStringList{"notRegistered", "enabled", "requiresApproval", "notFound"}.indexOf(
+          c[u"status"].toString()));
+  applicationPath = c[u"path"].toString();
   launch();
-  EXPECT_EQ(std::count(log->begin(), log->end(), "register"), c.registers ? 1 : 0);
+  EXPECT_EQ(std::count(log->begin(), log->end(), "register"), c[u"registers"].toBool() ? 1 : 0);
   EXPECT_EQ(std::count(log->begin(), log->end(), "unregister"), 0);
-  const bool noted = c.note != ui::LoginItemNote::none;
-  EXPECT_EQ(view->loginItemNote()->isVisibleTo(view), noted);
-  if (c.note == ui::LoginItemNote::requiresApproval) {
+  EXPECT_EQ(view->loginItemNote()->isVisibleTo(view), note != QStringLiteral("none"));
+  if (note == QStringLiteral("requiresApproval")) {
     EXPECT_EQ(view->loginItemNote()->text(), QString::fromUtf8(ui::kLoginItemApprovalLine));
     EXPECT_TRUE(view->loginItemsLink()->isVisibleTo(view)) << "a link to Login Items";
   }
-  if (c.note == ui::LoginItemNote::moveToApplications) {
+  if (note == QStringLiteral("moveToApplications")) {
     EXPECT_EQ(view->loginItemNote()->text(), QString::fromUtf8(ui::kMoveToApplicationsLine));
   }
   EXPECT_TRUE(out.str().empty());
 }
 
-using S = LoginItemService::Status;
-constexpr const char* kInstalled = "/Applications/Corvane.app/Contents/MacOS/Corvane";
-INSTANTIATE_TEST_SUITE_P(
-    Cases, LoginItemStates,
-    ::testing::Values(
-        LoginItemCase{"NotRegistered", S::notRegistered, kInstalled, true, ui::LoginItemNote::none},
-        LoginItemCase{"NotFound", S::notFound, kInstalled, true, ui::LoginItemNote::none},
-        LoginItemCase{"Enabled", S::enabled, kInstalled, false, ui::LoginItemNote::none},
-        LoginItemCase{"RequiresApproval", S::requiresApproval, kInstalled, false,
-                      ui::LoginItemNote::requiresApproval},
-        LoginItemCase{"DiskImage", S::notRegistered,
-                      "/Volumes/Corvane/Corvane.app/Contents/MacOS/Corvane", false,
-                      ui::LoginItemNote::moveToApplications},
-        LoginItemCase{"Translocated", S::notRegistered,
-                      "/private/var/folders/xy/T/AppTranslocation/1A2B/d/Corvane.app/Contents/"
-                      "MacOS/Corvane",
-                      false, ui::LoginItemNote::moveToApplications}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Cases, LoginItemStates,
+                         ::testing::ValuesIn(dataRows("app/login-items.jsonl")),
+                         [](const auto& info) {
+                           return info.param[u"name"].toString().toStdString();
+                         });
 
 TEST_F(DelegateTest, WithoutLoginItemsTheKeyIsSeededButNothingIsCalledOrPrinted) {
   loginItem->available = false;

@@ -13,15 +13,16 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <memory>
-#include <utility>
 #include <vector>
 
+#include "DataRows.h"
 #include "InstalledProgram.h"
 #include "QtTestMain.h"
 #include "app/DisplayCheck.h"
 
 namespace {
 
+using namespace Qt::StringLiterals;
 using corvane::testing::Installed;
 
 constexpr int kLaunchMs = 20000;  // generous: only a broken or very busy build waits this long
@@ -88,126 +89,51 @@ class ProgramTest : public ::testing::Test {
   std::vector<std::unique_ptr<QProcess>> started_;
 };
 
-// --- The command line: answered before Qt, so without any display ------------------------------
+// --- Runs that end at once: the command line, answered before Qt; no display, one line ---------
 
-struct CommandLineCase {
-  const char* name;
-  QStringList args;
-  int status;
-  QString out;  // regular expressions for the whole output
-  QString err;
-  bool display = false;
-};
+class QuickRunTest : public ProgramTest, public ::testing::WithParamInterface<QJsonObject> {};
 
-class CommandLineTest : public ProgramTest,
-                        public ::testing::WithParamInterface<CommandLineCase> {};
-
-// The installed program: none of these leaves settings, a login item or a claim behind.
-TEST_P(CommandLineTest, AnswersWithoutADisplayAndWritesNothing) {
-  const CommandLineCase& c = GetParam();
+// None of these leaves settings, a login item or a claim behind.
+TEST_P(QuickRunTest, AnswersAndWritesNothing) {
+  const QJsonObject& c = GetParam();
+  QProcessEnvironment env = environment(c[u"display"].toBool());
+  if (c.contains(u"env")) env = {};
+  const QJsonObject vars = c[u"env"].toObject();
+  for (auto v = vars.begin(); v != vars.end(); ++v) {
+    env.insert(v.key(),
+               v.value().toString() == u"RUNTIME"_s ? runtime.path() : v.value().toString());
+  }
   QProcess program;
-  program.setProcessEnvironment(environment(c.display));
-  program.start(corvane::testing::installedProgram(), c.args);
+  program.setProcessEnvironment(env);
+  program.start(c.contains(u"env") ? buildProgram : corvane::testing::installedProgram(),
+                c[u"args"].toVariant().toStringList());
   ASSERT_TRUE(program.waitForFinished(10000)) << "the program kept running";
   EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
-  EXPECT_EQ(program.exitCode(), c.status);
-  const QString out = QString::fromUtf8(program.readAllStandardOutput());
-  const QString err = QString::fromUtf8(program.readAllStandardError());
-  const auto whole = [](const QString& pattern) {
+  EXPECT_EQ(program.exitCode(), c[u"status"].toInt());
+  const auto matches = [&](const QString& key, const QByteArray& text) {
+    const QString pattern =
+        c[key]
+            .toString()
+            .replace(u"{version}"_s, QRegularExpression::escape(CORVANE_VERSION))
+            .replace(u"{no display}"_s,
+                     QRegularExpression::escape(corvane::kNoDisplayMessage) + u'\n');
     return QRegularExpression(QRegularExpression::anchoredPattern(pattern),
-                              QRegularExpression::DotMatchesEverythingOption);
+                              QRegularExpression::DotMatchesEverythingOption)
+        .match(QString::fromUtf8(text))
+        .hasMatch();
   };
-  EXPECT_TRUE(whole(c.out).match(out).hasMatch()) << out.toStdString();
-  EXPECT_TRUE(whole(c.err).match(err).hasMatch()) << err.toStdString();
+  EXPECT_PRED2(matches, u"out"_s, program.readAllStandardOutput());
+  EXPECT_PRED2(matches, u"err"_s, program.readAllStandardError());
   EXPECT_FALSE(QFileInfo::exists(config() + QStringLiteral("/Corvane")));
   EXPECT_FALSE(QFileInfo::exists(loginEntry()));
   EXPECT_TRUE(QDir(runtime.path()).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System));
 }
 
-const QString kUsage = QStringLiteral(
-    "Usage: corvane \\[--help \\| --version \\| --start-check\\] \\[--report-state FILE\\]\n"
-    ".*Quit with Ctrl\\+Q.*\n");
-
-INSTANTIATE_TEST_SUITE_P(
-    Program, CommandLineTest,
-    ::testing::Values(
-        CommandLineCase{"help", {"--help"}, 0, kUsage, ""},
-        CommandLineCase{"shortHelp", {"-h"}, 0, kUsage, ""},
-        CommandLineCase{"version",
-                        {"--version"},
-                        0,
-                        "Corvane " + QRegularExpression::escape(CORVANE_VERSION) + "\n",
-                        ""},
-        CommandLineCase{"helpAfterQtOption", {"-platform", "offscreen", "--help"}, 0, kUsage, ""},
-        CommandLineCase{"unknownOption",
-                        {"--verbose"},
-                        2,
-                        "",
-                        "corvane: unknown option --verbose\nUsage: corvane .*"},
-        CommandLineCase{"reportStateWithoutFile",
-                        {"--start-check", "--report-state"},
-                        2,
-                        "",
-                        "corvane: --report-state needs a file\nUsage: corvane .*"},
-        // Started as far as the event loop: a display is needed, nothing of the user's touched.
-        CommandLineCase{"startCheck",
-                        {"--start-check"},
-                        0,
-                        "Corvane start check: platform offscreen, window shown, status item hidden "
-                        "\\(no system tray\\)\n",
-                        ".*",
-                        true},
-        CommandLineCase{"argument",
-                        {"notes.txt"},
-                        2,
-                        "",
-                        "corvane: unexpected argument notes.txt \\(Corvane opens no files\\)\n"
-                        "Usage: corvane .*"}),
-    [](const ::testing::TestParamInfo<CommandLineCase>& info) { return info.param.name; });
-
-// --- No display: one line instead of Qt's abort ------------------------------------------------
-
-struct NoDisplayCase {
-  const char* name;
-  std::vector<std::pair<QString, QString>> environment;  // all there is; RUNTIME: the folder
-  QString err;                                           // a regular expression for all of it
-};
-
-class NoDisplayTest : public ProgramTest, public ::testing::WithParamInterface<NoDisplayCase> {};
-
-const QString kNoDisplayLine =
-    QRegularExpression::escape(QString::fromUtf8(corvane::kNoDisplayMessage)) + u'\n';
-
-TEST_P(NoDisplayTest, SaysSoInOneLineAndExitsWithOne) {
-  QProcessEnvironment env;  // empty: not even PATH or HOME
-  for (const auto& [name, value] : GetParam().environment) {
-    env.insert(name, value == QStringLiteral("RUNTIME") ? runtime.path() : value);
-  }
-  QProcess program;
-  program.setProcessEnvironment(env);
-  program.start(buildProgram);
-  ASSERT_TRUE(program.waitForFinished(10000)) << "the program kept running";
-  EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
-  EXPECT_EQ(program.exitCode(), 1);
-  const QString err = QString::fromUtf8(program.readAllStandardError());
-  EXPECT_TRUE(
-      QRegularExpression(QRegularExpression::anchoredPattern(GetParam().err)).match(err).hasMatch())
-      << err.toStdString();
-  EXPECT_EQ(program.readAllStandardOutput(), QByteArray());
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Program, NoDisplayTest,
-    ::testing::Values(
-        NoDisplayCase{"emptyEnvironment", {}, kNoDisplayLine},
-        NoDisplayCase{"staleWayland",
-                      {{"XDG_RUNTIME_DIR", "RUNTIME"}, {"WAYLAND_DISPLAY", "wayland-7"}},
-                      kNoDisplayLine},
-        // Qt finds out for itself that the X server does not answer; its words are held back.
-        NoDisplayCase{"x11DoesNotAnswer",
-                      {{"XDG_RUNTIME_DIR", "RUNTIME"}, {"DISPLAY", ":97"}},
-                      kNoDisplayLine}),
-    [](const ::testing::TestParamInfo<NoDisplayCase>& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(Program, QuickRunTest,
+                         ::testing::ValuesIn(corvane::testing::dataRows("app/program-runs.jsonl")),
+                         [](const auto& info) {
+                           return info.param[u"name"].toString().toStdString();
+                         });
 
 #ifdef CORVANE_XVFB
 // A Wayland socket left by a session that has ended, beside an X server that answers: X11.

@@ -5,13 +5,17 @@
 #include <unistd.h>
 
 #include <fstream>
-#include <functional>
+#include <nlohmann/json.hpp>
 #include <sstream>
 
+#include "RulesSummary.h"
 #include "rules/RulesEdit.h"
 
 namespace corvane::edit {
 namespace {
+
+using testing::said;
+using testing::summary;
 
 namespace fs = std::filesystem;
 using B = BuiltinCombination;
@@ -37,174 +41,73 @@ std::string sample(const std::string& name) {
   return slurp(fs::path(CORVANE_SOURCE_DIR "/tests/rules/edits") / name);
 }
 
-std::string joined(const std::vector<std::string>& names) {
-  std::string out;
-  for (const std::string& name : names) out += (out.empty() ? "" : ",") + name;
-  return out;
-}
-
-std::string said(const UserShortcut& s) {
-  std::string out = s.press + "=" +
-                    (s.dock    ? "dock " + std::to_string(s.dock)
-                     : s.opens ? s.open
-                               : s.send);
-  if (!s.apps.empty()) out += "@" + joined(s.apps);
-  if (!s.except.empty()) out += "!" + joined(s.except.written);
-  if (s.withShift) out += "+shift";
-  return s.title.empty() ? out : out + "'" + s.title + "'";
-}
-
-// What the reader read, in short: "off: F2 Ctrl+C@terminals|exclude: remote+Alt+Tab|shortcuts:
-// F5=Cmd+R@browsers'Reload'|".
-std::string summary(const RulesFile& rules) {
-  std::string out = "off:";
-  for (const std::string& name : rules.disable) out += " " + name;
-  for (const ScopedDisable& d : rules.disabledIn) {
-    out += " " + std::string(kBuiltinCombinationNames[static_cast<size_t>(d.combination)]) + "@" +
-           joined(d.in.written);
-  }
-  out += "|exclude:";
-  for (const Exclusion& e : rules.exclusions) {
-    out += " " + joined(e.apps.written) + (e.kept.empty() ? "" : "+" + joined(e.kept));
-  }
-  out += "|shortcuts:";
-  for (const UserShortcut& s : rules.shortcuts) out += " " + said(s);
-  return out + "|";
-}
-
 std::string crlf(std::string text) {
   for (size_t at = 0; (at = text.find('\n', at)) != std::string::npos; at += 2)
     text.insert(at, "\r");
   return text;
 }
 
-struct Row {
-  std::string file;  // a sample, or the file's text
-  std::function<EditResult(std::string_view)> edit;
-  std::string from, to;  // the first from in the file becomes to (both empty: nothing changes)
-  std::string reads;     // part of summary() of the new text, or of the reader's refusal
-};
-
-using D = ShortcutDraft;
 using V = std::vector<std::string>;
 
-const std::vector<Row> kRows = [] {
-  const D open{.press = "Ctrl+O", .send = {"Cmd+O"}, .title = "Open \"file\""};
-  const D reload{.press = "F5", .send = {"Cmd+Shift+R"}, .apps = {"browsers"}, .title = "Reload"};
-  const D calculator{.press = "Home", .open = "/Applications/Calculator.app", .withShift = true};
-  const D shot{.press = "PrintScreen", .send = {"Cmd+Shift+4", "Space"}, .except = {"terminals"}};
-  // An edit with its arguments after the text.
-  const auto edit = [](auto f, auto... a) {
-    return [=](std::string_view t) { return f(t, a...); };
-  };
-  const std::string lists = "lists.jsonc";
-  const std::string wholeExclude =
-      R"(["terminals", { "apps": ["remote"], "keep": ["Alt+Tab"] }, "com.example.vm"])";
-  return std::vector<Row>{
-      {lists, edit(setBuiltinOff, B::ctrlX, true), R"("F2",)", "\"F2\",\n    \"Ctrl+X\",",
-       "off: Ctrl+Delete F2 Ctrl+X Ctrl+C@terminals|"},
-      {lists, edit(setBuiltinOff, B::ctrlDelete, false),
-       "    \"ctrl + del\", // word deletion the Mac way\n", "", "off: F2 Ctrl+C@terminals|"},
-      {lists, edit(setBuiltinOff, B::ctrlDelete, true), "", "",
-       "off: Ctrl+Delete F2 Ctrl+C@terminals|"},
-      {lists, edit(setBuiltinOff, B::ctrlC, true), R"({ "name": "Ctrl+C", "in": ["terminals"] })",
-       R"("Ctrl+C")", "off: Ctrl+Delete Ctrl+C F2|"},
-      {lists, edit(setBuiltinOff, B::ctrlC, false),
-       R"( { "name": "Ctrl+C", "in": ["terminals"] },)", "", "off: Ctrl+Delete F2|"},
-      {lists, edit(setBuiltinOffIn, B::ctrlC, V{"terminals", "remote"}), R"(["terminals"] })",
-       R"(["terminals", "remote"] })", " Ctrl+C@terminals,remote|"},
-      {lists, edit(setBuiltinOffIn, B::f2, V{"browsers"}), R"("F2",)",
-       R"({ "name": "F2", "in": ["browsers"] },)",
-       "off: Ctrl+Delete Ctrl+C@terminals F2@browsers|"},
-      {lists, edit(addExclusion, "com.apple.Terminal"), R"("com.example.vm"])",
-       R"("com.example.vm", "com.apple.Terminal"])",
-       "exclude: terminals,com.example.vm,com.apple.Terminal remote+Alt+Tab|"},
-      {lists, edit(addExclusion, "terminals"), "", "",
-       "exclude: terminals,com.example.vm remote+Alt+Tab|"},
-      {lists, edit(removeExclusion, size_t{0}), wholeExclude,
-       R"([{ "apps": ["remote"], "keep": ["Alt+Tab"] }])", "exclude: remote+Alt+Tab|"},
-      {lists, [](auto t) { return removeExcludedApplication(t, "terminals"); }, R"("terminals", )",
-       "", "exclude: com.example.vm remote+Alt+Tab|"},
-      {lists, edit(removeExclusion, size_t{1}), R"({ "apps": ["remote"], "keep": ["Alt+Tab"] }, )",
-       "", "exclude: terminals,com.example.vm|"},
-      {lists, edit(setKept, size_t{1}, V{"Alt+Tab", "Win+E"}), R"(["Alt+Tab"])",
-       R"(["Alt+Tab", "Win+E"])", " remote+Alt+Tab,Win+E|"},
-      {lists, edit(setKept, size_t{1}, V{}), R"(, "keep": ["Alt+Tab"])", "",
-       "exclude: terminals,com.example.vm remote|"},
-      {lists, edit(setKept, size_t{0}, V{"Win+L"}), wholeExclude,
-       R"([{ "apps": ["terminals", "com.example.vm"], "keep": ["Win+L"] }, { "apps": ["remote"], "keep": ["Alt+Tab"] }])",
-       "exclude: terminals,com.example.vm+Win+L remote+Alt+Tab|"},
-      {lists, [](auto t) { return setKeptFor(t, "terminals", V{"Win+L"}); }, wholeExclude,
-       R"([{ "apps": ["remote"], "keep": ["Alt+Tab"] }, "com.example.vm", { "apps": ["terminals"], "keep": ["Win+L"] }])",
-       "exclude: com.example.vm remote+Alt+Tab terminals+Win+L|"},
-      {lists, edit(addShortcut, open), "    },\n    // {",
-       "    },\n    { \"press\": \"Ctrl+O\", \"send\": \"Cmd+O\", \"title\": \"Open \\\"file\\\"\" "
-       "},\n    // {",
-       " Ctrl+O=Cmd+O'Open \"file\"'|"},
-      {lists, edit(replaceShortcut, size_t{1}, reload),
-       "\"Cmd+R\", // reload\n      \"apps\": [\"browsers\"]\n",
-       "\"Cmd+Shift+R\", // reload\n      \"apps\": [\"browsers\"],\n      \"title\": \"Reload\"\n",
-       " F5=Cmd+Shift+R@browsers'Reload'|"},
-      {lists, edit(replaceShortcut, size_t{0}, calculator), R"("send": "Cmd+Left" })",
-       R"("open": "/Applications/Calculator.app", "withShift": true })",
-       "shortcuts: Home=/Applications/Calculator.app+shift F5"},
-      {lists, edit(removeShortcut, size_t{0}),
-       "    { \"press\": \"Home\", \"send\": \"Cmd+Left\" },  // start of line\n", "",
-       "shortcuts: F5=Cmd+R@browsers|"},
-      {lists, edit(removeShortcut, size_t{1}),
-       "    {\n      \"press\": \"f5\",\n      \"send\": \"Cmd+R\", // reload\n      \"apps\": "
-       "[\"browsers\"]\n    },\n",
-       "", "shortcuts: Home=Cmd+Left|"},
-      {lists, edit(addShortcut, D{.press = "home", .send = {"Cmd+Up"}}), "", "",
-       "line 17, column 16: \"Home\" is already a shortcut (line 11)"},
-      {"oneline.json", edit(setBuiltinOff, B::ctrlY, true), "false }}",
-       R"(false }, "disable": ["Ctrl+Y"]})", "off: Ctrl+Y|"},
-      {"oneline.json", edit(setBuiltinOffIn, B::altF4, V{"remote"}), "false }}",
-       R"(false }, "disable": [{ "name": "Alt+F4", "in": ["remote"] }]})", "off: Alt+F4@remote|"},
-      {"oneline.json", edit(addExclusion, "com.apple.Terminal"), R"(["terminals"])",
-       R"(["terminals", "com.apple.Terminal"])", "exclude: terminals,com.apple.Terminal|"},
-      {"oneline.json", edit(removeExclusion, size_t{0}), R"(["terminals"])", "[]", "exclude:|"},
-      {"oneline.json", edit(addExclusion, "nogroup"), "", "", "\"nogroup\""},
-      {"starter.jsonc", edit(setBuiltinOff, B::f2, true), "\"./rules.schema.json\",",
-       "\"./rules.schema.json\",\n  \"disable\": [\"F2\"],", "off: F2|"},
-      {"starter.jsonc", edit(addShortcut, D{.press = "Win+2", .dock = 2}),
-       "\"./rules.schema.json\",",
-       "\"./rules.schema.json\",\n  \"shortcuts\": [\n    { \"press\": \"Win+2\", \"dock\": 2 }\n  "
-       "],",
-       "shortcuts: Win+2=dock 2|"},
-      {"{}", edit(addShortcut, shot), "{}",
-       R"({ "shortcuts": [{ "press": "PrintScreen", "send": ["Cmd+Shift+4", "Space"], "except": ["terminals"] }] })",
-       "shortcuts: PrintScreen=Cmd+Shift+4, Space!terminals|"},
-      {"{ \"exclude\": [\n    // none yet\n  ]\n}", edit(addExclusion, "terminals"), "[",
-       "[\n    \"terminals\"", "exclude: terminals|"},
-      {"{ \"disable\": [\n  \"F2\" // rename\n] }", edit(setBuiltinOff, B::ctrlX, true),
-       "\"F2\" // rename", "\"F2\", // rename\n  \"Ctrl+X\"", "off: F2 Ctrl+X|"},
-      {"{ \"disable\": [ }", edit(setBuiltinOff, B::f2, true), "", "",
-       "line 1, column 16: expected a value"},
-      {"  // nothing\n", edit(setBuiltinOff, B::f2, true), "", "", "the file is empty"},
-  };
-}();
+ShortcutDraft draft(const nlohmann::json& j) {
+  return {.press = j["press"],
+          .send = j.value("send", V{}),
+          .open = j.value("open", ""),
+          .dock = j.value("dock", 0),
+          .apps = j.value("apps", V{}),
+          .except = j.value("except", V{}),
+          .withShift = j.value("withShift", false),
+          .title = j.value("title", "")};
+}
+
+// An "edit" of edits.jsonl: the function's name, then its arguments after the text.
+EditResult edited(std::string_view text, const nlohmann::json& e) {
+  const std::string f = e[0];
+  size_t b = 0;
+  while (f.starts_with("setBuiltin") && kBuiltinCombinationNames.at(b) != e[1]) ++b;
+  const auto builtin = static_cast<B>(b);
+  if (f == "setBuiltinOff") return setBuiltinOff(text, builtin, e[2].get<bool>());
+  if (f == "setBuiltinOffIn") return setBuiltinOffIn(text, builtin, e[2].get<V>());
+  if (f == "addExclusion") return addExclusion(text, e[1].get<std::string>());
+  if (f == "removeExcludedApplication")
+    return removeExcludedApplication(text, e[1].get<std::string>());
+  if (f == "removeExclusion") return removeExclusion(text, e[1].get<size_t>());
+  if (f == "setKept") return setKept(text, e[1].get<size_t>(), e[2].get<V>());
+  if (f == "setKeptFor") return setKeptFor(text, e[1].get<std::string>(), e[2].get<V>());
+  if (f == "addShortcut") return addShortcut(text, draft(e[1]));
+  if (f == "replaceShortcut") return replaceShortcut(text, e[1].get<size_t>(), draft(e[2]));
+  if (f == "removeShortcut") return removeShortcut(text, e[1].get<size_t>());
+  ADD_FAILURE() << "no edit " << f;
+  return {};
+}
 
 TEST(RulesEdit, ChangesOnlyWhatItTouchesAndTheReaderReadsIt) {
-  for (const Row& row : kRows) {
+  std::ifstream rows(CORVANE_SOURCE_DIR "/tests/rules/edits/edits.jsonl");
+  int count = 0;
+  for (std::string line; std::getline(rows, line);) {
+    if (line.empty() || line[0] == '#') continue;
+    const auto row = nlohmann::json::parse(line);
+    const std::string from = row["from"], to = row["to"], reads = row["reads"];
+    ++count;
     for (const bool crlfLines : {false, true}) {
-      SCOPED_TRACE(row.file + " " + row.from + (crlfLines ? " (CRLF)" : ""));
+      SCOPED_TRACE(line + (crlfLines ? " (CRLF)" : ""));
       const auto lines = [&](const std::string& t) { return crlfLines ? crlf(t) : t; };
-      const std::string before = lines(sample(row.file));
-      const EditResult result = row.edit(before);
+      const std::string before = lines(sample(row["file"]));
+      const EditResult result = edited(before, row["edit"]);
       if (!result.text) {
-        EXPECT_PRED2(contains, result.error.describe(), row.reads);
-        EXPECT_TRUE(row.from.empty()) << result.error.describe();
+        EXPECT_PRED2(contains, result.error.describe(), reads);
+        EXPECT_TRUE(from.empty()) << result.error.describe();
         continue;
       }
       std::string expected = before;
-      const size_t at = expected.find(lines(row.from));
+      const size_t at = expected.find(lines(from));
       ASSERT_NE(at, std::string::npos);
-      expected.replace(at, lines(row.from).size(), lines(row.to));
+      expected.replace(at, lines(from).size(), lines(to));
       EXPECT_EQ(*result.text, expected);
-      EXPECT_PRED2(contains, summary(*result.rules), row.reads);
+      EXPECT_PRED2(contains, summary(*result.rules), reads);
     }
   }
+  EXPECT_EQ(count, 34);
 }
 
 TEST(RulesEdit, ADraftOfAShortcutWritesItAgain) {

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <map>
 #include <nlohmann/json.hpp>
+#include <sstream>
 #include <vector>
 
 #include "rules/ApplicationNames.h"
@@ -69,118 +70,79 @@ TEST_P(BadRulesFile, WritesItsBadFilesForTheSchemaCheck) {
 INSTANTIATE_TEST_SUITE_P(Messages, BadRulesFile, ::testing::ValuesIn(badFiles()),
                          [](const auto& info) { return info.param.name; });
 
-TEST(RulesFile, AGoodFileHoldsWhatItSays) {
-  const RulesParse parse = parseRules(R"(
-    // Applications where nothing is translated.
-    {
-      "exclude": ["com.apple.Terminal", "com.googlecode.iterm2"],
-      "settings": { "swapFnAndControl": false },  /* PC keyboard */
-      "disable": ["Shift+Tab", "f2", "ALT + F4"],
-      "shortcuts": [
-        { "press": "ctrl+o", "send": "Command+O" },
-        { "press": "Shift+Home", "send": "Cmd+Shift+Left" },
-        { "press": "F5", "send": "Cmd+R", "apps": ["browsers"], "title": "Reload" },
-        { "press": "Win+T", "open": "/System/Applications/Utilities/Terminal.app" },
-        { "press": "Alt+Shift+Del", "send": "Fn+Control+Esc" }
-      ]
-    })");
-  ASSERT_TRUE(parse.rules) << parse.error.describe();
-  const RulesFile& rules = *parse.rules;
-  EXPECT_EQ(rules.exclude,
-            (std::vector<std::string>{"com.apple.Terminal", "com.googlecode.iterm2"}));
-  EXPECT_EQ(rules.swapFnAndControl, false);
-  EXPECT_FALSE(rules.swapOptionAndCommand.has_value());
-  EXPECT_EQ(rules.disable, (std::vector<std::string>{"Shift+Tab", "F2", "Alt+F4"}));
-  EXPECT_TRUE(rules.disables(BuiltinCombination::altF4));
-  EXPECT_FALSE(rules.disables(BuiltinCombination::ctrlC));
-  ASSERT_EQ(rules.shortcuts.size(), 5u);
-
-  const UserShortcut& open = rules.shortcuts[0];
-  EXPECT_EQ(open.press, "Ctrl+O");
-  EXPECT_EQ(open.modifiers, kModCtrl);
-  EXPECT_EQ(open.keyCode, 31);
-  EXPECT_EQ(open.send, "Cmd+O");
-  EXPECT_EQ(open.keystrokes.at(0).postedFlags(), kFlagCommand);
-  EXPECT_EQ(open.displayTitle(), "Cmd+O");
-  EXPECT_EQ(open.line, 8);
-
-  const UserShortcut& select = rules.shortcuts[1];
-  EXPECT_EQ(select.modifiers, kModShift);
-  EXPECT_EQ(select.keyCode, 115);
-  EXPECT_EQ(select.keystrokes.at(0).keyCode, 123);
-  // Arrows are posted as the keyboard sends them: with Fn and the numeric-pad flag.
-  EXPECT_EQ(select.keystrokes.at(0).postedFlags(),
-            kFlagCommand | kFlagShift | kFlagFn | kFlagNumericPad);
-
-  EXPECT_EQ(rules.shortcuts[2].apps, std::vector<std::string>{"browsers"});
-  EXPECT_EQ(rules.shortcuts[2].displayTitle(), "Reload");
-  EXPECT_EQ(rules.shortcuts[2].keystrokes.at(0).postedFlags(), kFlagCommand);
-
-  const UserShortcut& terminal = rules.shortcuts[3];
-  EXPECT_TRUE(terminal.opens);
-  EXPECT_EQ(terminal.open, "/System/Applications/Utilities/Terminal.app");
-  EXPECT_EQ(terminal.displayTitle(), "Terminal");
-
-  // Keys as the file spells them (Del, Esc), modifiers in their own order.
-  EXPECT_EQ(rules.shortcuts[4].press, "Alt+Shift+Del");
-  EXPECT_EQ(rules.shortcuts[4].send, "Control+Fn+Esc");
+// What the reader read, one line a part; applications as written, then those of the probes held.
+std::string summary(const RulesFile& rules) {
+  const std::string probes =
+      "com.apple.Safari net.kovidgoyal.kitty com.jetbrains.goland com.microsoft.VSCode "
+      "com.microsoft.VSCodeInsiders com.parallels.winapp com.parallels.winapp.notepad";
+  const auto list = [](const std::vector<std::string>& names) {
+    std::string out;
+    for (const std::string& name : names) out += " " + name;
+    return out;
+  };
+  const auto apps = [&](const Applications& a) {
+    std::string out = list(a.written) + " |";
+    std::istringstream in(probes);
+    for (std::string probe; in >> probe;) out += a.contains(probe) ? " " + probe : "";
+    return out;
+  };
+  const auto flag = [](const std::optional<bool>& b) { return b ? (*b ? "on" : "off") : "-"; };
+  std::ostringstream out;
+  out << "swapFnAndControl " << flag(rules.swapFnAndControl) << ", swapOptionAndCommand "
+      << flag(rules.swapOptionAndCommand) << "\nexclude" << list(rules.exclude) << "\ndisable"
+      << list(rules.disable) << " | disables";
+  for (size_t c = 0; c < kBuiltinCombinationNames.size(); ++c) {
+    if (rules.disables(static_cast<BuiltinCombination>(c)))
+      out << " " << kBuiltinCombinationNames[c];
+  }
+  for (const ScopedDisable& d : rules.disabledIn) {
+    const ScopedDisable* only = rules.disabledOnlyIn(d.combination);
+    out << "\ndisable " << kBuiltinCombinationNames[static_cast<size_t>(d.combination)]
+        << (only == &d ? " only in" : " in?") << apps(d.in);
+  }
+  for (const ApplicationGroup& g : rules.groups)
+    out << "\ngroup " << g.name << ":" << list(g.members);
+  for (const Exclusion& e : rules.exclusions) {
+    out << "\nexclusion" << apps(e.apps) << " | keep " << e.keep << list(e.kept);
+  }
+  for (const UserShortcut& s : rules.shortcuts) {
+    out << "\nline " << s.line << ": " << s.press << " mods " << int(s.modifiers) << " key "
+        << int(s.keyCode) << (s.tapped ? " tapped" : "") << (s.withShift ? " withShift" : "")
+        << " -> " << (s.opens ? "open " + s.open : s.send) << " [";
+    for (const Keystroke& k : s.keystrokes)
+      out << " " << int(k.keyCode) << "/0x" << std::hex << k.postedFlags() << std::dec;
+    out << " ] '" << s.displayTitle() << "' apps" << list(s.apps) << " in" << apps(s.inApps)
+        << " except" << apps(s.except);
+  }
+  return out.str() + "\n";
 }
 
-TEST(RulesFile, GroupsPatternsAndScopesAreResolvedWhenRead) {
-  const RulesParse parse = parseRules(R"({
-    "$schema": "./rules.schema.json",
-    "groups": { "ides": ["jetbrains", "com.microsoft.VSCode"], "jetbrains": ["com.jetbrains.*"] },
-    "exclude": ["terminals", { "apps": ["remote"], "keep": ["Alt+Tab", "win + e"] }],
-    "disable": ["Ctrl+Del", "Shift+Ctrl+Tab", "alt+return", { "name": "Ctrl+C", "in": ["ides"] }],
-    "shortcuts": [
-      { "press": "Ctrl+Plus", "send": ["Cmd+Shift+4", "Space"], "except": ["ides"] },
-      { "press": "Ctrl+Left", "send": "Option+Left", "withShift": true },
-      { "press": "Win", "send": "Cmd+Space", "apps": ["browsers"] },
-      { "press": "PrintScreen", "send": "Cmd+Shift+3" },
-      { "press": "Keypad5", "send": "KeypadEnter" }
-    ]
-  })");
-  ASSERT_TRUE(parse.rules) << parse.error.describe();
-  const RulesFile& rules = *parse.rules;
-  ASSERT_EQ(rules.groups.size(), 2u);
-  EXPECT_EQ(rules.groups[0].members,
-            (std::vector<std::string>{"jetbrains", "com.microsoft.VSCode"}));
-
-  ASSERT_EQ(rules.exclusions.size(), 2u);
-  EXPECT_EQ(rules.exclude, (std::vector<std::string>{"terminals", "remote"}));
-  EXPECT_TRUE(rules.exclusions[0].apps.contains("net.kovidgoyal.kitty"));
-  EXPECT_EQ(rules.exclusions[0].keep, 0u);
-  EXPECT_TRUE(rules.exclusions[1].apps.contains("com.parallels.winapp.notepad"));
-  EXPECT_FALSE(rules.exclusions[1].apps.contains("com.parallels.winapp"));
-  EXPECT_EQ(rules.exclusions[1].kept, (std::vector<std::string>{"Alt+Tab", "Win+E"}));
-
-  EXPECT_EQ(rules.disable,
-            (std::vector<std::string>{"Ctrl+Delete", "Ctrl+Shift+Tab", "Alt+Enter"}));
-  ASSERT_EQ(rules.disabledIn.size(), 1u);
-  EXPECT_FALSE(rules.disables(BuiltinCombination::ctrlC));
-  const ScopedDisable* copy = rules.disabledOnlyIn(BuiltinCombination::ctrlC);
-  ASSERT_NE(copy, nullptr);
-  EXPECT_EQ(copy->in.written, std::vector<std::string>{"ides"});
-  EXPECT_TRUE(copy->in.contains("com.jetbrains.goland"));
-  EXPECT_TRUE(copy->in.contains("com.microsoft.VSCode"));
-  EXPECT_FALSE(copy->in.contains("com.microsoft.VSCodeInsiders"));
-
-  const UserShortcut& zoom = rules.shortcuts[0];
-  EXPECT_EQ(zoom.press, "Ctrl+Plus") << "the key as the file spells it";
-  EXPECT_EQ(zoom.send, "Cmd+Shift+4, Space");
-  ASSERT_EQ(zoom.keystrokes.size(), 2u);
-  EXPECT_EQ(zoom.keystrokes[1].keyCode, 49);
-  EXPECT_TRUE(zoom.apps.empty());
-  EXPECT_EQ(zoom.except.written, std::vector<std::string>{"ides"});
-  EXPECT_TRUE(rules.shortcuts[1].withShift);
-  EXPECT_TRUE(rules.shortcuts[2].tapped);
-  EXPECT_EQ(rules.shortcuts[2].modifiers, kModWin);
-  EXPECT_EQ(rules.shortcuts[2].press, "Win");
-  EXPECT_TRUE(rules.shortcuts[2].inApps.contains("com.apple.Safari"));
-  EXPECT_EQ(rules.shortcuts[3].press, "PrintScreen");
-  EXPECT_EQ(rules.shortcuts[3].keyCode, 105);
-  EXPECT_EQ(rules.shortcuts[4].keystrokes[0].postedFlags(), kFlagNumericPad)
-      << "the keypad is posted as the keyboard sends it";
+// good-files.txt: "=== name", a rules file, "---", what summary() gives for it.
+TEST(RulesFile, GoodFilesHoldWhatTheySay) {
+  std::ifstream in(CORVANE_SOURCE_DIR "/tests/rules/good-files.txt");
+  std::string name, file, reads, line;
+  std::string* into = nullptr;
+  int checked = 0;
+  const auto check = [&] {
+    if (name.empty()) return;
+    SCOPED_TRACE(name);
+    const RulesParse parse = parseRules(file);
+    ASSERT_TRUE(parse.rules) << parse.error.describe();
+    EXPECT_EQ(summary(*parse.rules), reads);
+    ++checked;
+  };
+  while (std::getline(in, line)) {
+    if (line.starts_with("=== ")) {
+      check();
+      name = line.substr(4), file.clear(), reads.clear(), into = &file;
+    } else if (line == "---") {
+      into = &reads;
+    } else if (into != nullptr) {
+      *into += line + "\n";
+    }
+  }
+  check();
+  EXPECT_EQ(checked, 4);
 }
 
 // docs/rules.schema.json lists the names the reader knows, no more and no fewer.
@@ -232,29 +194,6 @@ TEST(RulesFile, EveryKeyNameHasADistinctCodeFromTheKeyboardsRange) {
   EXPECT_EQ(keyNameOf(36), "Return");
   EXPECT_EQ(keyCodeNamed("esc"), 53);
   EXPECT_EQ(keyCodeNamed("PLUS"), 24);
-}
-
-TEST(RulesFile, OneShortcutPerPressInDisjointApplications) {
-  const RulesParse parse = parseRules(R"({"shortcuts": [
-      {"press": "F5", "send": "Cmd+R", "apps": ["com.apple.Safari"]},
-      {"press": "F5", "send": "Cmd+Shift+R", "apps": ["com.google.Chrome"]},
-      {"press": "Shift+F5", "send": "Cmd+R"}]})");
-  EXPECT_TRUE(parse.rules) << parse.error.describe();
-}
-
-// A comma after the last member or item is allowed, also with a comment after it: uncommenting
-// one line of a list never breaks the file.
-TEST(RulesFile, TrailingCommasAreAllowed) {
-  const RulesParse parse = parseRules(R"({
-    "disable": ["F2", "Ctrl+L",],
-    "shortcuts": [
-      { "press": "Ctrl+O", "send": "Cmd+O", },
-      // { "press": "Ctrl+H", "send": "Cmd+Option+F" },
-    ],
-  })");
-  ASSERT_TRUE(parse.rules) << parse.error.describe();
-  EXPECT_EQ(parse.rules->disable, (std::vector<std::string>{"F2", "Ctrl+L"}));
-  EXPECT_EQ(parse.rules->shortcuts.size(), 1u);
 }
 
 // "Did you mean" only names a candidate near for the length of what was written.

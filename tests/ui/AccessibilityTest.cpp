@@ -37,25 +37,19 @@ class AccessibilityTest : public WindowHarness {
 };
 
 TEST_F(AccessibilityTest, TabReachesEveryControlInOrderAndEachShowsFocus) {
+  const auto named = [this](const char* name) { return view->findChild<QWidget*>(name); };
   const std::vector<std::pair<QWidget*, QString>> expected = {
-      {view->findChild<QWidget*>(QStringLiteral("startStopButton")),
-       QStringLiteral("Start Shortcuts")},
-      {view->findChild<QWidget*>(QStringLiteral("requestPermissionsButton")),
-       QStringLiteral("Request Permissions")},
-      {view->findChild<QWidget*>(QStringLiteral("swapFnAndControl")),
-       QStringLiteral("Swap Fn and Control keys")},
-      {view->findChild<QWidget*>(QStringLiteral("swapOptionAndCommand")),
-       QStringLiteral("Swap Option (Alt) and Command")},
-      {view->findChild<QWidget*>(QStringLiteral("addShortcutButton")),
-       QStringLiteral("Add a shortcut of your own")},
-      {view->findChild<QWidget*>(QStringLiteral("editRulesButton")),
-       QStringLiteral("Edit the rules file")},
-      {view->findChild<QWidget*>(QStringLiteral("testKeysButton")),
-       QStringLiteral("See the keys Corvane reads")},
-      {view->systemSection()->header(), QStringLiteral("System & Window Management")},
-      {view->browserSection()->header(), QStringLiteral("Browser & Tabs")},
-      {view->editingSection()->header(), QStringLiteral("Editing & Clipboard")},
-      {view->filesSection()->header(), QStringLiteral("Files & Documents")},
+      {named("startStopButton"), "Start Shortcuts"},
+      {named("requestPermissionsButton"), "Request Permissions"},
+      {named("swapFnAndControl"), "Swap Fn and Control keys"},
+      {named("swapOptionAndCommand"), "Swap Option (Alt) and Command"},
+      {named("addShortcutButton"), "Add a shortcut of your own"},
+      {named("editRulesButton"), "Edit the rules file"},
+      {named("testKeysButton"), "See the keys Corvane reads"},
+      {view->systemSection()->header(), "System & Window Management"},
+      {view->browserSection()->header(), "Browser & Tabs"},
+      {view->editingSection()->header(), "Editing & Clipboard"},
+      {view->filesSection()->header(), "Files & Documents"},
   };
   for (const auto& [widget, name] : expected) ASSERT_NE(widget, nullptr) << name.toStdString();
 

@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "DataRows.h"
 #include "QtTestMain.h"
 #include "WindowHarness.h"
 #include "platform/simulated/SimulatedSession.h"
@@ -36,6 +37,7 @@ namespace corvane::ui {
 namespace {
 
 using namespace std::chrono_literals;
+using namespace Qt::StringLiterals;
 
 RulesFile parsed(std::string_view text) {
   RulesParse parse = parseRules(text);
@@ -94,22 +96,18 @@ TEST_F(RulesViewTest, FifthSectionListsTheUserShortcutsRelabelledWithWhereTheyAp
   EXPECT_FALSE(view->showUserShortcuts());
   click(section->header());
   EXPECT_TRUE(view->showUserShortcuts());
-  const QList<QWidget*> rows = section->rows();
-  ASSERT_EQ(rows.size(), 7);
-  // Both swaps on: Fn plays Ctrl, Option plays Win, Command plays Alt.
-  EXPECT_EQ(rowTexts(rows[0]), (QStringList{"Fn + Shift + Home", "→", "⌘ + ⇧ + Up"}));
-  EXPECT_EQ(rowTexts(rows[1]), (QStringList{"F5", "→", "Reload", "in browsers"}));
-  // Off the Mac the workspace knows no names: the identifiers are shown.
-  EXPECT_EQ(rowTexts(rows[2]),
-            (QStringList{"⌘ + O", "→", "⌘ + O", "in com.apple.Safari, org.mozilla.firefox"}));
-  EXPECT_EQ(rowTexts(rows[3]), (QStringList{"⌥ + T", "→", "Terminal"}));
-  // Scopes as the file writes them.
-  EXPECT_EQ(rowTexts(rows[4]),
-            (QStringList{"Fn + O (Shift too)", "→", "⌃ + O", "not in terminals"}));
-  EXPECT_EQ(rowTexts(rows[5]), (QStringList{"F6", "→", "⌘ + L, ⌘ + C",
-                                            "in browsers, com.jetbrains.*, not in "
-                                            "com.apple.Safari"}));
-  EXPECT_EQ(rowTexts(rows[6]), (QStringList{"⌥ (tapped alone)", "→", "⌘ + Space"}));
+  QStringList shown;
+  for (QWidget* row : section->rows()) shown << rowTexts(row).join(QStringLiteral(" | "));
+  // Both swaps on: Fn plays Ctrl, Option plays Win, Command plays Alt. Off the Mac the workspace
+  // knows no names: the identifiers are shown. Scopes as the file writes them.
+  EXPECT_EQ(shown.join(u'\n').toStdString(),
+            "Fn + Shift + Home | → | ⌘ + ⇧ + Up\n"
+            "F5 | → | Reload | in browsers\n"
+            "⌘ + O | → | ⌘ + O | in com.apple.Safari, org.mozilla.firefox\n"
+            "⌥ + T | → | Terminal\n"
+            "Fn + O (Shift too) | → | ⌃ + O | not in terminals\n"
+            "F6 | → | ⌘ + L, ⌘ + C | in browsers, com.jetbrains.*, not in com.apple.Safari\n"
+            "⌥ (tapped alone) | → | ⌘ + Space");
 
   manager->swapFnAndControl = false;
   manager->swapOptionAndCommand = false;
@@ -176,26 +174,19 @@ TEST_F(RulesViewTest, ALongListOfApplicationsEndsInAnEllipsisAndTheTooltipHoldsI
   EXPECT_EQ(shortList->shownText(), QStringLiteral("in com.apple.Safari"));
 }
 
-struct OffCase {
-  const char* name;
-  const char* disable;  // the file's "disable" array
-  const char* description;
-  bool dimmed;
-  const char* mark;  // "" for none
-};
-
-class DisabledRows : public RulesViewTest, public ::testing::WithParamInterface<OffCase> {};
+class DisabledRows : public RulesViewTest, public ::testing::WithParamInterface<QJsonObject> {};
 
 TEST_P(DisabledRows, AreDimmedAndMarked) {
-  const OffCase& c = GetParam();
-  setRules(*manager, parsed(std::string(R"({"disable": )") + c.disable + "}"));
+  const QJsonObject& c = GetParam();
+  const QJsonObject file{{u"disable"_s, c[u"disable"]}};
+  setRules(*manager, parsed(QJsonDocument(file).toJson().toStdString()));
   settle();
   QWidget* found = nullptr;
   for (auto* section : {view->systemSection(), view->browserSection(), view->editingSection(),
                         view->filesSection()}) {
     click(section->header());
     for (QWidget* row : section->rows()) {
-      const bool target = row->objectName() == QString::fromUtf8(c.description);
+      const bool target = row->objectName() == c[u"description"].toString();
       if (target) found = row;
       const QStringList texts = rowTexts(row);
       if (!target) {
@@ -205,43 +196,22 @@ TEST_P(DisabledRows, AreDimmedAndMarked) {
     }
   }
   ASSERT_NE(found, nullptr);
-  EXPECT_EQ(dimmed(found), c.dimmed);
+  EXPECT_EQ(dimmed(found), c[u"dimmed"].toBool());
   const QStringList texts = rowTexts(found);
-  if (*c.mark == '\0') {
+  if (c[u"mark"].toString().isEmpty()) {
     EXPECT_EQ(texts.size(), 3);
   } else {
-    EXPECT_EQ(texts.last(), QString::fromUtf8(c.mark));
+    EXPECT_EQ(texts.last(), c[u"mark"].toString());
     // The mark itself is never faded.
     EXPECT_EQ(found->findChild<QLabel*>(QStringLiteral("mark"))->graphicsEffect(), nullptr);
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    RulesView, DisabledRows,
-    ::testing::Values(OffCase{"Copy", R"(["ctrl+c"])", "Copy", true, "off"},
-                      OffCase{"RenameFile", R"(["F2"])", "Rename File", true, "off"},
-                      OffCase{"CloseWindowBothRules", R"(["Alt+F4"])", "Close Window", true, "off"},
-                      // The row "Ctrl + Delete" stands for two rules.
-                      OffCase{"DeleteWordBackspaceOnly", R"(["Ctrl+Backspace"])",
-                              "Delete Word: Previous (⌫), Next (Del)", false, "Ctrl+Backspace off"},
-                      OffCase{"DeleteWordForwardOnly", R"(["Ctrl+Delete"])",
-                              "Delete Word: Previous (⌫), Next (Del)", false, "Ctrl+Delete off"},
-                      OffCase{"DeleteWordBoth", R"(["Ctrl+Delete", "Ctrl+Backspace"])",
-                              "Delete Word: Previous (⌫), Next (Del)", true, "off"},
-                      // Off only in some applications: not dimmed, marked where.
-                      OffCase{"CopyInRemote", R"([{"name": "Ctrl+C", "in": ["remote"]}])", "Copy",
-                              false, "off in remote"},
-                      OffCase{"DeleteWordForwardInTerminals",
-                              R"([{"name": "ctrl+del", "in": ["terminals", "com.example.*"]}])",
-                              "Delete Word: Previous (⌫), Next (Del)", false,
-                              "Ctrl+Delete off in terminals, com.example.*"},
-                      OffCase{"DeleteWordOneOffOneInSome",
-                              R"(["Ctrl+Backspace", {"name": "Ctrl+Delete", "in": ["remote"]}])",
-                              "Delete Word: Previous (⌫), Next (Del)", false,
-                              "Ctrl+Backspace off; Ctrl+Delete off in remote"},
-                      // Shift+Tab has no row: nothing is marked.
-                      OffCase{"ShiftTabHasNoRow", R"(["Shift+Tab"])", "Next Tab", false, ""}),
-    [](const ::testing::TestParamInfo<OffCase>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(RulesView, DisabledRows,
+                         ::testing::ValuesIn(corvane::testing::dataRows("ui/disabled-rows.jsonl")),
+                         [](const auto& info) {
+                           return info.param[u"name"].toString().toStdString();
+                         });
 
 TEST(RulesRows, EveryRowStandsForTheBuiltInsItShows) {
   std::set<BuiltinCombination> covered;

@@ -12,6 +12,8 @@
 #include <functional>
 #include <string>
 
+#include "DataRows.h"
+#include "RulesSummary.h"
 #include "WindowHarness.h"
 #include "app/LinuxShellServices.h"
 #include "rules/KeyNames.h"
@@ -20,6 +22,9 @@
 
 namespace corvane::ui {
 namespace {
+
+using namespace Qt::StringLiterals;
+using corvane::testing::said;
 
 const char* const kFile = R"({
   // mine
@@ -104,84 +109,51 @@ TEST_F(ShortcutEditorTest, RecordsOnePressAsTheEngineReadsItAndTakesItFromEveryo
   }
 }
 
-// A shortcut's members as the reader read them, on one line.
-std::string summary(const UserShortcut& s) {
-  std::string apps, except;
-  for (const std::string& a : s.apps) apps += a + " ";
-  for (const std::string& e : s.except.written) except += e + " ";
-  return s.press + "|" + s.send + "|" + s.open + "|" + std::to_string(s.dock) + "|" + apps + "|" +
-         except + "|" + (s.withShift ? "Shift too" : "") + "|" + s.title;
-}
-
 // Each row is picked in the dialog; the saved draft is read back as the reader reads the file it
 // is written into and compared with the entry expected, or it is refused and cannot be saved.
 TEST_F(ShortcutEditorTest, EachActionAndPlaceReadsBackThroughTheReaderAndRefusalsAreNotSaved) {
-  struct Row {
-    const char* press;
-    int action;
-    const char* what;  // keys typed (nullptr: Cmd+Option+R recorded), application, Dock position
-    int where;
-    const char* places;  // the group, or the applications ticked
-    const char* title;
-    bool withShift;
-    const char* says;      // what the dialog says the reader says
-    const char* expected;  // nullptr: refused
-  };
   using E = ShortcutEditor;
-  const char* const ok = E::kReady;
-  // clang-format off
-  const Row rows[] = {
-      {"Ctrl+O", E::sendKeystrokes, "Cmd+Shift+4 ,Space", E::everywhere, "", "", false, ok,
-       R"({"press": "Ctrl+O", "send": ["Cmd+Shift+4", "Space"]})"},
-      {"Ctrl+O", E::openApplication, "Terminal", E::inGroup, "browsers", "", false, ok,
-       R"({"press": "Ctrl+O", "open": "/System/Applications/Utilities/Terminal.app", "apps": ["browsers"]})"},
-      {"C", E::openDockPosition, "3", E::inApplications, "com.apple.Safari com.apple.finder", "", false, ok,
-       R"({"press": "C", "dock": 3, "apps": ["com.apple.finder", "com.apple.Safari"]})"},
-      {"Ctrl+O", E::sendKeystrokes, nullptr, E::exceptApplications, "com.apple.Terminal", " Reload ", true, ok,
-       R"({"press": "Ctrl+O", "send": "Cmd+Option+R", "except": ["com.apple.Terminal"], "title": "Reload", "withShift": true})"},
-      {"Ctrl+C", E::sendKeystrokes, "Control+C", E::inGroup, "terminals", "", false,
-       "Replaces the built-in Ctrl+C (Copy) in terminals.",
-       R"({"press": "Ctrl+C", "send": "Control+C", "apps": ["terminals"]})"},
-      {"Ctrl+O", E::sendKeystrokes, "Ctrl+O", E::everywhere, "", "", false, "\"Ctrl\" is a Windows key", nullptr},
-      {"Ctrl+O", E::sendKeystrokes, "A, B, C, D, E", E::everywhere, "", "", false, "would refuse this", nullptr},
-      {"Ctrl+O", E::sendKeystrokes, "", E::everywhere, "", "", false, "would refuse this", nullptr},
-      {"Home", E::sendKeystrokes, "Cmd+Up", E::everywhere, "", "", false, "\"Home\" is already", nullptr},
-      {"Ctrl+O", E::sendKeystrokes, "Cmd+O", E::inApplications, "", "", false, "Tick at least one", nullptr},
-  };
-  // clang-format on
-  for (const Row& row : rows) {
+  for (const QJsonObject& row : corvane::testing::dataRows("ui/shortcut-drafts.jsonl")) {
+    const QString what = row[u"what"].toString(), places = row[u"places"].toString();
+    const QString says = row[u"says"].toString().replace(u"{ready}"_s, E::kReady);
+    const bool saved = row[u"expected"].isObject();
     open();
-    record(row.press);
-    editor->actionPicker()->setCurrentIndex(row.action);
-    editor->applicationPicker()->setCurrentText(row.what);
-    editor->dockPosition()->setValue(QString(row.what).toInt());
-    if (row.action == E::sendKeystrokes && row.what != nullptr) {
-      editor->sendKeys()->setText(row.what);
-    } else if (row.action == E::sendKeystrokes) {
+    record(row[u"press"].toString().toStdString());
+    editor->actionPicker()->setCurrentIndex(
+        QStringList{"sendKeystrokes", "openApplication", "openDockPosition"}.indexOf(
+            row[u"action"]));
+    editor->applicationPicker()->setCurrentText(what);
+    editor->dockPosition()->setValue(what.toInt());
+    if (row[u"action"].toString() == u"sendKeystrokes"_s && row[u"what"].isString()) {
+      editor->sendKeys()->setText(what);
+    } else if (row[u"action"].toString() == u"sendKeystrokes"_s) {
       editor->sendRecorder()->setFocus();
       keys({{kEventKeyDown, 15, kFlagCommand | kFlagOption}});
     }
-    editor->wherePicker()->setCurrentIndex(row.where);
-    editor->groupPicker()->setCurrentText(row.places);
+    editor->wherePicker()->setCurrentIndex(
+        QStringList{"everywhere", "inGroup", "inApplications", "exceptApplications"}.indexOf(
+            row[u"where"].toString()));
+    editor->groupPicker()->setCurrentText(places);
     for (int i = 0; i < editor->applicationList()->count(); ++i) {
       QListWidgetItem* item = editor->applicationList()->item(i);
-      if (QString(row.places).split(' ').contains(item->data(Qt::UserRole).toString())) {
+      if (places.split(' ').contains(item->data(Qt::UserRole).toString())) {
         item->setCheckState(Qt::Checked);
       }
     }
-    editor->title()->setText(row.title);
-    editor->withShift()->setChecked(row.withShift);
+    editor->title()->setText(row[u"title"].toString());
+    editor->withShift()->setChecked(row[u"withShift"].toBool());
     editor->waitForCheck();
-    EXPECT_TRUE(editor->verdict()->text().contains(row.says))
-        << row.says << ": " << editor->verdict()->text().toStdString();
-    EXPECT_EQ(editor->saveButton()->isEnabled(), row.expected != nullptr) << row.says;
+    EXPECT_TRUE(editor->verdict()->text().contains(says))
+        << says.toStdString() << ": " << editor->verdict()->text().toStdString();
+    EXPECT_EQ(editor->saveButton()->isEnabled(), saved) << says.toStdString();
     editor->accept();
-    EXPECT_EQ(editor->isVisible(), row.expected == nullptr) << row.says;
-    if (row.expected == nullptr) continue;
-    const edit::EditResult saved = edit::addShortcut(kFile, editor->draft());
-    const RulesParse expected = parseRules(std::string(R"({"shortcuts": [)") + row.expected + "]}");
-    ASSERT_TRUE(saved.rules && expected.rules) << saved.error.message << expected.error.message;
-    EXPECT_EQ(summary(saved.rules->shortcuts.back()), summary(expected.rules->shortcuts.at(0)));
+    EXPECT_EQ(editor->isVisible(), !saved) << says.toStdString();
+    if (!saved) continue;
+    const edit::EditResult written = edit::addShortcut(kFile, editor->draft());
+    const QJsonObject file{{u"shortcuts"_s, QJsonArray{row[u"expected"]}}};
+    const RulesParse expected = parseRules(QJsonDocument(file).toJson().toStdString());
+    ASSERT_TRUE(written.rules && expected.rules) << written.error.message << expected.error.message;
+    EXPECT_EQ(said(written.rules->shortcuts.back()), said(expected.rules->shortcuts.at(0)));
   }
   // A change starts from the entry it changes, and keeps what it does not touch.
   open(0);
@@ -192,7 +164,7 @@ TEST_F(ShortcutEditorTest, EachActionAndPlaceReadsBackThroughTheReaderAndRefusal
   const edit::EditResult changed = edit::replaceShortcut(kFile, 0, editor->draft());
   ASSERT_TRUE(changed.text) << changed.error.message;
   EXPECT_NE(changed.text->find("// mine"), std::string::npos);
-  EXPECT_EQ(summary(changed.rules->shortcuts.at(0)), "Home|Cmd+Left||0||||Line start");
+  EXPECT_EQ(said(changed.rules->shortcuts.at(0)), "Home=Cmd+Left'Line start'");
 }
 
 TEST_F(ShortcutEditorTest, TheRecorderStopsWhateverHappensToTheDialog) {
