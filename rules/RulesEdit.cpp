@@ -504,16 +504,27 @@ EditResult setBuiltinOffIn(std::string_view text, BuiltinCombination combination
   return finish(std::move(t));
 }
 
+namespace {
+
+// The place in "exclude" of the plain entry naming application, if there is one.
+std::optional<size_t> plainExclusion(const Value& root, std::string_view application) {
+  const Value* list = exclude(root);
+  if (list == nullptr) return std::nullopt;
+  for (size_t i = 0; i < list->items.size(); ++i) {
+    const Value& item = list->items[i];
+    if (item.type == Value::Type::string && item.text == application) return i;
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
 EditResult addExclusion(std::string_view text, std::string_view application) {
   Value root;
   RulesError error;
   if (!readable(text, root, error)) return refused(error);
   std::string t(text);
-  if (const Value* list = exclude(root)) {
-    for (const Value& item : list->items) {
-      if (item.type == Value::Type::string && item.text == application) return finish(t);
-    }
-  }
+  if (plainExclusion(root, application)) return finish(std::move(t));
   addToList(t, root, "exclude", jsonString(application));
   return finish(std::move(t));
 }
@@ -523,13 +534,8 @@ EditResult removeExcludedApplication(std::string_view text, std::string_view app
   RulesError error;
   if (!readable(text, root, error)) return refused(error);
   std::string t(text);
-  if (const Value* list = exclude(root)) {
-    for (size_t i = 0; i < list->items.size(); ++i) {
-      if (list->items[i].type == Value::Type::string && list->items[i].text == application) {
-        removeAt(t, *list, i);
-        break;
-      }
-    }
+  if (const std::optional<size_t> at = plainExclusion(root, application)) {
+    removeAt(t, *exclude(root), *at);
   }
   return finish(std::move(t));
 }
