@@ -415,27 +415,23 @@ QWidget* ContentView::makeListTitleRow() {
   row->addWidget(new StyledText(QStringLiteral("Shortcut List"), TextStyle::Title3,
                                 SystemColor::Primary, titleRow, true));
   row->addStretch(1);
-  undoButton_ = new LinkButton(QStringLiteral("Undo"), TextStyle::Body, titleRow);
-  undoButton_->setObjectName(QStringLiteral("undoButton"));
-  undoButton_->setAccessibleName(QStringLiteral("Undo the last change to the rules file"));
-  connect(undoButton_, &QAbstractButton::clicked, this, [this] { undoEdit(); });
-  row->addWidget(undoButton_, 0, Qt::AlignVCenter);
-  addShortcutButton_ = new LinkButton(QStringLiteral("Add shortcut…"), TextStyle::Body, titleRow);
-  addShortcutButton_->setObjectName(QStringLiteral("addShortcutButton"));
-  addShortcutButton_->setAccessibleName(QStringLiteral("Add a shortcut of your own"));
-  connect(addShortcutButton_, &QAbstractButton::clicked, this,
-          [this] { openShortcutEditor(std::nullopt); });
-  row->addWidget(addShortcutButton_, 0, Qt::AlignVCenter);
-  editRulesButton_ = new LinkButton(QStringLiteral("Edit…"), TextStyle::Body, titleRow);
-  editRulesButton_->setObjectName(QStringLiteral("editRulesButton"));
-  editRulesButton_->setAccessibleName(QStringLiteral("Edit the rules file"));
-  connect(editRulesButton_, &QAbstractButton::clicked, this, [this] { editRules(); });
-  row->addWidget(editRulesButton_, 0, Qt::AlignVCenter);
-  testKeysButton_ = new LinkButton(QStringLiteral("Test Keys…"), TextStyle::Body, titleRow);
-  testKeysButton_->setObjectName(QStringLiteral("testKeysButton"));
-  testKeysButton_->setAccessibleName(QStringLiteral("See the keys Corvane reads"));
-  connect(testKeysButton_, &QAbstractButton::clicked, this, [this] { showKeyViewer(); });
-  row->addWidget(testKeysButton_, 0, Qt::AlignVCenter);
+  // The title row's links, each with its name for screen readers.
+  const auto addLink = [&](const char* text, const char* name, const char* spoken, auto slot) {
+    auto* link = new LinkButton(QString::fromUtf8(text), TextStyle::Body, titleRow);
+    link->setObjectName(QString::fromLatin1(name));
+    link->setAccessibleName(QString::fromUtf8(spoken));
+    connect(link, &QAbstractButton::clicked, this, slot);
+    row->addWidget(link, 0, Qt::AlignVCenter);
+    return link;
+  };
+  undoButton_ = addLink("Undo", "undoButton", "Undo the last change to the rules file",
+                        [this] { undoEdit(); });
+  addShortcutButton_ = addLink("Add shortcut…", "addShortcutButton", "Add a shortcut of your own",
+                               [this] { openShortcutEditor(std::nullopt); });
+  editRulesButton_ =
+      addLink("Edit…", "editRulesButton", "Edit the rules file", [this] { editRules(); });
+  testKeysButton_ = addLink("Test Keys…", "testKeysButton", "See the keys Corvane reads",
+                            [this] { showKeyViewer(); });
   column->addWidget(titleRow);
   rulesNotes_ = new RulesNotes([this] { editRules(); }, holder);
   rulesNotes_->setReload([this] { reloadRulesFile(); });
